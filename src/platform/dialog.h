@@ -1,0 +1,172 @@
+// Host-neutral dialog framework: dialogs are classes with handlers and a data
+// exchange function; they reach their controls by id and never see a host's
+// types. A Host (win32, FLTK, headless) turns a DialogTemplate into a window
+// and forwards its events here.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dialog_template.h"
+
+namespace qv::ui {
+
+// Opaque window identity: an HWND value on Windows, a never-reused number on
+// other hosts. 0 is "no window".
+using WindowId = std::intptr_t;
+
+// Window messages the framework forwards to Dialog::OnMessage. Numbers match
+// Windows so that a message posted by another process means the same thing.
+inline constexpr unsigned kWmClose = 0x0010;
+inline constexpr unsigned kWmCommand = 0x0111;
+inline constexpr unsigned kWmUser = 0x0400;
+
+// Message box results and flags (Windows values).
+inline constexpr int kMbOk = 0x0;
+inline constexpr int kMbOkCancel = 0x1;
+inline constexpr int kMbIconWarning = 0x30;
+inline constexpr int kIdOkResult = 1;
+inline constexpr int kIdCancelResult = 2;
+
+class Dialog;
+
+// The per-window services a host gives a running dialog.
+class HostWindow {
+ public:
+  virtual ~HostWindow() = default;
+  virtual WindowId Id() const = 0;
+  virtual void SetCaption(const std::string& text) = 0;
+  virtual std::string Caption() const = 0;
+  virtual void SetText(int control, const std::string& text) = 0;
+  virtual std::string Text(int control) const = 0;
+  virtual void SetCheck(int control, int state) = 0;  // 0, 1, 2 (indeterminate)
+  virtual int Check(int control) const = 0;
+  virtual void Enable(int control, bool on) = 0;
+  virtual bool IsEnabled(int control) const = 0;
+  virtual void Show(int control, bool on) = 0;
+  virtual bool IsVisible(int control) const = 0;
+  virtual void Focus(int control) = 0;
+  // Combo and list boxes.
+  virtual void AddItem(int control, const std::string& text) = 0;
+  virtual void ClearItems(int control) = 0;
+  virtual std::vector<std::string> Items(int control) const = 0;
+  virtual int Selection(int control) const = 0;  // -1 when none
+  virtual void Select(int control, int index) = 0;
+  // Window timers: a non-zero result means the timer runs.
+  virtual std::uintptr_t SetTimer(std::uintptr_t id, unsigned period_ms) = 0;
+  virtual bool KillTimer(std::uintptr_t id) = 0;
+  virtual void End(int result) = 0;
+};
+
+// One dialog-framework implementation per process (chosen at start-up).
+class Host {
+ public:
+  virtual ~Host() = default;
+  // Modal run: returns 1 (OK) or 2 (Cancel); nests, and keeps dispatching
+  // timers and posted messages of every window of the thread.
+  virtual int RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owner) = 0;
+  // Queue a message for a window; safe from any thread. False when the
+  // window no longer exists.
+  virtual bool Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) = 0;
+  // Deliver at once (UI thread only).
+  virtual std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) = 0;
+  // Modal message box; returns the button pressed (kIdOkResult, kIdCancelResult).
+  virtual int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) = 0;
+  // The window that has the user's attention (the innermost modal dialog).
+  virtual WindowId ActiveWindow() const = 0;
+};
+
+// The process's host. Programs install theirs at start; tests install the
+// headless host.
+Host& CurrentHost();
+void SetHost(Host* host);
+
+// String resources of the running program.
+void SetStringTable(const StringTable* table);
+std::string LoadString(int id);
+
+// Message box with an OK button and a warning icon, captioned with the
+// executable's base name.
+int ShowMessage(const std::string& text, int flags = kMbOk | kMbIconWarning, WindowId owner = 0);
+
+// Two-way data exchange between members and controls.
+class DataExchange {
+ public:
+  DataExchange(HostWindow& window, const DialogTemplate& tmpl, bool save);
+  bool saving() const { return save_; }
+  bool failed() const { return failed_; }
+
+  void Text(int control, std::string& value);
+  void Int(int control, int& value);
+  // Reading checks the range; on failure shows a message, focuses the field
+  // and stops the exchange (later fields are not read).
+  void IntRange(int control, int& value, int min, int max);
+  void Check(int control, int& value);
+  // Radio group starting at first_control: index of the checked button, -1
+  // when none.
+  void Radio(int first_control, int& value);
+  // Writing selects the first item that begins with the text (ignoring
+  // case), else shows the text unchanged.
+  void ComboText(int control, std::string& value);
+
+ private:
+  bool Skip() const { return failed_; }
+  std::vector<int> RadioGroup(int first_control) const;
+  HostWindow& w_;
+  const DialogTemplate& tmpl_;
+  bool save_;
+  bool failed_ = false;
+};
+
+class Dialog {
+ public:
+  explicit Dialog(const DialogTemplate& tmpl);
+  virtual ~Dialog();
+  Dialog(const Dialog&) = delete;
+  Dialog& operator=(const Dialog&) = delete;
+
+  // Modal run; 1 (OK) or 2 (Cancel).
+  int DoModal(WindowId owner = 0);
+
+  const DialogTemplate& Template() const { return tmpl_; }
+  HostWindow* Window() const { return window_; }
+  WindowId Id() const { return window_ ? window_->Id() : 0; }
+
+  // Called by hosts only.
+  void Attach(HostWindow* window) { window_ = window; }
+  bool HandleInit();
+  void HandleShow(bool shown) { OnShow(shown); }
+  void HandleCommand(int id);
+  void HandleTimer(std::uintptr_t id) { OnTimer(id); }
+  std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
+    return OnMessage(msg, wparam, lparam);
+  }
+  void HandleDestroy() { OnDestroy(); }
+
+ protected:
+  // Controls to members (true) with validation, or members to controls.
+  bool UpdateData(bool save);
+  void EndDialog(int result);
+
+  virtual bool OnInitDialog() { return UpdateData(false), true; }
+  virtual void OnShow(bool /*shown*/) {}
+  // Default: 1 → OnOK, 2 → OnCancel.
+  virtual void OnCommand(int id);
+  virtual void OnTimer(std::uintptr_t /*id*/) {}
+  virtual std::intptr_t OnMessage(unsigned /*msg*/, std::uintptr_t /*wparam*/, std::intptr_t /*lparam*/) {
+    return 0;
+  }
+  virtual void OnDestroy() {}
+  virtual void OnOK();
+  virtual void OnCancel() { EndDialog(kIdCancelResult); }
+  virtual void DoDataExchange(DataExchange& /*dx*/) {}
+
+ private:
+  const DialogTemplate& tmpl_;
+  HostWindow* window_ = nullptr;
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,92 @@
+// Dialog templates and string tables as plain data: the one source that every
+// host (win32, FLTK, headless) lays its windows out from. Units are dialog
+// units; styles use the Windows numeric values so the win32 host can copy
+// them straight into an in-memory template and other hosts can read them.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qv::ui {
+
+enum class ControlClass { Button, Edit, Static, ListBox, ComboBox, UpDown };
+
+// Window styles (same values as the Windows headers).
+namespace style {
+inline constexpr std::uint32_t kChild = 0x40000000;
+inline constexpr std::uint32_t kVisible = 0x10000000;
+inline constexpr std::uint32_t kDisabled = 0x08000000;
+inline constexpr std::uint32_t kGroup = 0x00020000;
+inline constexpr std::uint32_t kTabStop = 0x00010000;
+inline constexpr std::uint32_t kPopup = 0x80000000;
+inline constexpr std::uint32_t kCaption = 0x00C00000;
+inline constexpr std::uint32_t kSysMenu = 0x00080000;
+inline constexpr std::uint32_t kMinimizeBox = 0x00020000;
+inline constexpr std::uint32_t kBorder = 0x00800000;
+// Dialog styles
+inline constexpr std::uint32_t kDsModalFrame = 0x80;
+inline constexpr std::uint32_t kDsSetFont = 0x40;
+inline constexpr std::uint32_t kDs3dLook = 0x4;
+// Static styles
+inline constexpr std::uint32_t kSsLeft = 0x0;
+inline constexpr std::uint32_t kSsCenter = 0x1;
+inline constexpr std::uint32_t kSsRight = 0x2;
+inline constexpr std::uint32_t kSsIcon = 0x3;
+inline constexpr std::uint32_t kSsEtchedFrame = 0x12;
+inline constexpr std::uint32_t kSsNoPrefix = 0x80;
+inline constexpr std::uint32_t kSsCenterImage = 0x200;
+inline constexpr std::uint32_t kSsSunken = 0x1000;
+// Button styles
+inline constexpr std::uint32_t kBsPushButton = 0x0;
+inline constexpr std::uint32_t kBsDefPushButton = 0x1;
+inline constexpr std::uint32_t kBsCheckBox = 0x2;
+inline constexpr std::uint32_t kBsAutoCheckBox = 0x3;
+inline constexpr std::uint32_t kBsAutoRadio = 0x9;
+inline constexpr std::uint32_t kBsAuto3State = 0x6;
+inline constexpr std::uint32_t kBsGroupBox = 0x7;
+inline constexpr std::uint32_t kBsIcon = 0x40;
+inline constexpr std::uint32_t kBsPushLike = 0x1000;
+inline constexpr std::uint32_t kBsFlat = 0x8000;
+// Edit styles
+inline constexpr std::uint32_t kEsAutoHScroll = 0x80;
+inline constexpr std::uint32_t kEsNumber = 0x2000;
+// Combo box styles
+inline constexpr std::uint32_t kCbsDropDown = 0x2;
+inline constexpr std::uint32_t kCbsDropDownList = 0x3;
+}  // namespace style
+
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdStatic = -1;
+
+struct ControlTemplate {
+  int id;
+  ControlClass cls;
+  std::string text;  // UTF-8
+  short x, y, cx, cy;
+  std::uint32_t style;  // control-specific styles; kChild is implied
+  std::uint32_t ex_style = 0;
+};
+
+struct DialogTemplate {
+  int id;
+  short x, y, cx, cy;
+  std::uint32_t style;
+  std::string caption;  // UTF-8
+  std::string font_face;
+  int font_points;
+  std::vector<ControlTemplate> controls;
+
+  const ControlTemplate* Find(int control_id) const {
+    for (const auto& c : controls)
+      if (c.id == control_id) return &c;
+    return nullptr;
+  }
+};
+
+// Texts by number, one table per program.
+using StringTable = std::map<int, std::string>;
+
+}  // namespace qv::ui

@@ -1,0 +1,179 @@
+// Headless dialog host: in-memory controls, timers on a real or a manual
+// clock, and a scripted user. Used by the tests and by quorvel-cli.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/dialog.h"
+
+namespace qv::ui {
+
+class HeadlessHost;
+
+class HeadlessWindow final : public HostWindow {
+ public:
+  struct Control {
+    const ControlTemplate* tmpl;
+    std::string text;
+    int check = 0;
+    bool enabled = true;
+    bool visible = true;
+    std::vector<std::string> items;
+    int selection = -1;
+  };
+
+  HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
+
+  WindowId Id() const override { return id_; }
+  void SetCaption(const std::string& text) override;
+  std::string Caption() const override { return caption_; }
+  void SetText(int control, const std::string& text) override;
+  std::string Text(int control) const override;
+  void SetCheck(int control, int state) override;
+  int Check(int control) const override;
+  void Enable(int control, bool on) override;
+  bool IsEnabled(int control) const override;
+  void Show(int control, bool on) override;
+  bool IsVisible(int control) const override;
+  void Focus(int control) override { focus_ = control; }
+  void AddItem(int control, const std::string& text) override;
+  void ClearItems(int control) override;
+  std::vector<std::string> Items(int control) const override;
+  int Selection(int control) const override;
+  void Select(int control, int index) override;
+  std::uintptr_t SetTimer(std::uintptr_t id, unsigned period_ms) override;
+  bool KillTimer(std::uintptr_t id) override;
+  void End(int result) override;
+
+  Dialog& dialog() { return dialog_; }
+  const DialogTemplate& tmpl() const { return tmpl_; }
+  bool HasControl(int control) const { return controls_.count(control) != 0; }
+  int focus() const { return focus_; }
+  bool ended() const { return ended_; }
+  int result() const { return result_; }
+  WindowId owner() const { return owner_; }
+
+ private:
+  friend class HeadlessHost;
+  Control* Find(int control);
+  const Control* Find(int control) const;
+
+  HeadlessHost& host_;
+  WindowId id_;
+  WindowId owner_;
+  Dialog& dialog_;
+  const DialogTemplate& tmpl_;
+  std::string caption_;
+  std::map<int, Control> controls_;
+  int focus_ = 0;
+  bool ended_ = false;
+  int result_ = 0;
+};
+
+class HeadlessHost final : public Host {
+ public:
+  enum class ClockKind { kReal, kManual };
+  struct MessageBoxRecord {
+    WindowId owner;
+    std::string text;
+    std::string caption;
+    int flags;
+  };
+  using Step = std::function<void(HeadlessHost&)>;
+
+  explicit HeadlessHost(ClockKind clock = ClockKind::kManual);
+  ~HeadlessHost() override;
+
+  // Host
+  int RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owner) override;
+  bool Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
+  std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
+  int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
+  WindowId ActiveWindow() const override;
+
+  // --- clock
+  std::int64_t NowMs() const;
+  // Manual clock: moves time forward; the modal loop delivers every timer
+  // tick that falls due on the way, one by one, in time order.
+  void Advance(std::int64_t ms);
+
+  // --- scripted user: each step runs when the innermost modal loop is idle
+  // (no posted message and no timer due).
+  void Then(Step step);
+  // With the manual clock and no step left, an idle loop waits this long
+  // (real time) for a message from another thread before it gives up, ends
+  // the dialog with Cancel and marks the run as stalled.
+  void SetStallLimit(std::chrono::milliseconds limit) { stall_limit_ = limit; }
+  bool stalled() const { return stalled_; }
+
+  // User actions on the active (innermost) window. False when the control
+  // is missing, hidden or disabled, as a real user could not reach it.
+  bool Click(int control);
+  bool Type(int control, const std::string& text);
+  void PressEsc();
+  void PressEnter();
+  HeadlessWindow* Active() const;
+  HeadlessWindow* Find(WindowId id) const;
+  int ModalDepth() const { return static_cast<int>(stack_.size()); }
+
+  // --- message boxes: recorded; answers are taken from the queue, OK when empty.
+  const std::vector<MessageBoxRecord>& message_boxes() const { return boxes_; }
+  void QueueAnswer(int button) { answers_.push_back(button); }
+  std::function<void(const MessageBoxRecord&)> on_message_box;
+  // Called whenever a control's text changes (quorvel-cli shows the runner's
+  // countdown through this).
+  std::function<void(WindowId, int control, const std::string&)> on_text;
+
+ private:
+  friend class HeadlessWindow;
+  struct Timer {
+    WindowId window;
+    std::uintptr_t id;
+    unsigned period_ms;
+    std::int64_t due_ms;
+    std::uint64_t order;  // creation order breaks ties
+  };
+  struct Posted {
+    WindowId window;
+    unsigned msg;
+    std::uintptr_t wparam;
+    std::intptr_t lparam;
+  };
+
+  bool DispatchOne();
+  void Deliver(HeadlessWindow& w, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam);
+  void WaitForPost(std::int64_t wait_ms);
+  void RemoveTimers(WindowId window);
+  std::int64_t RealNowMs() const;
+
+  ClockKind clock_;
+  std::int64_t manual_now_ = 0;
+  std::int64_t manual_target_ = 0;
+  std::chrono::steady_clock::time_point epoch_;
+  std::chrono::milliseconds stall_limit_{20000};
+  bool stalled_ = false;
+
+  std::map<WindowId, HeadlessWindow*> windows_;
+  std::vector<HeadlessWindow*> stack_;
+  std::vector<Timer> timers_;
+  std::uint64_t timer_order_ = 0;
+  std::deque<Step> steps_;
+  std::vector<MessageBoxRecord> boxes_;
+  std::deque<int> answers_;
+
+  mutable std::mutex post_mutex_;
+  std::condition_variable post_cv_;
+  std::deque<Posted> posted_;
+  std::map<WindowId, bool> live_;  // guarded by post_mutex_: windows that accept posts
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,42 @@
+#include "platform/process.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+
+namespace qv::platform {
+
+std::string ExecutablePath() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  return std::string(buf, static_cast<std::size_t>(n));
+}
+
+std::string ExecutableBaseName() {
+  std::string path = ExecutablePath();
+  std::size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+void Beep(unsigned /*frequency_hz*/, unsigned duration_ms) {
+  // No speaker API here: the terminal bell, when there is a terminal.
+  if (isatty(STDERR_FILENO)) {
+    std::fputc('\a', stderr);
+    std::fflush(stderr);
+  }
+  SleepMs(duration_ms);
+}
+
+void SleepMs(unsigned ms) {
+  timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0) {
+  }
+}
+
+}  // namespace qv::platform

@@ -1,0 +1,16 @@
+// Process-level operating-system services.
+#pragma once
+
+#include <string>
+
+namespace qv::platform {
+
+// Full path of the running executable (UTF-8).
+std::string ExecutablePath();
+// The executable's file name without folder and extension ("Quorvel").
+std::string ExecutableBaseName();
+// Sounds the speaker (Windows) or the terminal bell (elsewhere).
+void Beep(unsigned frequency_hz, unsigned duration_ms);
+void SleepMs(unsigned ms);
+
+}  // namespace qv::platform

@@ -1,0 +1,41 @@
+#include "platform/process.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace qv::platform {
+
+namespace {
+std::string ToUtf8(const wchar_t* w, int len) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w, len, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w, len, out.data(), n, nullptr, nullptr);
+  return out;
+}
+}  // namespace
+
+std::string ExecutablePath() {
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) return ToUtf8(buf.data(), static_cast<int>(n));
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::string ExecutableBaseName() {
+  std::string path = ExecutablePath();
+  std::size_t slash = path.find_last_of("\\/");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+void Beep(unsigned frequency_hz, unsigned duration_ms) { ::Beep(frequency_hz, duration_ms); }
+
+void SleepMs(unsigned ms) { ::Sleep(ms); }
+
+}  // namespace qv::platform
