@@ -1,0 +1,25 @@
+// The C-runtime time zone (the process's TZ, fixed by the main program at
+// start) and time texts rendered in it. 64-bit time functions on every
+// target, so texts stay right beyond 2038.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+
+namespace qv::platform {
+
+// Puts TZ=<value> into the process environment (inherited by child
+// processes) and makes the runtime re-read it. False when the environment
+// cannot be changed.
+bool SetCRuntimeZone(const std::string& value);
+
+// strftime of Unix seconds in the C-runtime zone; empty when the time cannot
+// be broken down.
+std::string FormatCTime(std::int64_t unix_seconds, const char* format);
+
+// UTC break-down (gmtime, independent of any zone). False when out of range.
+bool BreakDownUtc(std::int64_t unix_seconds, SystemTime& out);
+
+}  // namespace qv::platform
