@@ -23,7 +23,9 @@ HeadlessWindow::HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, 
     : host_(host), id_(id), owner_(owner), dialog_(dialog), tmpl_(tmpl), caption_(tmpl.caption) {
   for (const auto& c : tmpl.controls) {
     if (c.id == kIdStatic) continue;
-    Control ctl{&c, c.text};
+    Control ctl;
+    ctl.tmpl = &c;
+    ctl.text = c.text;
     ctl.enabled = !(c.style & style::kDisabled);
     ctl.visible = (c.style & style::kVisible) != 0;
     controls_.emplace(c.id, std::move(ctl));
@@ -44,6 +46,9 @@ void HeadlessWindow::SetCaption(const std::string& text) { caption_ = text; }
 void HeadlessWindow::SetText(int control, const std::string& text) {
   if (Control* c = Find(control)) {
     c->text = text;
+    // A combo's edit text that no longer names the selected item means no
+    // selection.
+    if (c->selection >= 0 && c->items[static_cast<std::size_t>(c->selection)] != text) c->selection = -1;
     if (host_.on_text) host_.on_text(id_, control, text);
   }
 }
@@ -103,7 +108,7 @@ void HeadlessWindow::Select(int control, int index) {
 }
 
 std::uintptr_t HeadlessWindow::SetTimer(std::uintptr_t id, unsigned period_ms) {
-  if (ended_) return 0;
+  if (ended_ || host_.fail_timers_) return 0;
   // Setting a running timer again restarts it, as window timers do.
   auto& timers = host_.timers_;
   timers.erase(std::remove_if(timers.begin(), timers.end(),

@@ -22,7 +22,7 @@ class HeadlessHost;
 class HeadlessWindow final : public HostWindow {
  public:
   struct Control {
-    const ControlTemplate* tmpl;
+    const ControlTemplate* tmpl = nullptr;
     std::string text;
     int check = 0;
     bool enabled = true;
@@ -114,6 +114,8 @@ class HeadlessHost final : public Host {
   // the dialog with Cancel and marks the run as stalled.
   void SetStallLimit(std::chrono::milliseconds limit) { stall_limit_ = limit; }
   bool stalled() const { return stalled_; }
+  // Makes every later SetTimer fail, as when the system is out of timers.
+  void FailTimers(bool fail) { fail_timers_ = fail; }
 
   // User actions on the active (innermost) window. False when the control
   // is missing, hidden or disabled, as a real user could not reach it.
@@ -161,6 +163,7 @@ class HeadlessHost final : public Host {
   std::chrono::steady_clock::time_point epoch_;
   std::chrono::milliseconds stall_limit_{20000};
   bool stalled_ = false;
+  bool fail_timers_ = false;
 
   std::map<WindowId, HeadlessWindow*> windows_;
   std::vector<HeadlessWindow*> stack_;

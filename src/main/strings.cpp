@@ -1,0 +1,22 @@
+#include "main/strings.h"
+
+namespace qv::main {
+
+const ui::StringTable& Strings() {
+  static const ui::StringTable table = {
+      {111, "Windows ｿｹｯﾄの初期化に失敗しました。"},
+      {112, "HostNotFound"},
+      {114, "ｻｰﾊﾞ名が不明です。設定ﾎﾞﾀﾝを押してｻｰﾊﾞ名を設定して下さい。"},
+      {115, "Quorvelは既に起動しています。"},
+      {121, "Quorcfg.exe"},
+      {124, "自動終了します。"},
+      {125, "（[ESC]ｷｰでｷｬﾝｾﾙ）"},
+      {131, "Quorvel"},
+      {132, "Quorvel "},
+      {133, "Ver.1.00"},
+      {511, "ﾊﾞｰｼﾞｮﾝ情報 (&A)..."},
+  };
+  return table;
+}
+
+}  // namespace qv::main
