@@ -1,0 +1,36 @@
+// The command line of quorvel-cli.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::cli {
+
+enum class Command { kCheck, kAdjust };
+
+// Options given on the command line; an unset option takes its value from
+// the profile.
+struct CliArgs {
+  Command command = Command::kCheck;
+  std::optional<std::string> server;
+  std::optional<int> protocol;  // 0 SNTP, 1 time, 2 daytime
+  std::optional<int> timeout;
+  std::optional<int> reference_check;
+  std::optional<int> reference_hours;
+  std::optional<int> beep;
+  std::optional<int> log;
+  std::optional<std::string> profile;
+  bool debug = false;
+  bool help = false;
+};
+
+// Parses argv[1..]; on a usage error returns nullopt and sets error.
+std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::string& error);
+
+// The protocol word as the profile and the logs spell it, or -1.
+int ProtocolFromWord(const std::string& word);
+
+extern const char* const kUsage;
+
+}  // namespace qv::cli
