@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvel-cli: %s\n", box.text.c_str());
   };
 
-  if (!platform::NetStartup()) {
+  if (platform::NetStartup() != 0) {
     std::fprintf(stderr, "quorvel-cli: %s\n", main::Strings().at(111).c_str());
     Exit(1);
   }
