@@ -111,11 +111,20 @@ TEST_F(AdjustTest, RefusedOrFailedSntpAdjustmentLeavesTheClock) {
   EXPECT_TRUE(clock_.utc_sets().empty());
 }
 
-TEST_F(AdjustTest, OffsetBeyondWhatTheBreakDownCoversIsRefused) {
-  // A server 100 years ahead passes every check; setting must not wrap.
-  ServeSntpOffset(kS + 3155760000LL, 0);
-  EXPECT_EQ(AdjustSystemClock("127.0.0.9", 3, 0, 0, 24, new_time_, pc_time_, status_, detail_), 0);
-  EXPECT_EQ(status_, "ERROR (localtime-set)");
+TEST_F(AdjustTest, NewTimeOutsideWhatTheBreakDownCoversIsRefused) {
+  // The server is at the last second 32 bits hold; by the time the clock is
+  // read again it has moved on, so the new time lies past 2106. Likewise a
+  // server near 1970 with a clock that went back gives a time before 1970.
+  struct Case {
+    std::int64_t server;
+    std::int64_t reading_after;
+  } cases[] = {{0xFFFFFFFFLL - 5, kS + 10}, {5, kS - 10}};
+  for (const Case& c : cases) {
+    ServeSntpOffset(c.server, 0);
+    clock_.SetUnixTime(c.reading_after, 0);
+    EXPECT_EQ(AdjustSystemClock("127.0.0.9", 3, 0, 0, 24, new_time_, pc_time_, status_, detail_), 0);
+    EXPECT_EQ(status_, "ERROR (localtime-set)");
+  }
   EXPECT_TRUE(clock_.utc_sets().empty());
 }
 
