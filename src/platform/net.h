@@ -1,14 +1,100 @@
 // Sockets: the subset the engine needs, reporting Windows Sockets error
 // numbers on every OS so status texts and logs read the same everywhere.
+//
+// Every call that can fail hands its error number back through `error`
+// (0 when it succeeded); nothing here throws.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
 
 namespace qv::platform {
+
+class CancelSignal;
 
 // 0 means "no socket" (a job's socket field starts and ends at 0).
 using SocketHandle = std::intptr_t;
 inline constexpr SocketHandle kNoSocket = 0;
 inline constexpr SocketHandle kInvalidSocket = -1;
+
+// Windows Sockets error numbers the engine and its tests name.
+inline constexpr int kWsaEintr = 10004;
+inline constexpr int kWsaEbadf = 10009;
+inline constexpr int kWsaEacces = 10013;
+inline constexpr int kWsaEinval = 10022;
+inline constexpr int kWsaEmfile = 10024;
+inline constexpr int kWsaEmsgsize = 10040;
+inline constexpr int kWsaEafnosupport = 10047;
+inline constexpr int kWsaEaddrinuse = 10048;
+inline constexpr int kWsaEnetunreach = 10051;
+inline constexpr int kWsaEconnreset = 10054;
+inline constexpr int kWsaEtimedout = 10060;
+inline constexpr int kWsaEconnrefused = 10061;
+inline constexpr int kWsaEhostunreach = 10065;
+// What an OS error without a Windows Sockets counterpart reports.
+inline constexpr int kWsaSyscallFailure = 10107;
+inline constexpr int kWsaHostNotFound = 11001;
+inline constexpr int kWsaTryAgain = 11002;
+inline constexpr int kWsaNoRecovery = 11003;
+
+// Starts the socket library (Windows Sockets 1.1; nothing to do elsewhere).
+// Returns 0 or an error number. Call once per process before any query.
+int NetStartup();
+
+enum class SocketKind { kDatagram, kStream };
+
+// An IPv4 address and port, both in host byte order.
+struct Ipv4Endpoint {
+  std::uint32_t address = 0;
+  std::uint16_t port = 0;
+};
+
+// Accepts exactly four dot-separated decimal parts of 0..255 (no shorthand
+// like "127.1", no octal or hex, no blanks). Such a text never causes a name
+// lookup; any other text goes to the resolver, which still understands the
+// numeric shorthands on its own without asking a name server.
+bool ParseDottedIPv4(std::string_view text, std::uint32_t& address);
+
+// Looks a host name up (thread-safe on every target) and gives the first
+// IPv4 address. Returns 0, or 11001 (not found), 11002 (try again), 11003
+// (other failure) or the system's own lookup error number on Windows. An
+// empty name is "not found" without any lookup.
+int ResolveIPv4(const std::string& name, std::uint32_t& address);
+
+// Replaces the name lookup (tests that must not reach a name server); an
+// empty function restores the system's.
+using ResolverFn = std::function<int(const std::string& name, std::uint32_t& address)>;
+void SetResolverForTesting(ResolverFn resolver);
+
+// Outcome of a wait that can also be woken by a cancel signal.
+enum class NetWait { kReady, kTimedOut, kCancelled, kFailed };
+
+// kInvalidSocket on failure.
+SocketHandle OpenSocket(SocketKind kind, int& error);
+
+// Connects a stream socket. Bounded only by the system's own connect time-out;
+// a fired `cancel` (may be nullptr) ends the wait with kCancelled. The socket
+// is back in blocking mode afterwards.
+NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel, int& error);
+
+// Bytes sent, or -1.
+int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint to, int& error);
+
+// Waits until the socket is readable (data, end of stream or a pending
+// error), at most `timeout_seconds` (0 = just look; negative fails with
+// 10022), or until `cancel` (may be nullptr) fires.
+NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSignal* cancel, int& error);
+
+// One datagram into `buffer`; -1 on failure. A datagram longer than `size`
+// is consumed and fails with 10040 on every OS.
+int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error);
+
+// One receive from a stream; 0 when the peer closed, -1 on failure.
+int Receive(SocketHandle socket, std::uint8_t* buffer, int size, int& error);
+
+// Closes a socket; kNoSocket and kInvalidSocket are ignored.
+void CloseSocket(SocketHandle socket);
 
 }  // namespace qv::platform

@@ -1,0 +1,219 @@
+// Sockets on POSIX. Handles are file descriptors + 1, so that descriptor 0
+// never reads as "no socket".
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+
+#include "platform/cancel_signal.h"
+#include "platform/net.h"
+#include "platform/net_system.h"
+#include "platform/posix/wsa_errors.h"
+
+namespace qv::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int Fd(SocketHandle socket) { return static_cast<int>(socket - 1); }
+SocketHandle Handle(int fd) { return static_cast<SocketHandle>(fd) + 1; }
+int LastError() { return posix::WsaErrorFromErrno(errno); }
+
+sockaddr_in ToSockaddr(Ipv4Endpoint endpoint) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(endpoint.port);
+  address.sin_addr.s_addr = htonl(endpoint.address);
+  return address;
+}
+
+// Slice length when a cancel signal has no descriptor to wait on.
+constexpr int kCancelPollMs = 100;
+
+// Waits for `events` on the socket until `deadline` (none: forever) or until
+// the cancel signal fires. Restarts after signals with the time that is left.
+NetWait WaitFor(int fd, short events, const Clock::time_point* deadline, const CancelSignal* cancel, int& error) {
+  const int cancel_fd = cancel ? static_cast<int>(cancel->NativeHandle()) : -1;
+  for (;;) {
+    if (cancel && cancel->Fired()) return NetWait::kCancelled;
+    int slice_ms = -1;
+    if (deadline) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      slice_ms = static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+    }
+    if (cancel && cancel_fd < 0 && (slice_ms < 0 || slice_ms > kCancelPollMs)) slice_ms = kCancelPollMs;
+
+    pollfd fds[2] = {{fd, events, 0}, {cancel_fd, POLLIN, 0}};
+    const int count = poll(fds, cancel_fd >= 0 ? 2 : 1, slice_ms);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      error = LastError();
+      return NetWait::kFailed;
+    }
+    if (cancel_fd >= 0 && fds[1].revents != 0) return NetWait::kCancelled;
+    // An error or hang-up counts as ready, as select reports it: the next
+    // call on the socket tells what happened.
+    if (fds[0].revents & (events | POLLERR | POLLHUP)) return NetWait::kReady;
+    if (fds[0].revents & POLLNVAL) {
+      error = posix::WsaErrorFromErrno(EBADF);
+      return NetWait::kFailed;
+    }
+    if (deadline && Clock::now() >= *deadline) return NetWait::kTimedOut;
+  }
+}
+
+bool SetNonBlocking(int fd, bool on) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  return fcntl(fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+}
+
+}  // namespace
+
+int NetStartup() { return 0; }
+
+namespace detail {
+
+int SystemResolveIPv4(const std::string& name, std::uint32_t& address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per type
+  addrinfo* found = nullptr;
+  const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found);
+  if (result != 0) return posix::WsaErrorFromLookup(result);
+  int error = kWsaHostNotFound;
+  for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+    if (entry->ai_family == AF_INET && entry->ai_addr) {
+      address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
+      error = 0;
+      break;
+    }
+  }
+  freeaddrinfo(found);
+  return error;
+}
+
+}  // namespace detail
+
+SocketHandle OpenSocket(SocketKind kind, int& error) {
+  const int type = kind == SocketKind::kDatagram ? SOCK_DGRAM : SOCK_STREAM;
+  const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    error = LastError();
+    return kInvalidSocket;
+  }
+  error = 0;
+  return Handle(fd);
+}
+
+NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel, int& error) {
+  const int fd = Fd(socket);
+  // Non-blocking so that the wait can also watch the cancel signal; the
+  // system's own connect time-out still ends a connect that never completes.
+  if (!SetNonBlocking(fd, true)) {
+    error = LastError();
+    return NetWait::kFailed;
+  }
+  const sockaddr_in address = ToSockaddr(to);
+  NetWait outcome = NetWait::kReady;
+  error = 0;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (errno != EINPROGRESS && errno != EINTR) {
+      error = LastError();
+      outcome = NetWait::kFailed;
+    } else {
+      outcome = WaitFor(fd, POLLOUT, nullptr, cancel, error);
+      if (outcome == NetWait::kReady) {
+        int socket_error = 0;
+        socklen_t length = sizeof socket_error;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &socket_error, &length) != 0) socket_error = errno;
+        if (socket_error != 0) {
+          error = posix::WsaErrorFromErrno(socket_error);
+          outcome = NetWait::kFailed;
+        }
+      }
+    }
+  }
+  if (!SetNonBlocking(fd, false) && outcome == NetWait::kReady) {
+    error = LastError();
+    outcome = NetWait::kFailed;
+  }
+  return outcome;
+}
+
+int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint to, int& error) {
+  const sockaddr_in address = ToSockaddr(to);
+  for (;;) {
+    const ssize_t sent = sendto(Fd(socket), data, static_cast<std::size_t>(std::max(size, 0)), MSG_NOSIGNAL,
+                                reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    if (sent >= 0) {
+      error = 0;
+      return static_cast<int>(sent);
+    }
+    if (errno != EINTR) break;
+  }
+  error = LastError();
+  return -1;
+}
+
+NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSignal* cancel, int& error) {
+  error = 0;
+  if (timeout_seconds < 0) {
+    error = kWsaEinval;
+    return NetWait::kFailed;
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+  return WaitFor(Fd(socket), POLLIN, &deadline, cancel, error);
+}
+
+int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error) {
+  iovec part{buffer, static_cast<std::size_t>(std::max(size, 0))};
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  for (;;) {
+    const ssize_t received = recvmsg(Fd(socket), &message, 0);
+    if (received >= 0) {
+      // Here the tail of a long datagram is dropped silently; report it as
+      // Windows Sockets does.
+      if (message.msg_flags & MSG_TRUNC) {
+        error = kWsaEmsgsize;
+        return -1;
+      }
+      error = 0;
+      return static_cast<int>(received);
+    }
+    if (errno != EINTR) break;
+  }
+  error = LastError();
+  return -1;
+}
+
+int Receive(SocketHandle socket, std::uint8_t* buffer, int size, int& error) {
+  for (;;) {
+    const ssize_t received = recv(Fd(socket), buffer, static_cast<std::size_t>(std::max(size, 0)), 0);
+    if (received >= 0) {
+      error = 0;
+      return static_cast<int>(received);
+    }
+    if (errno != EINTR) break;
+  }
+  error = LastError();
+  return -1;
+}
+
+void CloseSocket(SocketHandle socket) {
+  if (socket == kNoSocket || socket == kInvalidSocket) return;
+  close(Fd(socket));
+}
+
+}  // namespace qv::platform

@@ -1,0 +1,199 @@
+// Windows Sockets. Waits use select in short slices, looking at the cancel
+// event between slices: plain Winsock 1.1 readiness, no event bindings that
+// would leave the socket in another mode.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "platform/cancel_signal.h"
+#include "platform/net.h"
+#include "platform/net_system.h"
+
+namespace qv::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Longest time a wait stays blind to the cancel signal.
+constexpr long kSliceMicros = 50 * 1000;
+
+SOCKET Native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
+
+sockaddr_in ToSockaddr(Ipv4Endpoint endpoint) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(endpoint.port);
+  address.sin_addr.s_addr = htonl(endpoint.address);
+  return address;
+}
+
+bool CancelFired(const CancelSignal* cancel) {
+  if (!cancel) return false;
+  if (cancel->Fired()) return true;
+  const auto event = cancel->NativeHandle();
+  return event != -1 && WaitForSingleObject(reinterpret_cast<HANDLE>(event), 0) == WAIT_OBJECT_0;
+}
+
+enum class Readiness { kRead, kWrite };
+
+// One select per slice until the socket is ready, the deadline (none:
+// forever) passes or the cancel signal fires. For a connect, the error set
+// reports failure, which counts as ready: SO_ERROR tells the rest.
+NetWait WaitFor(SOCKET socket, Readiness what, const Clock::time_point* deadline, const CancelSignal* cancel,
+                int& error) {
+  for (;;) {
+    if (CancelFired(cancel)) return NetWait::kCancelled;
+    long slice = kSliceMicros;
+    if (deadline) {
+      const auto left = std::chrono::duration_cast<std::chrono::microseconds>(*deadline - Clock::now()).count();
+      slice = static_cast<long>(std::clamp<long long>(left, 0, kSliceMicros));
+    }
+    fd_set primary;
+    fd_set failed;
+    FD_ZERO(&primary);
+    FD_ZERO(&failed);
+    FD_SET(socket, &primary);
+    FD_SET(socket, &failed);
+    timeval wait{0, slice};
+    const int count = what == Readiness::kRead ? select(0, &primary, nullptr, nullptr, &wait)
+                                                : select(0, nullptr, &primary, &failed, &wait);
+    if (count == SOCKET_ERROR) {
+      error = WSAGetLastError();
+      return NetWait::kFailed;
+    }
+    if (count > 0) {
+      if (FD_ISSET(socket, &primary) || (what == Readiness::kWrite && FD_ISSET(socket, &failed)))
+        return NetWait::kReady;
+      error = WSAGetLastError();
+      return NetWait::kFailed;
+    }
+    if (deadline && Clock::now() >= *deadline) return NetWait::kTimedOut;
+  }
+}
+
+bool SetNonBlocking(SOCKET socket, bool on) {
+  u_long mode = on ? 1 : 0;
+  return ioctlsocket(socket, FIONBIO, &mode) == 0;
+}
+
+}  // namespace
+
+int NetStartup() {
+  WSADATA data;
+  return WSAStartup(MAKEWORD(1, 1), &data);
+}
+
+namespace detail {
+
+int SystemResolveIPv4(const std::string& name, std::uint32_t& address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found);
+  if (result != 0) {
+    const int error = WSAGetLastError();
+    return error != 0 ? error : result;
+  }
+  int error = kWsaHostNotFound;
+  for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+    if (entry->ai_family == AF_INET && entry->ai_addr) {
+      address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
+      error = 0;
+      break;
+    }
+  }
+  freeaddrinfo(found);
+  return error;
+}
+
+}  // namespace detail
+
+SocketHandle OpenSocket(SocketKind kind, int& error) {
+  const SOCKET socket_handle = socket(AF_INET, kind == SocketKind::kDatagram ? SOCK_DGRAM : SOCK_STREAM, 0);
+  if (socket_handle == INVALID_SOCKET) {
+    error = WSAGetLastError();
+    return kInvalidSocket;
+  }
+  error = 0;
+  return static_cast<SocketHandle>(socket_handle);
+}
+
+NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel, int& error) {
+  const SOCKET native = Native(socket);
+  if (!SetNonBlocking(native, true)) {
+    error = WSAGetLastError();
+    return NetWait::kFailed;
+  }
+  const sockaddr_in address = ToSockaddr(to);
+  NetWait outcome = NetWait::kReady;
+  error = 0;
+  if (connect(native, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
+    const int started = WSAGetLastError();
+    if (started != WSAEWOULDBLOCK) {
+      error = started;
+      outcome = NetWait::kFailed;
+    } else {
+      outcome = WaitFor(native, Readiness::kWrite, nullptr, cancel, error);
+      if (outcome == NetWait::kReady) {
+        int socket_error = 0;
+        int length = sizeof socket_error;
+        if (getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socket_error), &length) != 0)
+          socket_error = WSAGetLastError();
+        if (socket_error != 0) {
+          error = socket_error;
+          outcome = NetWait::kFailed;
+        }
+      }
+    }
+  }
+  if (!SetNonBlocking(native, false) && outcome == NetWait::kReady) {
+    error = WSAGetLastError();
+    outcome = NetWait::kFailed;
+  }
+  return outcome;
+}
+
+int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint to, int& error) {
+  const sockaddr_in address = ToSockaddr(to);
+  const int sent = sendto(Native(socket), reinterpret_cast<const char*>(data), size, 0,
+                          reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  error = sent == SOCKET_ERROR ? WSAGetLastError() : 0;
+  return sent == SOCKET_ERROR ? -1 : sent;
+}
+
+NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSignal* cancel, int& error) {
+  error = 0;
+  if (timeout_seconds < 0) {
+    error = WSAEINVAL;
+    return NetWait::kFailed;
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+  return WaitFor(Native(socket), Readiness::kRead, &deadline, cancel, error);
+}
+
+int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error) {
+  sockaddr_in from{};
+  int from_length = sizeof from;
+  const int received = recvfrom(Native(socket), reinterpret_cast<char*>(buffer), size, 0,
+                                reinterpret_cast<sockaddr*>(&from), &from_length);
+  error = received == SOCKET_ERROR ? WSAGetLastError() : 0;
+  return received == SOCKET_ERROR ? -1 : received;
+}
+
+int Receive(SocketHandle socket, std::uint8_t* buffer, int size, int& error) {
+  const int received = recv(Native(socket), reinterpret_cast<char*>(buffer), size, 0);
+  error = received == SOCKET_ERROR ? WSAGetLastError() : 0;
+  return received == SOCKET_ERROR ? -1 : received;
+}
+
+void CloseSocket(SocketHandle socket) {
+  if (socket == kNoSocket || socket == kInvalidSocket) return;
+  closesocket(Native(socket));
+}
+
+}  // namespace qv::platform

@@ -1,0 +1,264 @@
+// qv-timeserver: a small SNTP / TIME / DAYTIME server on one loopback
+// address, with fault modes, for tests and demonstrations. See --help.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "answers.h"
+#include "daemon.h"
+#include "options.h"
+
+namespace qv::timeserver {
+
+namespace {
+
+Options g_options;
+int g_signal_pipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = write(g_signal_pipe[1], &byte, 1);
+}
+
+UnixNanos Now() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<UnixNanos>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+UnixNanos Offset() { return static_cast<UnixNanos>(g_options.offset * 1e9); }
+
+void Pause(double seconds) {
+  if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+sockaddr_in Address(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  inet_pton(AF_INET, g_options.address.c_str(), &address.sin_addr);
+  return address;
+}
+
+int Bind(int type, int port) {
+  if (port < 0) return -1;
+  const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    std::perror("qv-timeserver: socket");
+    return -2;
+  }
+  if (type == SOCK_STREAM) {
+    // Quick restarts on the same address while old connections linger.
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  } else {
+    // The kernel's arrival time is the truest T2.
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+  }
+  const sockaddr_in address = Address(port);
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      (type == SOCK_STREAM && listen(fd, g_options.no_accept ? 0 : 64) != 0)) {
+    std::fprintf(stderr, "qv-timeserver: cannot serve %s:%d: %s\n", g_options.address.c_str(), port,
+                 std::strerror(errno));
+    close(fd);
+    return -2;
+  }
+  return fd;
+}
+
+void SendAll(int fd, const void* data, std::size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t sent = send(fd, bytes, size, MSG_NOSIGNAL);
+    if (sent <= 0) {
+      if (sent < 0 && errno == EINTR) continue;
+      return;
+    }
+    bytes += sent;
+    size -= static_cast<std::size_t>(sent);
+  }
+}
+
+// Holds a connection open without a word until the peer goes away.
+void StaySilent(int fd) {
+  char sink[256];
+  while (recv(fd, sink, sizeof sink, 0) > 0) {
+  }
+}
+
+void AnswerSntp(int fd, std::vector<std::uint8_t> request, sockaddr_in peer, UnixNanos t2) {
+  Pause(g_options.delay);
+  const std::vector<std::uint8_t> reply = SntpReply(request.data(), request.size(), t2, Now() + Offset(), g_options);
+  if (!reply.empty())
+    sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+}
+
+void ReadSntp(int fd) {
+  std::vector<std::uint8_t> request(1024);
+  sockaddr_in peer{};
+  char control[256];
+  iovec part{request.data(), request.size()};
+  msghdr message{};
+  message.msg_name = &peer;
+  message.msg_namelen = sizeof peer;
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t size = recvmsg(fd, &message, 0);
+  UnixNanos t2 = Now();
+  if (size < 0) return;
+  for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
+    if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_TIMESTAMPNS) {
+      timespec stamp{};
+      std::memcpy(&stamp, CMSG_DATA(header), sizeof stamp);
+      t2 = static_cast<UnixNanos>(stamp.tv_sec) * 1000000000 + stamp.tv_nsec;
+    }
+  }
+  if (g_options.silent) return;
+  request.resize(static_cast<std::size_t>(size));
+  std::thread(AnswerSntp, fd, std::move(request), peer, t2 + Offset()).detach();
+}
+
+void AnswerTime(int fd) {
+  Pause(g_options.delay);
+  if (g_options.silent) return StaySilent(fd);
+  if (g_options.time_close) return;
+  const std::vector<std::uint8_t> reply = TimeReply(Now() + Offset(), g_options);
+  if (g_options.time_split_ms >= 0) {
+    // Two segments: the first half, a pause, the rest.
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    SendAll(fd, reply.data(), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(g_options.time_split_ms));
+    SendAll(fd, reply.data() + 2, reply.size() - 2);
+  } else {
+    SendAll(fd, reply.data(), reply.size());
+  }
+}
+
+void AnswerDaytime(int fd) {
+  Pause(g_options.delay);
+  if (g_options.silent) return StaySilent(fd);
+  const std::string reply = DaytimeReply(Now() + Offset(), g_options);
+  SendAll(fd, reply.data(), reply.size());
+}
+
+void Accept(int listener, void (*answer)(int)) {
+  const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) return;
+  std::thread([fd, answer] {
+    answer(fd);
+    // Orderly end: the client reads everything sent, then end of stream.
+    shutdown(fd, SHUT_WR);
+    close(fd);
+  }).detach();
+}
+
+void Announce(const Options& o, int fd) {
+  auto port = [](int p) { return p < 0 ? std::string("off") : std::to_string(p); };
+  const std::string line = "ready " + o.address + " sntp=" + port(o.sntp_port) + " time=" + port(o.time_port) +
+                           " daytime=" + port(o.daytime_port) + "\n";
+  if (fd >= 0) [[maybe_unused]] ssize_t n = write(fd, line.data(), line.size());
+}
+
+int Serve() {
+  const int udp = Bind(SOCK_DGRAM, g_options.sntp_port);
+  const int time_listener = Bind(SOCK_STREAM, g_options.time_port);
+  const int daytime_listener = Bind(SOCK_STREAM, g_options.daytime_port);
+  if (udp == -2 || time_listener == -2 || daytime_listener == -2) return 2;
+
+  if (pipe2(g_signal_pipe, O_CLOEXEC) != 0) return 2;
+  struct sigaction action{};
+  action.sa_handler = OnTerminate;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  if (g_options.daemon) {
+    const pid_t child = fork();
+    if (child < 0) return 2;
+    if (child > 0) {
+      if (!WritePidfile(g_options.pidfile, child, g_options.behaviour)) {
+        kill(child, SIGKILL);
+        return 2;
+      }
+      Announce(g_options, STDOUT_FILENO);
+      Announce(g_options, g_options.ready_fd);
+      return 0;
+    }
+    // Let go of the caller's terminal and pipes, or a test runner that waits
+    // for our output to end would wait for us.
+    setsid();
+    const int null = open("/dev/null", O_RDWR);
+    for (int fd = 0; fd <= 2; ++fd) dup2(null, fd);
+    if (null > 2) close(null);
+    if (g_options.ready_fd > 2) close(g_options.ready_fd);
+  } else {
+    Announce(g_options, STDOUT_FILENO);
+    Announce(g_options, g_options.ready_fd);
+  }
+
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(g_options.lifetime);
+  std::vector<pollfd> watched{{g_signal_pipe[0], POLLIN, 0}};
+  if (udp >= 0) watched.push_back({udp, POLLIN, 0});
+  if (!g_options.no_accept) {
+    if (time_listener >= 0) watched.push_back({time_listener, POLLIN, 0});
+    if (daytime_listener >= 0) watched.push_back({daytime_listener, POLLIN, 0});
+  }
+  for (;;) {
+    int wait_ms = -1;
+    if (g_options.lifetime > 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      wait_ms = static_cast<int>(std::min<long long>(left.count() + 1, 60000));
+    }
+    if (poll(watched.data(), watched.size(), wait_ms) < 0 && errno != EINTR) break;
+    if (watched[0].revents) break;
+    for (std::size_t i = 1; i < watched.size(); ++i) {
+      if (!watched[i].revents) continue;
+      if (watched[i].fd == udp) ReadSntp(udp);
+      else if (watched[i].fd == time_listener) Accept(time_listener, AnswerTime);
+      else Accept(daytime_listener, AnswerDaytime);
+    }
+  }
+  RemoveOwnPidfile(g_options.pidfile, getpid());
+  // Answer threads may still sleep in a delay: leave without joining them.
+  _exit(0);
+}
+
+}  // namespace
+
+}  // namespace qv::timeserver
+
+int main(int argc, char** argv) {
+  using namespace qv::timeserver;
+  std::string error;
+  bool help = false;
+  if (!ParseOptions(argc, argv, g_options, error, help)) {
+    std::fprintf(stderr, "qv-timeserver: %s\n%s", error.c_str(), UsageText());
+    return 2;
+  }
+  if (help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (!g_options.stop_pidfile.empty()) return StopFromPidfile(g_options.stop_pidfile, g_options.stop_comm);
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  return Serve();
+}
