@@ -22,6 +22,7 @@ struct SystemTime {
 
 // 100 ns ticks from 1601-01-01 to 1970-01-01.
 inline constexpr std::int64_t kFileTimeUnixEpoch = 116444736000000000LL;
+inline constexpr std::int64_t kFileTicksPerSecond = 10000000LL;
 
 class Clock {
  public:
@@ -40,5 +41,33 @@ class Clock {
 Clock& SystemClock();
 // nullptr restores the real clock.
 void SetClockForTesting(Clock* clock);
+// The operating system's clock, whatever is installed.
+Clock& RealClock();
+
+// True when the fields name a moment that exists: year 1601..30827 (what
+// the OS's break-down covers), month 1..12, a day the month has, hour < 24,
+// minute < 60, second < 60, milliseconds < 1000. The day of week is not
+// checked (the OS ignores it when setting). Setters refuse anything else
+// before they reach the OS.
+bool IsValidSystemTime(const SystemTime& t);
+
+// The OS zone. Windows: the installation's own setting. Elsewhere: the zone
+// the process started with (its TZ, else the system's zone file), kept so
+// that a later change of TZ for the C runtime does not move it, and handed
+// through the environment to the processes it starts, which then share it.
+// Programs call this first thing; SetCRuntimeZone calls it too before it
+// touches TZ. Later calls keep the first capture.
+void CaptureOsZone();
+// Replaces the captured OS zone by a TZ-style value (an IANA name or a POSIX
+// rule); nullptr brings back the captured one. False where the OS zone
+// cannot be replaced (Windows) or the value names no zone.
+bool SetOsZoneForTesting(const char* tz);
+
+// Conversions in the OS zone. False when the time cannot be converted. On
+// Windows the OS decides how a local time skipped or repeated by a
+// daylight-saving change maps; elsewhere a skipped one maps to the change
+// itself and a repeated one to its earlier instant.
+bool OsLocalToUtc(const SystemTime& local, std::int64_t& utc_file_time);
+bool UtcToOsLocal(std::int64_t utc_file_time, SystemTime& local);
 
 }  // namespace qv::platform

@@ -11,8 +11,9 @@
 namespace qv::platform {
 
 // Puts TZ=<value> into the process environment (inherited by child
-// processes) and makes the runtime re-read it. False when the environment
-// cannot be changed.
+// processes) and makes the runtime re-read it; captures the OS zone first
+// (clock.h) so that it stays the zone the process started with. False when
+// the environment cannot be changed.
 bool SetCRuntimeZone(const std::string& value);
 
 // strftime of Unix seconds in the C-runtime zone; empty when the time cannot

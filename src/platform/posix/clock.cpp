@@ -1,0 +1,220 @@
+// The real clock on POSIX systems. The OS zone is the zone the process
+// started with, read through the tz database rather than by toggling TZ:
+// the main program later sets TZ for the C runtime only.
+#include "platform/clock.h"
+
+#include <date/tz.h>
+#include <stdlib.h>
+#include <time.h>
+
+// ptz.h names hh_mm_ss unqualified under two using-directives, which C++20's
+// std::chrono::hh_mm_ss makes ambiguous; a declaration in its own namespace
+// is found first.
+namespace Posix {
+using date::hh_mm_ss;
+}
+#include <date/ptz.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace qv::platform {
+
+namespace {
+
+using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, kFileTicksPerSecond>>;
+using SysTicks = date::sys_time<Ticks>;
+using LocalTicks = date::local_time<Ticks>;
+
+// Either a zone of the tz database or a POSIX rule such as "JST-9".
+class Zone {
+ public:
+  static Zone Utc() { return Zone(Posix::time_zone("UTC0")); }
+
+  // Reads a TZ value as the C library would: ":name" is a zone file; a bare
+  // value is a zone file when one exists, else a POSIX rule.
+  static std::optional<Zone> FromTz(std::string tz) {
+    if (tz.empty()) return Utc();
+    bool file_only = tz[0] == ':';
+    if (file_only) tz.erase(0, 1);
+    static const std::string kZoneDir = "/usr/share/zoneinfo/";
+    if (tz.compare(0, kZoneDir.size(), kZoneDir) == 0) tz.erase(0, kZoneDir.size());
+    try {
+      return Zone(date::locate_zone(tz));
+    } catch (...) {
+    }
+    if (file_only) return std::nullopt;
+    try {
+      return Zone(Posix::time_zone(tz));
+    } catch (...) {
+    }
+    return std::nullopt;
+  }
+
+  // The zone of a TZ value, or of the system when there is none.
+  static Zone FromStartTz(const std::optional<std::string>& tz) {
+    // The C library falls back to UTC for a TZ it cannot read.
+    if (tz) return FromTz(*tz).value_or(Utc());
+    try {
+      return Zone(date::current_zone());
+    } catch (...) {
+      return Utc();
+    }
+  }
+
+  LocalTicks ToLocal(SysTicks t) const {
+    if (database_) return date::floor<Ticks>(database_->to_local(t));
+    return date::floor<Ticks>(rule_->to_local(t));
+  }
+  SysTicks ToSys(LocalTicks t) const {
+    if (database_) return date::floor<Ticks>(database_->to_sys(t, date::choose::earliest));
+    return date::floor<Ticks>(rule_->to_sys(t, date::choose::earliest));
+  }
+
+ private:
+  explicit Zone(const date::time_zone* z) : database_(z) {}
+  explicit Zone(Posix::time_zone z) : rule_(std::move(z)) {}
+
+  const date::time_zone* database_ = nullptr;
+  std::optional<Posix::time_zone> rule_;
+};
+
+// A program that changes TZ for the C runtime passes the zone it started
+// with to the processes it starts, so that they share its OS zone:
+// "TZ=<value>", or "system" when it started without TZ.
+constexpr const char* kStartZoneVariable = "QUORVEL_OS_TZ";
+constexpr const char* kSystemZone = "system";
+
+// The TZ value the OS zone is read from: inherited through the variable
+// above, else the process's own TZ; nullopt for the system's zone.
+std::optional<std::string> StartTz() {
+  if (const char* inherited = std::getenv(kStartZoneVariable)) {
+    std::string value(inherited);
+    if (value.compare(0, 3, "TZ=") == 0) return value.substr(3);
+    if (value == kSystemZone) return std::nullopt;
+  }
+  if (const char* tz = std::getenv("TZ")) return std::string(tz);
+  return std::nullopt;
+}
+
+std::mutex g_zone_mutex;
+std::optional<Zone> g_captured;           // guarded by g_zone_mutex
+std::optional<Zone> g_override;           // guarded by g_zone_mutex
+std::optional<std::string> g_start_tz;    // guarded by g_zone_mutex; what g_captured came from
+
+Zone CurrentZone() {
+  std::lock_guard<std::mutex> lock(g_zone_mutex);
+  if (!g_captured) {
+    g_start_tz = StartTz();
+    g_captured = Zone::FromStartTz(g_start_tz);
+  }
+  return g_override ? *g_override : *g_captured;
+}
+
+LocalTicks ToLocalTicks(const SystemTime& t) {
+  date::local_days day{date::year{t.year} / date::month{t.month} / date::day{t.day}};
+  return LocalTicks{day.time_since_epoch()} + std::chrono::hours{t.hour} + std::chrono::minutes{t.minute} +
+         std::chrono::seconds{t.second} + std::chrono::milliseconds{t.milliseconds};
+}
+
+bool BreakDown(LocalTicks t, SystemTime& out) {
+  date::local_days day = date::floor<date::days>(t);
+  date::year_month_day ymd{day};
+  int year = static_cast<int>(ymd.year());
+  if (year < 1601 || year > 30827) return false;
+  date::hh_mm_ss<Ticks> tod{t - day};
+  out.year = static_cast<std::uint16_t>(year);
+  out.month = static_cast<std::uint16_t>(static_cast<unsigned>(ymd.month()));
+  out.day_of_week = static_cast<std::uint16_t>(date::weekday{day}.c_encoding());
+  out.day = static_cast<std::uint16_t>(static_cast<unsigned>(ymd.day()));
+  out.hour = static_cast<std::uint16_t>(tod.hours().count());
+  out.minute = static_cast<std::uint16_t>(tod.minutes().count());
+  out.second = static_cast<std::uint16_t>(tod.seconds().count());
+  auto millis = std::chrono::floor<std::chrono::milliseconds>(tod.subseconds());
+  out.milliseconds = static_cast<std::uint16_t>(millis.count());
+  return true;
+}
+
+// Needs CAP_SYS_TIME; the kernel refuses otherwise and nothing changes.
+bool SetFileTime(std::int64_t utc_file_time) {
+  if (utc_file_time < kFileTimeUnixEpoch) return false;  // no Unix time before 1970
+  std::int64_t ticks = utc_file_time - kFileTimeUnixEpoch;
+  timespec ts{};
+  ts.tv_sec = static_cast<time_t>(ticks / kFileTicksPerSecond);
+  ts.tv_nsec = static_cast<long>(ticks % kFileTicksPerSecond) * 100;
+  return clock_settime(CLOCK_REALTIME, &ts) == 0;
+}
+
+class PosixClock final : public Clock {
+ public:
+  std::int64_t UtcFileTime() override {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return kFileTimeUnixEpoch + static_cast<std::int64_t>(ts.tv_sec) * kFileTicksPerSecond + ts.tv_nsec / 100;
+  }
+
+  SystemTime LocalTime() override {
+    SystemTime out;
+    if (!UtcToOsLocal(UtcFileTime(), out)) out = SystemTime{};
+    return out;
+  }
+
+  bool SetUtc(const SystemTime& t) override {
+    if (!IsValidSystemTime(t)) return false;
+    SysTicks utc{ToLocalTicks(t).time_since_epoch()};
+    return SetFileTime(utc.time_since_epoch().count() + kFileTimeUnixEpoch);
+  }
+
+  bool SetLocal(const SystemTime& t) override {
+    std::int64_t utc = 0;
+    if (!OsLocalToUtc(t, utc)) return false;
+    return SetFileTime(utc);
+  }
+};
+
+}  // namespace
+
+Clock& RealClock() {
+  static PosixClock clock;
+  return clock;
+}
+
+void CaptureOsZone() {
+  (void)CurrentZone();
+  std::lock_guard<std::mutex> lock(g_zone_mutex);
+  std::string published = g_start_tz ? "TZ=" + *g_start_tz : std::string(kSystemZone);
+  setenv(kStartZoneVariable, published.c_str(), 1);
+}
+
+bool SetOsZoneForTesting(const char* tz) {
+  std::optional<Zone> zone;
+  if (tz) {
+    zone = Zone::FromTz(tz);
+    if (!zone) return false;
+  }
+  CaptureOsZone();
+  std::lock_guard<std::mutex> lock(g_zone_mutex);
+  g_override = std::move(zone);
+  return true;
+}
+
+bool OsLocalToUtc(const SystemTime& local, std::int64_t& utc_file_time) {
+  if (!IsValidSystemTime(local)) return false;
+  SysTicks utc = CurrentZone().ToSys(ToLocalTicks(local));
+  utc_file_time = utc.time_since_epoch().count() + kFileTimeUnixEpoch;
+  return true;
+}
+
+bool UtcToOsLocal(std::int64_t utc_file_time, SystemTime& local) {
+  // Room for any zone offset without overflow; the break-down then refuses
+  // years it cannot hold.
+  constexpr std::int64_t kLimit = INT64_MAX - 2 * 86400 * kFileTicksPerSecond;
+  if (utc_file_time < 0 || utc_file_time > kLimit) return false;
+  return BreakDown(CurrentZone().ToLocal(SysTicks{Ticks{utc_file_time - kFileTimeUnixEpoch}}), local);
+}
+
+}  // namespace qv::platform

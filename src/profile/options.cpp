@@ -1,0 +1,111 @@
+#include "profile/options.h"
+
+#include <climits>
+
+#include "platform/process.h"
+#include "profile/app_state.h"
+
+namespace qv::profile {
+
+namespace {
+bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+}  // namespace
+
+std::string GetOptionValue(std::string_view args, std::string_view option) {
+  std::size_t at = args.find(option);
+  if (option.empty() || at == args.npos) return {};
+  std::string_view rest = args.substr(at + option.size());
+  if (!rest.empty() && rest.front() == '"') {
+    rest.remove_prefix(1);
+    return std::string(rest.substr(0, rest.find('"')));
+  }
+  std::size_t end = 0;
+  while (end < rest.size() && !IsBlankOrTab(rest[end])) ++end;
+  return std::string(rest.substr(0, end));
+}
+
+bool HasDebugSwitch(std::string_view args, std::string_view debug_switch) {
+  return !debug_switch.empty() && args.find(debug_switch) != args.npos;
+}
+
+void ScanDebugSwitch(std::string_view args, std::string_view debug_switch) {
+  SetDebugSwitch(false);
+  if (HasDebugSwitch(args, debug_switch)) SetDebugSwitch(true);
+}
+
+std::int32_t ParseWindowHandle(std::string_view value) {
+  std::size_t i = 0;
+  while (i < value.size() && IsBlankOrTab(value[i])) ++i;
+  bool negative = false;
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
+  long long magnitude = 0;
+  bool any = false;
+  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+    any = true;
+    magnitude = magnitude * 10 + (value[i] - '0');
+    if (magnitude > 1LL + INT32_MAX) return 0;
+  }
+  if (!any) return 0;
+  long long signed_value = negative ? -magnitude : magnitude;
+  if (signed_value > INT32_MAX || signed_value < INT32_MIN) return 0;
+  return static_cast<std::int32_t>(signed_value);
+}
+
+std::optional<SettingsOptions> ParseSettingsOptions(std::string_view args) {
+  SettingsOptions options;
+  options.profile_path = GetOptionValue(args, kProfileOption);
+  if (options.profile_path.empty()) return std::nullopt;
+  options.caller_window = ParseWindowHandle(GetOptionValue(args, kWindowOption));
+  return options;
+}
+
+std::string FormatSettingsArguments(std::string_view profile_path, std::int32_t window) {
+  std::string text(kProfileOption);
+  text.append("\"").append(profile_path).append("\" ");
+  text.append(kWindowOption).append(std::to_string(window)).append(" xyz");
+  return text;
+}
+
+std::string MakeProfilePath(std::string_view executable_path) {
+  if (executable_path.empty()) return {};
+  std::size_t name_start = executable_path.find_last_of("\\/");
+  name_start = name_start == executable_path.npos ? 0 : name_start + 1;
+  std::size_t dot = executable_path.rfind('.');
+  std::string path(executable_path);
+  // Cutting a fixed three characters would eat into a name without an
+  // extension (a Linux executable): only an extension is replaced.
+  if (dot == executable_path.npos || dot <= name_start) return path + ".INI";
+  path.resize(dot + 1);
+  return path + "INI";
+}
+
+std::string MakeProfilePath() { return MakeProfilePath(platform::ExecutablePath()); }
+
+std::string_view StripProgramName(std::string_view command_line) {
+  std::size_t i = 0;
+  if (!command_line.empty() && command_line.front() == '"') {
+    std::size_t close = command_line.find('"', 1);
+    i = close == command_line.npos ? command_line.size() : close + 1;
+  }
+  while (i < command_line.size() && !IsBlankOrTab(command_line[i])) ++i;
+  while (i < command_line.size() && IsBlankOrTab(command_line[i])) ++i;
+  return command_line.substr(i);
+}
+
+std::string JoinArguments(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& arg : args) {
+    if (!text.empty()) text.push_back(' ');
+    bool needs_quotes = arg.find_first_of(" \t") != arg.npos && arg.find('"') == arg.npos;
+    if (!needs_quotes) {
+      text.append(arg);
+      continue;
+    }
+    std::size_t eq = arg.find('=');
+    std::size_t split = (arg.starts_with('-') || arg.starts_with('/')) && eq != arg.npos ? eq + 1 : 0;
+    text.append(arg, 0, split).append("\"").append(arg, split).append("\"");
+  }
+  return text;
+}
+
+}  // namespace qv::profile

@@ -1,0 +1,128 @@
+// The settings in section "Property" (and "Servers", "Debug", "TZ") as the
+// two programs see them. Every key has its default and its range rules;
+// settings are never refused, only replaced by fixed values.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "profile/profile_store.h"
+
+namespace qv::profile {
+
+inline constexpr std::string_view kPropertySection = "Property";
+inline constexpr std::string_view kServersSection = "Servers";
+inline constexpr std::string_view kDebugSection = "Debug";
+inline constexpr std::string_view kTimeZoneSection = "TZ";
+// The "Servers" section travels in blocks of this many characters.
+inline constexpr std::size_t kServerBlockCapacity = 512;
+
+// Protocol indices as both programs number them.
+inline constexpr int kProtocolSntp = 0;
+inline constexpr int kProtocolTime = 1;
+inline constexpr int kProtocolDaytime = 2;
+
+// The main program's reading. Reload after a save of the settings program by
+// passing the previous reading: the numbers of "ServerReferenceTime" that
+// the text does not provide keep their previous values.
+struct MainProperties {
+  std::string server;                   // DefaultServer
+  int protocol = kProtocolTime;         // "SNTP" 0, "daytime" 2, anything else 1
+  std::string protocol_name = "time";   // "SNTP", "daytime" or "time"
+  int reference_check = 1;              // 0 or 1
+  int reference_hours = 24;             // 1..24
+  int clock_on = 0;                     // 0 or 1
+  int clock_format = 0;                 // 0..2
+  int clock_position = 0;               // 0..1
+  int log_file = 0;
+  int beep = 0;
+  int auto_adjust = 0;
+  int auto_terminate = 0;
+  int iconic_start = 0;
+  int indicator_line = 0;
+  int time_out = 3;                     // seconds, as stored (no range check)
+  int window_pos = 0;                   // restore the window position
+  int retry_on = 0;
+  int retry_limit = 0;                  // as stored
+  int retry_value = 0;                  // interval, as stored
+  int retry_unit = 0;                   // as stored; callers count anything but 1, 2 as seconds
+  int daily_on = 0;
+  int daily_hour = 0;                   // 0..23
+  int daily_minute = 0;                 // 0..59
+};
+
+MainProperties LoadMainProperties(const ProfileStore& profile, const MainProperties& previous);
+inline MainProperties LoadMainProperties(const ProfileStore& profile) {
+  return LoadMainProperties(profile, MainProperties{});
+}
+
+// "WindowPos" as the main program restores it: "%i,%i,%i" (on, left, top).
+struct StoredWindowPos {
+  int on = 0;
+  int left = 0;
+  int top = 0;
+};
+StoredWindowPos ReadMainWindowPos(const ProfileStore& profile);
+// "%i,%i,%i,%i": on, left and top of the normal position, show state.
+bool WriteMainWindowPos(ProfileStore& profile, int on, int left, int top, int show_state);
+
+// The settings program's reading, every value within its control's range.
+struct SettingsProperties {
+  std::vector<std::string> servers;     // "Servers", in file order
+  std::string server;                   // DefaultServer
+  int protocol = kProtocolSntp;         // 0..2; -1 (none selected) saves an empty text
+  int reference_check = 1;
+  int reference_hours = 24;
+  int clock_on = 0;
+  int clock_format = 0;
+  int clock_position = 0;
+  int log_file = 0;
+  int beep = 0;
+  int auto_adjust = 0;
+  int auto_terminate = 0;
+  int indicator_line = 0;
+  int desktop_link = 0;
+  int startup_link = 0;
+  int time_out = 5;                     // 1..30
+  int dialog_size = 0;
+  int iconic_start = 0;
+  int window_pos = 0;
+  int adjust_on = 0;
+  int adjust_hour = 0;                  // 0..23
+  int adjust_minute = 0;                // 0..59
+  int retry_on = 0;
+  int retry_count = 1;                  // 1..10
+  int retry_interval = 10;              // 1..99
+  int retry_unit = 0;                   // 0 seconds, 1 minutes, 2 hours
+  int option_button = 0;                // "OptionButton" of "Debug"
+};
+
+SettingsProperties LoadSettingsProperties(const ProfileStore& profile);
+
+// Writes "Servers" and every "Property" key but "ApplicationName", in the
+// order other readers rely on. An empty server name leaves "DefaultServer"
+// as stored. True when every write succeeded.
+bool SaveSettingsProperties(ProfileStore& profile, const SettingsProperties& settings);
+
+// "ApplicationName": the shortcut name, "Quorvel" when missing or empty.
+std::string ReadApplicationName(const ProfileStore& profile);
+
+// The "WindowPos" text the settings program stores: the new flag followed
+// by the stored text from its first "," on ("0,120,80,1" with flag 1 gives
+// "1,120,80,1"); just the flag when the stored text has no ",".
+std::string RewriteWindowPos(std::string_view stored, int flag);
+
+// The "Servers" block: as many names, in order, as fit the 512 characters
+// with their NULs and the final NUL; names a profile line cannot hold
+// (line breaks, a leading "[" or ";", blank) are left out.
+std::string PackServerBlock(const std::vector<std::string>& servers);
+// The entries of a section block, up to the first empty one.
+std::vector<std::string> UnpackSectionBlock(std::string_view block);
+
+// A "TZ" record, "%d,%ld,%s,%s,%s", and its key "tz<index>".
+std::string FormatTimeZoneRecord(int daylight, long offset_hours, std::string_view standard_name,
+                                 std::string_view daylight_name, std::string_view tz_value);
+bool WriteTimeZoneRecord(ProfileStore& profile, int index, std::string_view record);
+
+}  // namespace qv::profile

@@ -1,0 +1,171 @@
+#include "platform/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "engine/sntp.h"
+#include "platform/ctime.h"
+#include "platform/process.h"
+
+namespace qv::platform {
+namespace {
+
+std::int64_t FileTimeOf(std::int64_t unix_seconds) { return kFileTimeUnixEpoch + unix_seconds * kFileTicksPerSecond; }
+constexpr std::int64_t kWinter = 1768478400;  // 2026-01-15 12:00 UTC
+
+// True only when this process provably cannot set the clock: every user id
+// non-zero, CAP_SYS_TIME neither effective nor permitted. Anything unread
+// counts as "might".
+bool ProvenUnableToSetClock() {
+  std::ifstream in("/proc/self/status");
+  int proofs = 0;
+  for (std::string line, key, field; std::getline(in, line);) {
+    std::istringstream fields(line);
+    fields >> key;
+    if (key == "Uid:") {
+      int nonzero = 0;
+      while (fields >> field) nonzero += field != "0";
+      proofs += nonzero == 4;
+    } else if (key == "CapEff:" || key == "CapPrm:") {
+      fields >> field;
+      if (field.empty() || field.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+      proofs += ((std::stoull(field, nullptr, 16) >> 25) & 1) == 0;  // CAP_SYS_TIME
+    }
+  }
+  return proofs == 3;
+}
+
+// This test binary again, behind a shell command prefix; its output, or ""
+// when nothing ran (no such shell or tool here).
+std::string RunSelf(const std::string& prefix, const std::string& filter) {
+  std::filesystem::path out = std::filesystem::temp_directory_path() /
+                              ("qv-clock-" + std::to_string(std::random_device{}()) + ".txt");
+  std::string command =
+      prefix + "'" + ExecutablePath() + "' --gtest_filter=" + filter + " > '" + out.string() + "' 2>&1";
+  [[maybe_unused]] int rc = std::system(command.c_str());
+  std::ifstream in(out, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  std::filesystem::remove(out);
+  return text.find("[==========]") == std::string::npos ? std::string() : text;
+}
+
+TEST(Clock, ValidationBreakDownAndCRuntimeZone) {
+  for (SystemTime ok : {SystemTime{2024, 2, 0, 29, 23, 59, 59, 999}, SystemTime{1601, 1, 0, 1, 0, 0, 0, 0},
+                        SystemTime{30827, 12, 0, 31, 0, 0, 0, 0}}) {
+    EXPECT_TRUE(IsValidSystemTime(ok)) << ok.year;
+  }
+  for (SystemTime bad : {SystemTime{2026, 0, 0, 6, 0, 0, 0, 0}, SystemTime{2026, 13, 0, 6, 0, 0, 0, 0},
+                         SystemTime{2026, 1, 0, 0, 0, 0, 0, 0}, SystemTime{2025, 2, 0, 29, 0, 0, 0, 0},
+                         SystemTime{1900, 2, 0, 29, 0, 0, 0, 0}, SystemTime{2026, 4, 0, 31, 0, 0, 0, 0},
+                         SystemTime{2026, 1, 0, 1, 24, 0, 0, 0}, SystemTime{2026, 1, 0, 1, 0, 60, 0, 0},
+                         SystemTime{2026, 1, 0, 1, 0, 0, 60, 0}, SystemTime{2026, 1, 0, 1, 0, 0, 0, 1000},
+                         SystemTime{1600, 12, 0, 31, 0, 0, 0, 0}, SystemTime{30828, 1, 0, 1, 0, 0, 0, 0}}) {
+    EXPECT_FALSE(IsValidSystemTime(bad)) << bad.year << "-" << bad.month << "-" << bad.day << " " << bad.hour;
+  }
+  ASSERT_TRUE(SetCRuntimeZone("EST5"));
+  EXPECT_EQ("2023-11-14 17:13:20", FormatCTime(1700000000, "%Y-%m-%d %H:%M:%S"));
+  ASSERT_TRUE(SetCRuntimeZone("JST-9"));
+  EXPECT_EQ("2106-02-07 15:28:15", FormatCTime(0xFFFFFFFFLL, "%Y-%m-%d %H:%M:%S"));
+  SystemTime t;
+  ASSERT_TRUE(BreakDownUtc(0xFFFFFFFFLL, t));  // the C runtime's zone plays no part
+  EXPECT_EQ((SystemTime{2106, 2, 0, 7, 6, 28, 15, 0}), t);
+  EXPECT_FALSE(BreakDownUtc(1000000000000000LL, t));
+}
+
+TEST(Clock, RealClockReadsUtcFinely) {
+  SetClockForTesting(nullptr);
+  auto since_1970 = std::chrono::system_clock::now().time_since_epoch();
+  std::int64_t seconds = std::chrono::duration_cast<std::chrono::seconds>(since_1970).count();
+  EXPECT_NEAR(static_cast<double>(FileTimeOf(seconds)), static_cast<double>(SystemClock().UtcFileTime()), 2e7);
+  EXPECT_NEAR(static_cast<double>(seconds), static_cast<double>(engine::NowMicroTime().seconds), 2.0);
+  std::int64_t smallest = INT64_MAX, last = RealClock().UtcFileTime();
+  for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+       std::chrono::steady_clock::now() < end && smallest > 1000;) {
+    std::int64_t now = RealClock().UtcFileTime();
+    if (now > last && now - last < smallest) smallest = now - last;
+    last = now;
+  }
+  EXPECT_LT(smallest, 10000) << "steps of a millisecond or more";
+}
+
+TEST(Clock, OsZoneIsNotTheCRuntimeZone) {
+  struct Restore {
+    ~Restore() { SetOsZoneForTesting(nullptr); }
+  } restore;
+  SystemTime a, b;
+  std::int64_t back = 0;
+  ASSERT_TRUE(SetCRuntimeZone("EST5"));
+  ASSERT_TRUE(UtcToOsLocal(FileTimeOf(kWinter), a));
+  ASSERT_TRUE(SetCRuntimeZone("JST-9"));
+  ASSERT_TRUE(UtcToOsLocal(FileTimeOf(kWinter), b));
+  EXPECT_EQ(a, b);
+  ASSERT_TRUE(OsLocalToUtc(b, back));
+  EXPECT_EQ(FileTimeOf(kWinter), back);
+
+  if (!SetOsZoneForTesting("America/New_York")) GTEST_SKIP() << "the OS zone is the system's own setting here";
+  ASSERT_TRUE(UtcToOsLocal(FileTimeOf(kWinter), a));
+  EXPECT_EQ((SystemTime{2026, 1, 4, 15, 7, 0, 0, 0}), a);
+  ASSERT_TRUE(OsLocalToUtc({2026, 3, 0, 8, 2, 30, 0, 0}, back));  // skipped hour: the change itself
+  EXPECT_EQ(FileTimeOf(1772953200), back);
+  ASSERT_TRUE(OsLocalToUtc({2026, 11, 0, 1, 1, 30, 0, 0}, back));  // repeated hour: the first
+  EXPECT_EQ(FileTimeOf(1793511000), back);
+  EXPECT_TRUE(SetOsZoneForTesting("EST5EDT,M3.2.0,M11.1.0"));
+  EXPECT_FALSE(SetOsZoneForTesting(":JST-9"));  // ':' names a zone file only
+  ASSERT_TRUE(SetOsZoneForTesting("UTC0"));
+  ASSERT_TRUE(OsLocalToUtc(RealClock().LocalTime(), back));  // the real clock follows it, not JST
+  EXPECT_NEAR(static_cast<double>(RealClock().UtcFileTime()), static_cast<double>(back), 2e7);
+}
+
+// Run as a child by the next test, in the environment it was given.
+TEST(OsZoneChild, StartZoneSurvivesTheCRuntimeZone) {
+  const char* expected = std::getenv("QV_EXPECT_OFFSET");
+  if (!expected) GTEST_SKIP() << "run by Clock.OsZoneHandedToChildProcesses";
+  ASSERT_TRUE(SetCRuntimeZone("JST-9"));
+  SystemTime t;
+  ASSERT_TRUE(UtcToOsLocal(FileTimeOf(kWinter), t));
+  EXPECT_EQ(std::atoi(expected), (t.day - 15) * 1440 + (t.hour - 12) * 60 + t.minute);
+  EXPECT_STREQ(std::getenv("QV_EXPECT_PUBLISHED"), std::getenv("QUORVEL_OS_TZ"));  // handed on in turn
+}
+
+TEST(Clock, OsZoneHandedToChildProcesses) {
+  for (const char* run : {"env -u QUORVEL_OS_TZ TZ=EST5 QV_EXPECT_OFFSET=-300 QV_EXPECT_PUBLISHED=TZ=EST5 ",
+                          // Started by a program that set TZ=JST-9: its parent's OS zone, not JST.
+                          "env TZ=JST-9 QUORVEL_OS_TZ=TZ=Asia/Kolkata QV_EXPECT_OFFSET=330 "
+                          "QV_EXPECT_PUBLISHED=TZ=Asia/Kolkata "}) {
+    std::string out = RunSelf(run, "OsZoneChild.*");
+    if (out.empty()) GTEST_SKIP() << "no POSIX shell to start a child with another environment";
+    EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << run << "\n" << out;
+  }
+}
+
+// The real setters run only where the system is sure to refuse them.
+TEST(RealClockRefusal, RefusedWithoutPrivilege) {
+  if (!ProvenUnableToSetClock()) GTEST_SKIP() << "this process might be able to set the clock";
+  std::int64_t before = RealClock().UtcFileTime();
+  EXPECT_FALSE(RealClock().SetUtc({2001, 2, 6, 3, 4, 5, 6, 7}));
+  EXPECT_FALSE(RealClock().SetLocal({2001, 2, 6, 3, 4, 5, 6, 7}));
+  EXPECT_FALSE(RealClock().SetLocal({2026, 2, 0, 31, 11, 36, 6, 0}));
+  std::int64_t after = RealClock().UtcFileTime();
+  EXPECT_TRUE(after >= before && after - before < 5 * kFileTicksPerSecond) << after - before;
+}
+
+TEST(RealClockRefusal, UnprivilegedChildIsRefused) {
+  if (ProvenUnableToSetClock()) GTEST_SKIP() << "unprivileged already: the test above runs here";
+  std::string out =
+      RunSelf("setpriv --reuid=65534 --regid=65534 --clear-groups ", "RealClockRefusal.RefusedWithoutPrivilege");
+  if (out.empty()) GTEST_SKIP() << "no way to start an unprivileged child here";
+  EXPECT_NE(std::string::npos, out.find("[       OK ] RealClockRefusal.RefusedWithoutPrivilege")) << out;
+  EXPECT_EQ(std::string::npos, out.find("SKIPPED")) << out;
+}
+
+}  // namespace
+}  // namespace qv::platform

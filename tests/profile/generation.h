@@ -1,0 +1,39 @@
+// The content that the crash test's writer puts into the profile: one
+// "generation" spread over two sections and a large value, written in one
+// transaction, so a torn write shows as a mismatch.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "profile/ini.h"
+#include "profile/profile.h"
+
+namespace qv::test {
+
+inline std::string Payload(long generation) {
+  std::string unit = std::to_string(generation) + "-";
+  std::string text;
+  while (text.size() < 40000) text += unit;
+  return text;
+}
+
+inline bool WriteGeneration(profile::ProfileFile& file, long generation) {
+  return file.Update([&](profile::IniDocument& doc) {
+    std::string n = std::to_string(generation);
+    return doc.WriteString("Crash", "counter", n) && doc.WriteString("Crash", "payload", Payload(generation)) &&
+           doc.WriteString("Tail", "end", n);
+  });
+}
+
+// The generation the document holds whole, or nullopt when it is torn.
+inline std::optional<long> ReadGeneration(const profile::IniDocument& doc) {
+  std::optional<std::string> counter = doc.Lookup("Crash", "counter");
+  if (!counter || counter->empty()) return std::nullopt;
+  long generation = std::stol(*counter);
+  if (doc.Lookup("Crash", "payload") != Payload(generation)) return std::nullopt;
+  if (doc.Lookup("Tail", "end") != *counter) return std::nullopt;
+  return generation;
+}
+
+}  // namespace qv::test

@@ -1,0 +1,144 @@
+// The query runner as a real Windows dialog: the user's Cancel button, the
+// countdown running out, and the worker's done message crossing threads.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "engine/query_job.h"
+#include "main/strings.h"
+#include "platform/cancel_signal.h"
+#include "runner/query_runner.h"
+#include "settings/strings.h"
+#include "win_test_support.h"
+
+namespace qv::wintest {
+namespace {
+
+namespace drv = ui::driver;
+using engine::QueryJob;
+using runner::QueryRunnerDialog;
+using runner::Variant;
+
+// A query that hangs until the runner abandons it, as a silent server does.
+int BlockUntilCancelled(QueryJob& job) {
+  while (!job.cancel->Fired()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  *job.status = "late";
+  *job.error_code = 99;
+  return 1;
+}
+
+class RunnerWinTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ui::SetStringTable(&main::Strings());
+  }
+  void TearDown() override {
+    EXPECT_TRUE(runner::WaitForWorkers(std::chrono::seconds(10)));
+    EXPECT_FALSE(runner::WorkerSlotBusy());
+    ui::SetStringTable(nullptr);
+    HostTest::TearDown();
+  }
+  int Run(Variant variant, runner::QueryFn fn, int timeout) {
+    job_ = QueryJob{};
+    job_.protocol = engine::kSntp;
+    job_.server = "127.0.0.61";
+    job_.timeout = timeout;
+    job_.status = &status_;
+    job_.error_code = &error_;
+    QueryRunnerDialog dialog(variant, std::move(fn));
+    return dialog.Run(job_);
+  }
+  // The runner's window: captioned by string 131, showing the server.
+  static ui::WindowId WaitForRunner(const std::string& caption) {
+    return drv::WaitForDialog(
+        [&](ui::WindowId w) {
+          return drv::TextOf(w) == caption && drv::ControlText(w, runner::kIdServerText) == "127.0.0.61";
+        },
+        5000);
+  }
+
+  QueryJob job_;
+  std::string status_ = "unset";
+  int error_ = -1;
+};
+
+TEST_F(RunnerWinTest, CancelButtonEndsTheQueryAsUserCancelled) {
+  Watchdog dog(std::chrono::seconds(30));
+  Driver driver([] {
+    const ui::WindowId w = WaitForRunner("Quorvel");
+    ASSERT_NE(w, 0);
+    EXPECT_EQ(drv::ControlText(w, runner::kIdCountdown), "30");
+    EXPECT_EQ(drv::ControlText(w, ui::kIdCancel), "ｷｬﾝｾﾙ");
+    for (int id : {runner::kIdSuspend, runner::kIdResume, runner::kIdTerminate}) {
+      ASSERT_NE(drv::ControlOf(w, id), 0) << id;
+      EXPECT_FALSE(drv::IsEnabled(drv::ControlOf(w, id))) << id;
+    }
+    drv::ClickButton(w, ui::kIdCancel);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(Variant::kMain, BlockUntilCancelled, 30), 2);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(job_.result, 0);
+  EXPECT_EQ(status_, "UserCancelled");
+  EXPECT_EQ(error_, 0);
+}
+
+TEST_F(RunnerWinTest, CountdownRunsOutAsTimeOut) {
+  Watchdog dog(std::chrono::seconds(30));
+  std::string first_count;
+  Driver driver([&] {
+    const ui::WindowId w = WaitForRunner("Quorvel");
+    ASSERT_NE(w, 0);
+    first_count = drv::ControlText(w, runner::kIdCountdown);
+    EXPECT_TRUE(drv::WaitGone(w, 10000)) << "nobody presses anything: the countdown ends it";
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(Variant::kMain, BlockUntilCancelled, 1), 1);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(900)) << "one tick of 1000 ms";
+  EXPECT_LT(took, std::chrono::seconds(5));
+  EXPECT_EQ(job_.result, 0);
+  EXPECT_EQ(status_, "TimeOut");
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(first_count, "1");
+}
+
+TEST_F(RunnerWinTest, DoneMessageFromTheWorkerEndsTheSettingsVariant) {
+  Watchdog dog(std::chrono::seconds(30));
+  ui::SetStringTable(&settings::Strings());
+  std::thread::id worker_thread;
+  const int modal = Run(
+      Variant::kSettings,
+      [&](QueryJob& job) {
+        worker_thread = std::this_thread::get_id();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // long enough to be seen
+        *job.status = "OK";
+        *job.error_code = 0;
+        return 1;
+      },
+      5);
+  EXPECT_EQ(modal, 1);
+  EXPECT_EQ(job_.result, 1);
+  EXPECT_EQ(status_, "OK");
+  EXPECT_NE(worker_thread, std::this_thread::get_id());
+}
+
+TEST_F(RunnerWinTest, SettingsVariantHasItsCaptionAndNoThreadButtons) {
+  Watchdog dog(std::chrono::seconds(30));
+  ui::SetStringTable(&settings::Strings());
+  Driver driver([] {
+    const ui::WindowId w = WaitForRunner("Quorvel  <Setting>");
+    ASSERT_NE(w, 0);
+    for (int id : {runner::kIdSuspend, runner::kIdResume, runner::kIdTerminate})
+      EXPECT_EQ(drv::ControlOf(w, id), 0) << id;
+    drv::PressKey(w, 0x1B);  // Esc
+  });
+  EXPECT_EQ(Run(Variant::kSettings, BlockUntilCancelled, 30), 2);
+  EXPECT_EQ(status_, "UserCancelled");
+}
+
+}  // namespace
+}  // namespace qv::wintest
