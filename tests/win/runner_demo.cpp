@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   std::string status;
   int error = 0;
   qv::engine::QueryJob job;
-  job.server = "ntp.nict.example.jp";
+  job.server = "ntp.example.jp";
   job.timeout = seconds;
   job.status = &status;
   job.error_code = &error;
