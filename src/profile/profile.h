@@ -5,6 +5,9 @@
 // sidecar file <profile>.lock the file is read, changed in memory and
 // replaced atomically, so a crash never leaves a half-written profile and
 // two processes writing at once lose neither's keys.
+//
+// Each operation is one file access. For a consistent reading of many keys
+// read from Load(); to save many keys as one change, write them inside Update().
 #pragma once
 
 #include <functional>

@@ -9,23 +9,18 @@ namespace {
 TEST(Options, GetOptionValueQuotingRules) {
   struct Case {
     const char* args;
-    const char* option;
     const char* value;
   } cases[] = {
-      {"-profile=\"C:\\Program Files\\Q\\Quorvel.INI\" -geohwnd=132 xyz", "-profile=",
-       "C:\\Program Files\\Q\\Quorvel.INI"},
-      {"-profile=\"C:\\open ended -geohwnd=5", "-profile=", "C:\\open ended -geohwnd=5"},
-      {"-profile=C:\\a\\b.ini -geohwnd=1", "-profile=", "C:\\a\\b.ini"},
-      {"-profile=C:\\a\\b.ini\t-geohwnd=1", "-profile=", "C:\\a\\b.ini"},
-      {"-profile= -geohwnd=1", "-profile=", ""},
-      {"-profile=\"\" -geohwnd=1", "-profile=", ""},
-      {"-Profile=x", "-profile=", ""},  // case-sensitive
-      {"x-profile=y", "-profile=", "y"},  // anywhere
-      {"-geohwnd=-12 xyz", "-geohwnd=", "-12"},
-      {"-profile=a -profile=b", "-profile=", "a"},  // the first one
-      {"", "-profile=", ""},
+      {"-profile=\"C:\\Program Files\\Q\\Q.INI\" -geohwnd=132 xyz", "C:\\Program Files\\Q\\Q.INI"},
+      {"-profile=\"C:\\open ended -geohwnd=5", "C:\\open ended -geohwnd=5"},
+      {"-profile=C:\\a\\b.ini -geohwnd=1", "C:\\a\\b.ini"},
+      {"-profile=C:\\a\\b.ini\t-geohwnd=1", "C:\\a\\b.ini"},
+      {"-profile= -geohwnd=1", ""},
+      {"-Profile=x", ""},      // case-sensitive
+      {"x-profile=y z", "y"},  // anywhere
+      {"-profile=a -profile=b", "a"},
   };
-  for (const Case& c : cases) EXPECT_EQ(GetOptionValue(c.args, c.option), c.value) << c.args;
+  for (const Case& c : cases) EXPECT_EQ(GetOptionValue(c.args, kProfileOption), c.value) << c.args;
 }
 
 TEST(Options, SettingsCommandLine) {
@@ -34,32 +29,23 @@ TEST(Options, SettingsCommandLine) {
   EXPECT_EQ(parsed->profile_path, "C:\\My Tools\\Quorvel.INI");
   EXPECT_EQ(parsed->caller_window, -1234);
   EXPECT_EQ(FormatSettingsArguments("C:\\Q.INI", 66), "-profile=\"C:\\Q.INI\" -geohwnd=66 xyz");
-
   EXPECT_FALSE(ParseSettingsOptions("").has_value());
   EXPECT_FALSE(ParseSettingsOptions("-profile= -geohwnd=12 xyz").has_value());
   EXPECT_FALSE(ParseSettingsOptions("-profile=\"\" -geohwnd=12").has_value());
-
-  auto no_window = ParseSettingsOptions("-profile=q.ini xyz");
-  ASSERT_TRUE(no_window.has_value());
-  EXPECT_EQ(no_window->caller_window, 0);
-  EXPECT_EQ(no_window->profile_path, "q.ini") << "the file need not exist";
+  EXPECT_EQ(ParseSettingsOptions("-profile=q.ini xyz")->caller_window, 0);
 
   struct Case {
     const char* value;
     std::int32_t handle;
-  } handles[] = {{"", 0},           {"abc", 0},         {"12ab", 12},         {"+7", 7},
-                 {"-7", -7},        {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
-                 {"2147483648", 0}, {"99999999999999999999", 0}};
+  } handles[] = {{"", 0}, {"abc", 0}, {"12ab", 12}, {"-7", -7}, {"-2147483648", INT32_MIN}, {"2147483648", 0}};
   for (const Case& c : handles) EXPECT_EQ(ParseWindowHandle(c.value), c.handle) << c.value;
 }
 
 TEST(Options, DebugSwitchAnywhereCaseSensitive) {
   EXPECT_TRUE(HasDebugSwitch("abc/Dsntpxyz", kMainDebugSwitch));
-  EXPECT_FALSE(HasDebugSwitch("-Dsntp", kMainDebugSwitch));
-  EXPECT_FALSE(HasDebugSwitch("/dsntp", kMainDebugSwitch));
-  EXPECT_TRUE(HasDebugSwitch("-profile=\"a\" x-Dsntpy", kSettingsDebugSwitch));
+  EXPECT_FALSE(HasDebugSwitch("-Dsntp /dsntp", kMainDebugSwitch));
+  EXPECT_TRUE(HasDebugSwitch("x-Dsntpy", kSettingsDebugSwitch));
   EXPECT_FALSE(HasDebugSwitch("/Dsntp", kSettingsDebugSwitch));
-
   SetDebugSwitch(true);
   ScanDebugSwitch("-Dsntp", kMainDebugSwitch);
   EXPECT_FALSE(DebugSwitch()) << "the scan starts from off";
@@ -68,27 +54,16 @@ TEST(Options, DebugSwitchAnywhereCaseSensitive) {
   SetDebugSwitch(false);
 }
 
-TEST(Options, ProfilePathBesideTheExecutable) {
+TEST(Options, PathsAndArgumentText) {
   EXPECT_EQ(MakeProfilePath("C:\\Tools\\Quorvel.exe"), "C:\\Tools\\Quorvel.INI");
-  EXPECT_EQ(MakeProfilePath("C:\\Tools\\QUORVEL.EXE"), "C:\\Tools\\QUORVEL.INI");
-  EXPECT_EQ(MakeProfilePath("/opt/quorvel/Quorvel"), "/opt/quorvel/Quorvel.INI");
   EXPECT_EQ(MakeProfilePath("/opt/q.d/Quorvel"), "/opt/q.d/Quorvel.INI");
   EXPECT_EQ(MakeProfilePath(""), "");
-  std::string own = MakeProfilePath();
-  ASSERT_GE(own.size(), 4u);
-  EXPECT_EQ(own.substr(own.size() - 4), ".INI");
-}
 
-TEST(Options, ArgumentText) {
   EXPECT_EQ(StripProgramName("\"C:\\Program Files\\Q\\Quorvel.exe\"  /Dsntp"), "/Dsntp");
   EXPECT_EQ(StripProgramName("Quorvel.exe\t-profile=\"a b\""), "-profile=\"a b\"");
-  EXPECT_EQ(StripProgramName("Quorvel.exe"), "");
   EXPECT_EQ(StripProgramName("\"unclosed"), "");
-
-  std::string args = JoinArguments({"-profile=/home/u/My Q/Quorvel.INI", "-geohwnd=5", "xyz"});
-  EXPECT_EQ(args, "-profile=\"/home/u/My Q/Quorvel.INI\" -geohwnd=5 xyz");
-  EXPECT_EQ(GetOptionValue(args, kProfileOption), "/home/u/My Q/Quorvel.INI");
-  EXPECT_EQ(JoinArguments({"a b", "c"}), "\"a b\" c");
+  std::string args = JoinArguments({"-profile=/home/u/My Q/Quorvel.INI", "-geohwnd=5", "a b"});
+  EXPECT_EQ(args, "-profile=\"/home/u/My Q/Quorvel.INI\" -geohwnd=5 \"a b\"");
 }
 
 }  // namespace

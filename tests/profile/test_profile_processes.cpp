@@ -48,11 +48,9 @@ TEST(ProfileProcesses, AKilledWriterLeavesTheOldOrTheNewProfile) {
 
   long last = 0;
   int runs = 0;
-  int reads = 0;
   std::string failure;
   // Checks what a reader sees now: a whole generation, never an older one.
   auto check = [&] {
-    ++reads;
     std::optional<long> generation = test::ReadGeneration(LoadFile(path));
     if (!generation) {
       failure = "torn profile in run " + std::to_string(runs);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace qv::platform {
@@ -52,7 +53,15 @@ FileContents ReadWholeFile(const std::string& path) {
   return out;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+bool ReplaceFileAtomically(const std::string& path_given, std::string_view bytes) {
+  // A read-only file stays unchanged, as it would with an in-place write.
+  if (access(path_given.c_str(), W_OK) != 0 && errno != ENOENT) return false;
+  // Through a symbolic link, replace the file it names, not the link.
+  std::string path = path_given;
+  if (char* real = realpath(path_given.c_str(), nullptr)) {
+    path = real;
+    free(real);
+  }
   const std::string temp = path + ".tmp";
   mode_t mode = 0666;
   struct stat st;

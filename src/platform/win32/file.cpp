@@ -60,6 +60,9 @@ FileContents ReadWholeFile(const std::string& path) {
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   std::wstring wpath = Widen(path);
   if (wpath.empty()) return false;
+  // A read-only file stays unchanged, as it would with an in-place write.
+  DWORD attributes = GetFileAttributesW(wpath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   std::wstring wtemp = wpath + L".tmp";
   HANDLE h = CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -72,7 +75,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
     ok = false;
     // Another program (an editor, a virus scanner) may hold the profile
     // open without sharing delete access for a moment: retry briefly.
-    for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
+    for (int attempt = 0; attempt < 25 && !ok; ++attempt) {
       if (MoveFileExW(wtemp.c_str(), wpath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = true;
         break;
