@@ -23,6 +23,10 @@
 #include <string>
 #include <vector>
 
+#ifndef QV_TIMESERVER_EXTERNAL
+#include "support/run_command.h"
+#endif
+
 #ifndef QV_TIMESERVER_STATE_DIR
 #error "QV_TIMESERVER_STATE_DIR must name the directory for the servers' pidfiles"
 #endif
@@ -48,23 +52,6 @@ inline bool ReadPidfile(const std::string& path, std::vector<std::string>& lines
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return !lines.empty();
 }
-
-#ifndef QV_TIMESERVER_EXTERNAL
-// One argument for /bin/sh, whatever it contains.
-inline std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs a command line through the shell; true when it exited with 0.
-inline bool RunCommand(const std::vector<std::string>& words) {
-  std::string line;
-  for (const std::string& word : words) line += ShellQuote(word) + " ";
-  line += ">/dev/null";
-  return std::system(line.c_str()) == 0;
-}
-#endif
 
 class TimeServer {
  public:
