@@ -1,6 +1,8 @@
 #include "platform/clock.h"
 
 #include <atomic>
+#include <sstream>
+#include <string>
 
 namespace qv::platform {
 
@@ -14,6 +16,37 @@ unsigned DaysInMonth(unsigned year, unsigned month) {
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 }  // namespace
+
+// Every one of the four user ids (real, effective, saved, file system)
+// non-zero, and bit 25 (CAP_SYS_TIME) clear in both the effective and the
+// permitted set. A line missing, repeated or unreadable proves nothing.
+bool StatusProvesNoClockRight(const std::string& proc_status) {
+  auto is_number = [](const std::string& s, const char* digits) {
+    return !s.empty() && s.find_first_not_of(digits) == std::string::npos;
+  };
+  std::istringstream in(proc_status);
+  int uid_lines = 0, eff_lines = 0, prm_lines = 0, proofs = 0;
+  for (std::string line, key, field; std::getline(in, line);) {
+    std::istringstream fields(line);
+    key.clear();
+    fields >> key;
+    if (key == "Uid:") {
+      ++uid_lines;
+      int nonzero = 0, count = 0;
+      for (; fields >> field; ++count) {
+        nonzero += is_number(field, "0123456789") && field.find_first_not_of('0') != std::string::npos;
+      }
+      proofs += count == 4 && nonzero == 4;
+    } else if (key == "CapEff:" || key == "CapPrm:") {
+      ++(key == "CapEff:" ? eff_lines : prm_lines);
+      field.clear();
+      fields >> field;
+      proofs += field.size() == 16 && is_number(field, "0123456789abcdefABCDEF") &&
+                ((std::stoull(field, nullptr, 16) >> 25) & 1) == 0;
+    }
+  }
+  return uid_lines == 1 && eff_lines == 1 && prm_lines == 1 && proofs == 3;
+}
 
 Clock& SystemClock() {
   Clock* installed = g_test_clock.load(std::memory_order_acquire);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace qv::platform {
 
@@ -43,6 +44,25 @@ Clock& SystemClock();
 void SetClockForTesting(Clock* clock);
 // The operating system's clock, whatever is installed.
 Clock& RealClock();
+
+// The OS's own number for why the calling thread's last set of the real
+// clock failed (Windows: GetLastError(); elsewhere errno); 0 after a success.
+// An impossible time is refused before the OS is asked, with the OS's number
+// for an invalid argument.
+std::uint32_t LastClockSetError();
+// That number when the process has no right to set the clock:
+// ERROR_PRIVILEGE_NOT_HELD (1314) on Windows, EPERM elsewhere.
+std::uint32_t NoClockRightError();
+
+// True only when this process provably cannot set the clock; false whenever
+// that cannot be shown. Linux: no user id is 0 and CAP_SYS_TIME is neither
+// effective nor permitted. Windows: the token lacks the system-time
+// privilege; under Wine instead the Unix process itself must pass the Linux
+// test, since Wine grants the privilege to everyone. Tests call the real
+// setters only when this holds.
+bool ProvenUnableToSetClock();
+// The Linux part of that test on the text of /proc/<pid>/status.
+bool StatusProvesNoClockRight(const std::string& proc_status);
 
 // True when the fields name a moment that exists: year 1601..30827 (what
 // the OS's break-down covers), month 1..12, a day the month has, hour < 24,

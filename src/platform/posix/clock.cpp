@@ -4,8 +4,10 @@
 #include "platform/clock.h"
 
 #include <date/tz.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <time.h>
+#include <unistd.h>
 
 // ptz.h names hh_mm_ss unqualified under two using-directives, which C++20's
 // std::chrono::hh_mm_ss makes ambiguous; a declaration in its own namespace
@@ -18,6 +20,8 @@ using date::hh_mm_ss;
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -139,14 +143,23 @@ bool BreakDown(LocalTicks t, SystemTime& out) {
   return true;
 }
 
+thread_local std::uint32_t t_last_set_error = 0;
+
+bool Refuse(int error) {
+  t_last_set_error = static_cast<std::uint32_t>(error);
+  return false;
+}
+
 // Needs CAP_SYS_TIME; the kernel refuses otherwise and nothing changes.
 bool SetFileTime(std::int64_t utc_file_time) {
-  if (utc_file_time < kFileTimeUnixEpoch) return false;  // no Unix time before 1970
+  if (utc_file_time < kFileTimeUnixEpoch) return Refuse(EINVAL);  // no Unix time before 1970
   std::int64_t ticks = utc_file_time - kFileTimeUnixEpoch;
   timespec ts{};
   ts.tv_sec = static_cast<time_t>(ticks / kFileTicksPerSecond);
   ts.tv_nsec = static_cast<long>(ticks % kFileTicksPerSecond) * 100;
-  return clock_settime(CLOCK_REALTIME, &ts) == 0;
+  if (clock_settime(CLOCK_REALTIME, &ts) != 0) return Refuse(errno);
+  t_last_set_error = 0;
+  return true;
 }
 
 class PosixClock final : public Clock {
@@ -164,14 +177,14 @@ class PosixClock final : public Clock {
   }
 
   bool SetUtc(const SystemTime& t) override {
-    if (!IsValidSystemTime(t)) return false;
+    if (!IsValidSystemTime(t)) return Refuse(EINVAL);
     SysTicks utc{ToLocalTicks(t).time_since_epoch()};
     return SetFileTime(utc.time_since_epoch().count() + kFileTimeUnixEpoch);
   }
 
   bool SetLocal(const SystemTime& t) override {
     std::int64_t utc = 0;
-    if (!OsLocalToUtc(t, utc)) return false;
+    if (!OsLocalToUtc(t, utc)) return Refuse(EINVAL);
     return SetFileTime(utc);
   }
 };
@@ -181,6 +194,17 @@ class PosixClock final : public Clock {
 Clock& RealClock() {
   static PosixClock clock;
   return clock;
+}
+
+std::uint32_t LastClockSetError() { return t_last_set_error; }
+
+std::uint32_t NoClockRightError() { return EPERM; }
+
+bool ProvenUnableToSetClock() {
+  if (geteuid() == 0 || getuid() == 0) return false;
+  std::ifstream in("/proc/self/status", std::ios::binary);
+  std::string status((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return StatusProvesNoClockRight(status);  // empty when unreadable: proves nothing
 }
 
 void CaptureOsZone() {

@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 namespace qv::platform {
 
 namespace {
@@ -49,6 +53,71 @@ SystemTime FromWin(const SYSTEMTIME& st) {
   return t;
 }
 
+thread_local std::uint32_t t_last_set_error = 0;
+
+bool Refuse(DWORD error) {
+  t_last_set_error = error;
+  return false;
+}
+
+bool Report(BOOL ok) {
+  t_last_set_error = ok ? 0 : GetLastError();
+  return ok != 0;
+}
+
+// Wine grants every process the system-time privilege and answers for the
+// Unix process beneath, so there the Unix user's rights are what count.
+bool UnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// The Unix process's own /proc/self/status, read through Wine's mapping of
+// Unix paths; empty when that cannot be done.
+std::string WineProcStatus() {
+  using DosNameFn = LPWSTR(CDECL*)(LPCSTR);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  FARPROC proc = kernel ? GetProcAddress(kernel, "wine_get_dos_file_name") : nullptr;
+  if (!proc) return {};
+  LPWSTR name = reinterpret_cast<DosNameFn>(reinterpret_cast<void (*)()>(proc))("/proc/self/status");
+  if (!name) return {};
+  HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HeapFree(GetProcessHeap(), 0, name);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (text.size() < (1u << 20) && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    text.append(buffer, got);
+  }
+  CloseHandle(file);
+  return text;
+}
+
+// True only when the token provably lacks the privilege to set the clock.
+bool TokenLacksSystemTimePrivilege() {
+  LUID wanted{};
+  if (!LookupPrivilegeValueW(nullptr, L"SeSystemtimePrivilege", &wanted)) return false;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  bool read = size >= sizeof(TOKEN_PRIVILEGES) &&
+              GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size);
+  CloseHandle(token);
+  if (!read) return false;
+  const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+  if (offsetof(TOKEN_PRIVILEGES, Privileges) + privileges->PrivilegeCount * sizeof(LUID_AND_ATTRIBUTES) > size) {
+    return false;
+  }
+  for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+    const LUID& luid = privileges->Privileges[i].Luid;
+    if (luid.LowPart == wanted.LowPart && luid.HighPart == wanted.HighPart) return false;
+  }
+  return true;
+}
+
 std::int64_t Join(const FILETIME& ft) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }
@@ -68,15 +137,15 @@ class WinClock final : public Clock {
   }
 
   bool SetUtc(const SystemTime& t) override {
-    if (!IsValidSystemTime(t)) return false;
+    if (!IsValidSystemTime(t)) return Refuse(ERROR_INVALID_PARAMETER);
     SYSTEMTIME st = ToWin(t);
-    return SetSystemTime(&st) != 0;
+    return Report(SetSystemTime(&st));
   }
 
   bool SetLocal(const SystemTime& t) override {
-    if (!IsValidSystemTime(t)) return false;
+    if (!IsValidSystemTime(t)) return Refuse(ERROR_INVALID_PARAMETER);
     SYSTEMTIME st = ToWin(t);
-    return SetLocalTime(&st) != 0;
+    return Report(SetLocalTime(&st));
   }
 };
 
@@ -85,6 +154,16 @@ class WinClock final : public Clock {
 Clock& RealClock() {
   static WinClock clock;
   return clock;
+}
+
+std::uint32_t LastClockSetError() { return t_last_set_error; }
+
+static_assert(ERROR_PRIVILEGE_NOT_HELD == 1314);
+std::uint32_t NoClockRightError() { return ERROR_PRIVILEGE_NOT_HELD; }
+
+bool ProvenUnableToSetClock() {
+  if (UnderWine()) return StatusProvesNoClockRight(WineProcStatus());
+  return TokenLacksSystemTimePrivilege();
 }
 
 // The OS zone is the installation's setting; TZ never moves it.
