@@ -7,6 +7,7 @@
 #include "engine/result_log.h"
 #include "engine/sntp.h"
 #include "platform/cancel_signal.h"
+#include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/net.h"
 #include "profile/app_state.h"
@@ -125,10 +126,12 @@ int QueryServer(QueryJob& job) {
 
   // One receive; a stream reply may be short or empty (judged later). A
   // datagram longer than 48 bytes fails the receive itself.
-  const int received = sntp ? platform::ReceiveDatagram(job.socket, job.reply, job.reply_size, error)
+  std::int64_t stamp = 0;
+  const int received = sntp ? platform::ReceiveDatagram(job.socket, job.reply, job.reply_size, error, &stamp)
                             : platform::Receive(job.socket, job.reply, job.reply_size, error);
-  // T4, as close to the receive as possible.
-  const MicroTime arrival = NowMicroTime();
+  // T4: when the reply arrived, by the kernel's stamp where there is one,
+  // else a reading taken at once after the receive.
+  const MicroTime arrival = MicroTimeFromFileTime(platform::SystemClock().ArrivalTime(stamp));
   if (received < 0) return Fail(job, out, "Recv", error);
   if (sntp && received != kSntpPacketSize) return Fail(job, out, "RecvPacket", 0);
   if (job.receive_time) *job.receive_time = arrival;

@@ -58,8 +58,10 @@ double ToSeconds(MicroTime t) { return t.seconds + t.micros * kMicrosToSeconds; 
 
 }  // namespace
 
-MicroTime NowMicroTime() {
-  std::int64_t micros_since_1970 = (platform::SystemClock().UtcFileTime() - platform::kFileTimeUnixEpoch) / 10;
+MicroTime NowMicroTime() { return MicroTimeFromFileTime(platform::SystemClock().UtcFileTime()); }
+
+MicroTime MicroTimeFromFileTime(std::int64_t file_time) {
+  std::int64_t micros_since_1970 = (file_time - platform::kFileTimeUnixEpoch) / 10;
   MicroTime t;
   t.seconds = static_cast<std::uint32_t>(micros_since_1970 / 1000000);
   t.micros = static_cast<std::uint32_t>(micros_since_1970 % 1000000);

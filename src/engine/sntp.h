@@ -21,6 +21,9 @@ inline constexpr int kTransmit = 40;   // T3: reply left the server
 
 void BuildSntpRequest(std::uint8_t request[kSntpPacketSize]);
 MicroTime NowMicroTime();
+// A clock reading (100 ns ticks since 1601, UTC) as a MicroTime, by the same
+// arithmetic as NowMicroTime.
+MicroTime MicroTimeFromFileTime(std::int64_t file_time);
 // Replaces an 8-byte NTP timestamp, in place, with a MicroTime (seconds then
 // microseconds, host byte order).
 void NtpToMicroTime(std::uint8_t timestamp[8]);

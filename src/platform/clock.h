@@ -36,6 +36,10 @@ class Clock {
   // then untouched.
   virtual bool SetUtc(const SystemTime& t) = 0;
   virtual bool SetLocal(const SystemTime& t) = 0;
+  // When a packet arrived, given the kernel's stamp of it (0 when there is
+  // none). The real clock trusts the stamp; any other clock keeps to its own
+  // reading, so a fake clock's timeline stays whole.
+  virtual std::int64_t ArrivalTime(std::int64_t /*kernel_stamp*/) { return UtcFileTime(); }
 };
 
 // The process's clock: the real one unless a test installed another.

@@ -88,8 +88,11 @@ int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint
 NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSignal* cancel, int& error);
 
 // One datagram into `buffer`; -1 on failure. A datagram longer than `size`
-// is consumed and fails with 10040 on every OS.
-int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error);
+// is consumed and fails with 10040 on every OS. `arrival`, when given, gets
+// the moment the datagram reached this machine as the kernel stamped it
+// (UTC, 100 ns ticks since 1601), or 0 where the OS keeps no such stamp.
+int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error,
+                    std::int64_t* arrival = nullptr);
 
 // One receive from a stream; 0 when the peer closed, -1 on failure.
 int Receive(SocketHandle socket, std::uint8_t* buffer, int size, int& error);

@@ -176,6 +176,10 @@ class PosixClock final : public Clock {
     return out;
   }
 
+  std::int64_t ArrivalTime(std::int64_t kernel_stamp) override {
+    return kernel_stamp != 0 ? kernel_stamp : UtcFileTime();
+  }
+
   bool SetUtc(const SystemTime& t) override {
     if (!IsValidSystemTime(t)) return Refuse(EINVAL);
     SysTicks utc{ToLocalTicks(t).time_since_epoch()};

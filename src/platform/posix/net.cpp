@@ -12,8 +12,10 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstring>
 
 #include "platform/cancel_signal.h"
+#include "platform/clock.h"
 #include "platform/net.h"
 #include "platform/net_system.h"
 #include "platform/posix/wsa_errors.h"
@@ -22,7 +24,7 @@ namespace qv::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 int Fd(SocketHandle socket) { return static_cast<int>(socket - 1); }
 SocketHandle Handle(int fd) { return static_cast<SocketHandle>(fd) + 1; }
@@ -41,13 +43,13 @@ constexpr int kCancelPollMs = 100;
 
 // Waits for `events` on the socket until `deadline` (none: forever) or until
 // the cancel signal fires. Restarts after signals with the time that is left.
-NetWait WaitFor(int fd, short events, const Clock::time_point* deadline, const CancelSignal* cancel, int& error) {
+NetWait WaitFor(int fd, short events, const Steady::time_point* deadline, const CancelSignal* cancel, int& error) {
   const int cancel_fd = cancel ? static_cast<int>(cancel->NativeHandle()) : -1;
   for (;;) {
     if (cancel && cancel->Fired()) return NetWait::kCancelled;
     int slice_ms = -1;
     if (deadline) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Steady::now()).count();
       slice_ms = static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
     }
     if (cancel && cancel_fd < 0 && (slice_ms < 0 || slice_ms > kCancelPollMs)) slice_ms = kCancelPollMs;
@@ -67,7 +69,7 @@ NetWait WaitFor(int fd, short events, const Clock::time_point* deadline, const C
       error = posix::WsaErrorFromErrno(EBADF);
       return NetWait::kFailed;
     }
-    if (deadline && Clock::now() >= *deadline) return NetWait::kTimedOut;
+    if (deadline && Steady::now() >= *deadline) return NetWait::kTimedOut;
   }
 }
 
@@ -110,6 +112,12 @@ SocketHandle OpenSocket(SocketKind kind, int& error) {
   if (fd < 0) {
     error = LastError();
     return kInvalidSocket;
+  }
+  if (kind == SocketKind::kDatagram) {
+    // The kernel's arrival stamp is T4 without the wake-up and receive
+    // latency that a clock reading after the receive would add.
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   }
   error = 0;
   return Handle(fd);
@@ -171,18 +179,29 @@ NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSigna
     error = kWsaEinval;
     return NetWait::kFailed;
   }
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+  const Steady::time_point deadline = Steady::now() + std::chrono::seconds(timeout_seconds);
   return WaitFor(Fd(socket), POLLIN, &deadline, cancel, error);
 }
 
-int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error) {
+int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error, std::int64_t* arrival) {
   iovec part{buffer, static_cast<std::size_t>(std::max(size, 0))};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
   msghdr message{};
   message.msg_iov = &part;
   message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  if (arrival) *arrival = 0;
   for (;;) {
     const ssize_t received = recvmsg(Fd(socket), &message, 0);
     if (received >= 0) {
+      for (cmsghdr* c = CMSG_FIRSTHDR(&message); arrival && c; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+          timespec ts;
+          std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
+          *arrival = kFileTimeUnixEpoch + static_cast<std::int64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
+        }
+      }
       // Here the tail of a long datagram is dropped silently; report it as
       // Windows Sockets does.
       if (message.msg_flags & MSG_TRUNC) {

@@ -176,7 +176,8 @@ NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSigna
   return WaitFor(Native(socket), Readiness::kRead, &deadline, cancel, error);
 }
 
-int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error) {
+int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error, std::int64_t* arrival) {
+  if (arrival) *arrival = 0;  // Windows Sockets 1.1 keeps no arrival stamp
   sockaddr_in from{};
   int from_length = sizeof from;
   const int received = recvfrom(Native(socket), reinterpret_cast<char*>(buffer), size, 0,
