@@ -39,6 +39,27 @@ class Zone {
  public:
   static Zone Utc() { return Zone(Posix::time_zone("UTC0")); }
 
+  // The rule a zone file states for today and later: the POSIX TZ footer of
+  // a version 2+ zone file. Reading it spares loading the whole database,
+  // which costs more than the rest of a query; only the present is ever
+  // converted (the PC's time now, the clock set now).
+  static std::optional<Zone> FromFileFooter(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (data.size() < 6 || data.compare(0, 4, "TZif") != 0 || data[4] < '2' || data.back() != '\n')
+      return std::nullopt;
+    const std::size_t start = data.rfind('\n', data.size() - 2);
+    if (start == std::string::npos) return std::nullopt;
+    const std::string footer = data.substr(start + 1, data.size() - start - 2);
+    if (footer.empty()) return std::nullopt;
+    try {
+      return Zone(Posix::time_zone(footer));
+    } catch (...) {
+      return std::nullopt;
+    }
+  }
+
   // Reads a TZ value as the C library would: ":name" is a zone file; a bare
   // value is a zone file when one exists, else a POSIX rule.
   static std::optional<Zone> FromTz(std::string tz) {
@@ -47,6 +68,9 @@ class Zone {
     if (file_only) tz.erase(0, 1);
     static const std::string kZoneDir = "/usr/share/zoneinfo/";
     if (tz.compare(0, kZoneDir.size(), kZoneDir) == 0) tz.erase(0, kZoneDir.size());
+    if (tz.find("..") == std::string::npos) {
+      if (auto zone = FromFileFooter(tz[0] == '/' ? tz : kZoneDir + tz)) return zone;
+    }
     try {
       return Zone(date::locate_zone(tz));
     } catch (...) {
@@ -63,6 +87,7 @@ class Zone {
   static Zone FromStartTz(const std::optional<std::string>& tz) {
     // The C library falls back to UTC for a TZ it cannot read.
     if (tz) return FromTz(*tz).value_or(Utc());
+    if (auto zone = FromFileFooter("/etc/localtime")) return *zone;
     try {
       return Zone(date::current_zone());
     } catch (...) {
