@@ -15,44 +15,30 @@
 #include "generation.h"
 #include "profile/profile.h"
 
-namespace {
-
-[[noreturn]] void DieNow() {
-#ifdef SIGKILL
-  std::raise(SIGKILL);
-#endif
-  // Where there is no SIGKILL: ending the process from this thread stops the
-  // writing thread wherever it is, which is what the test needs.
-  std::_Exit(137);
-}
-
-int Crash(const std::string& path, long first, long die_after_us) {
-  qv::profile::ProfileFile file(path);
+int main(int argc, char** argv) {
+  if (argc != 5) return 2;
+  const std::string mode = argv[1];
+  qv::profile::ProfileFile file(argv[2]);
+  if (mode == "keys") {
+    bool ok = true;
+    for (int i = 0; i < std::atoi(argv[4]); ++i) ok = file.WriteInt("Race", argv[3] + std::to_string(i), i) && ok;
+    return ok ? 0 : 4;
+  }
+  if (mode != "crash") return 2;
   // The clock starts after one whole write, so that slow process start-up
   // (Wine) cannot eat every run.
-  if (!qv::test::WriteGeneration(file, first)) return 3;
-  std::thread([die_after_us] {
+  long generation = std::atol(argv[3]);
+  if (!qv::test::WriteGeneration(file, generation)) return 3;
+  std::thread([die_after_us = std::atol(argv[4])] {
     std::this_thread::sleep_for(std::chrono::microseconds(die_after_us));
-    DieNow();
+#ifdef SIGKILL
+    std::raise(SIGKILL);
+#endif
+    // Where there is no SIGKILL: ending the process from this thread stops
+    // the writing thread wherever it is, which is what the test needs.
+    std::_Exit(137);
   }).detach();
-  for (long generation = first + 1;; ++generation) {
-    if (!qv::test::WriteGeneration(file, generation)) return 3;
+  while (qv::test::WriteGeneration(file, ++generation)) {
   }
-}
-
-int Keys(const std::string& path, const std::string& prefix, int count) {
-  qv::profile::ProfileFile file(path);
-  int failures = 0;
-  for (int i = 0; i < count; ++i) {
-    if (!file.WriteInt("Race", prefix + std::to_string(i), i)) ++failures;
-  }
-  return failures == 0 ? 0 : 4;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc == 5 && std::string(argv[1]) == "crash") return Crash(argv[2], std::atol(argv[3]), std::atol(argv[4]));
-  if (argc == 5 && std::string(argv[1]) == "keys") return Keys(argv[2], argv[3], std::atoi(argv[4]));
-  return 2;
+  return 3;
 }

@@ -1,5 +1,4 @@
-// A fresh folder under the system's temporary folder, removed with its
-// contents at the end of the test.
+// A fresh folder, removed with its contents at the end of the test.
 #pragma once
 
 #include <atomic>
@@ -12,11 +11,16 @@ namespace qv::test {
 
 class TempDir {
  public:
-  explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+  // fast: memory-backed where the system has one (/dev/shm). Every profile
+  // write flushes to disk, which costs milliseconds on a real disk; tests of
+  // thousands of writes are about renames and locks, which it shares.
+  explicit TempDir(bool fast = false) {
     static std::atomic<int> counter{0};
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = base /
-            ("qv_profile_" + std::to_string(stamp) + "_" + std::to_string(counter++));
+    std::error_code ignored;
+    const bool shm = fast && std::filesystem::is_directory("/dev/shm", ignored);
+    path_ = (shm ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
+            ("qv_profile_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" +
+             std::to_string(counter++));
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {
@@ -25,15 +29,6 @@ class TempDir {
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
-  // A memory-backed folder where the system has one. Every profile write
-  // flushes to disk, which costs milliseconds on a real disk; tests of
-  // thousands of writes are about renames and locks, which it shares.
-  static std::filesystem::path FastBase() {
-    std::error_code ignored;
-    if (std::filesystem::is_directory("/dev/shm", ignored)) return "/dev/shm";
-    return std::filesystem::temp_directory_path();
-  }
 
   // A file name inside the folder, as a UTF-8 path for the profile code.
   std::string File(const std::string& name) const { return (path_ / name).string(); }

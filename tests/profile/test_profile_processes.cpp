@@ -17,31 +17,24 @@
 namespace qv::profile {
 namespace {
 
-// The writer helper lies beside this test executable.
-std::string WriterCommand(const std::string& arguments) {
-  std::string self = platform::ExecutablePath();
-  std::size_t slash = self.find_last_of("\\/");
-  bool exe = self.size() > 4 && self.compare(self.size() - 4, 4, ".exe") == 0;
-  // "exec" where a POSIX shell runs it, so the shell does not report the kill.
-  std::string command = exe ? "" : "exec ";
-  command.append(self, 0, slash + 1).append(exe ? "profile_writer.exe " : "profile_writer ").append(arguments);
-  return command;
+// Runs the writer helper that lies beside this test executable; "exec"
+// where a POSIX shell runs it, so the shell does not report the kill.
+int RunWriter(const std::string& arguments) {
+  const std::string self = platform::ExecutablePath();
+  const bool exe = self.ends_with(".exe");
+  const std::string folder = self.substr(0, self.find_last_of("\\/") + 1);
+  return std::system(((exe ? "" : "exec ") + folder + "profile_writer" + (exe ? ".exe " : " ") + arguments).c_str());
 }
 
-IniDocument LoadFile(const std::string& path) {
-  platform::FileContents file = platform::ReadWholeFile(path);
-  EXPECT_EQ(file.status, platform::FileContents::Status::kOk);
-  return IniDocument::Parse(file.bytes);
-}
+IniDocument LoadFile(const std::string& path) { return IniDocument::Parse(platform::ReadWholeFile(path).bytes); }
 
 TEST(ProfileProcesses, AKilledWriterLeavesTheOldOrTheNewProfile) {
-  test::TempDir dir(test::TempDir::FastBase());
+  test::TempDir dir(/*fast=*/true);
   const std::string path = dir.File("crash.ini");
   ProfileFile file(path);
   ASSERT_TRUE(test::WriteGeneration(file, 0));
 
-  std::random_device seed_source;
-  const unsigned seed = seed_source();
+  const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
   std::uniform_int_distribution<long> delay_us(0, 4000);
   SCOPED_TRACE("seed " + std::to_string(seed));
@@ -51,21 +44,19 @@ TEST(ProfileProcesses, AKilledWriterLeavesTheOldOrTheNewProfile) {
   std::string failure;
   // Checks what a reader sees now: a whole generation, never an older one.
   auto check = [&] {
-    std::optional<long> generation = test::ReadGeneration(LoadFile(path));
-    if (!generation) {
-      failure = "torn profile in run " + std::to_string(runs);
-    } else if (*generation < last) {
-      failure = "the profile went back in time in run " + std::to_string(runs);
-    } else {
+    const std::optional<long> generation = test::ReadGeneration(LoadFile(path));
+    if (generation && *generation >= last) {
       last = *generation;
+    } else {
+      failure = std::string(generation ? "went back in time" : "torn") + " in run " + std::to_string(runs);
     }
   };
   const auto stop = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
   while (failure.empty() && runs < 150 && (runs < 15 || std::chrono::steady_clock::now() < stop)) {
-    std::string args = "crash " + path + " " + std::to_string(last + 1) + " " + std::to_string(delay_us(random));
+    const std::string args = "crash " + path + " " + std::to_string(last + 1) + " " + std::to_string(delay_us(random));
     std::atomic<bool> ended{false};
     std::thread writer([&] {
-      std::system(WriterCommand(args).c_str());
+      RunWriter(args);
       ended = true;
     });
     ++runs;
@@ -82,13 +73,12 @@ TEST(ProfileProcesses, AKilledWriterLeavesTheOldOrTheNewProfile) {
 }
 
 TEST(ProfileProcesses, TwoWritersLoseNoKey) {
-  test::TempDir dir(test::TempDir::FastBase());
+  test::TempDir dir(/*fast=*/true);
   const std::string path = dir.File("race.ini");
   constexpr int kCount = 1000;
-  const std::string count = std::string(" ").append(std::to_string(kCount));
   int results[2] = {-1, -1};
-  std::thread a([&] { results[0] = std::system(WriterCommand("keys " + path + " a" + count).c_str()); });
-  std::thread b([&] { results[1] = std::system(WriterCommand("keys " + path + " b" + count).c_str()); });
+  std::thread a([&] { results[0] = RunWriter("keys " + path + " a " + std::to_string(kCount)); });
+  std::thread b([&] { results[1] = RunWriter("keys " + path + " b " + std::to_string(kCount)); });
   a.join();
   b.join();
   EXPECT_EQ(results[0], 0);
@@ -97,9 +87,7 @@ TEST(ProfileProcesses, TwoWritersLoseNoKey) {
   IniDocument doc = LoadFile(path);
   int missing = 0;
   for (int i = 0; i < kCount; ++i) {
-    const std::string number = std::to_string(i);
-    if (doc.ReadInt("Race", std::string("a").append(number), -1) != i) ++missing;
-    if (doc.ReadInt("Race", std::string("b").append(number), -1) != i) ++missing;
+    for (const char* prefix : {"a", "b"}) missing += doc.ReadInt("Race", prefix + std::to_string(i), -1) != i;
   }
   EXPECT_EQ(missing, 0);
 }

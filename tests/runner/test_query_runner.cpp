@@ -6,18 +6,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "engine/run_query.h"
 #include "main/strings.h"
 #include "platform/cancel_signal.h"
 #include "platform/headless/headless_host.h"
 #include "platform/process.h"
 #include "runner/query_runner.h"
-#include "settings/strings.h"
 
 namespace qv::runner {
 namespace {
@@ -33,8 +30,10 @@ struct Gate {
   }
 };
 
-void WaitForCancel(const QueryJob& job) {
+// A query that hangs until the runner abandons it, as a silent server does.
+int BlockUntilCancelled(QueryJob& job) {
   while (!job.cancel->Fired()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 1;
 }
 
 class RunnerTest : public ::testing::Test {
@@ -56,7 +55,7 @@ class RunnerTest : public ::testing::Test {
 
   // Runs the runner for a job with the given timeout; the caller's outputs
   // land in the members.
-  int Run(QueryFn fn, int timeout, Variant variant = Variant::kMain) {
+  int Run(QueryFn fn, int timeout) {
     job_ = QueryJob{};
     job_.protocol = engine::kTime;
     job_.server = "127.0.0.200";
@@ -66,7 +65,8 @@ class RunnerTest : public ::testing::Test {
     job_.status = &status_;
     job_.error_code = &error_;
     job_.receive_time = &received_;
-    QueryRunnerDialog dialog(variant, std::move(fn));
+    countdown_.clear();
+    QueryRunnerDialog dialog(Variant::kMain, std::move(fn));
     return dialog.Run(job_);
   }
 
@@ -80,72 +80,46 @@ class RunnerTest : public ::testing::Test {
 };
 
 TEST_F(RunnerTest, DoneFirstHandsTheWorkersOutcomeToTheJob) {
-  const int modal = Run(
-      [](QueryJob& job) {
-        const std::uint8_t value[4] = {0x83, 0xAA, 0x7E, 0x80};
-        std::memcpy(job.reply, value, 4);
-        *job.receive_time = {1234, 5678};
-        *job.status = "OK";
-        *job.error_code = 0;
-        return 1;
-      },
-      5);
-  EXPECT_EQ(modal, 1);
-  EXPECT_EQ(job_.result, 1);
-  EXPECT_EQ(status_, "OK");
-  EXPECT_EQ(error_, 0);
-  EXPECT_EQ(reply_[0], 0x83);
-  EXPECT_EQ(reply_[3], 0x80);
-  EXPECT_EQ(received_, (engine::MicroTime{1234, 5678}));
-  // The done message ended it before any tick; the timer was killed quietly.
-  EXPECT_EQ(countdown_, std::vector<std::string>{"5"});
+  for (const bool ok : {true, false}) {
+    const int modal = Run(
+        [ok](QueryJob& job) {
+          job.reply[0] = ok ? 0x83 : 0x84;
+          *job.receive_time = {1234, ok ? 5678u : 0u};
+          *job.status = ok ? "OK" : "Connect";
+          *job.error_code = ok ? 0 : 10061;
+          return ok ? 1 : 0;
+        },
+        5);
+    EXPECT_EQ(modal, 1);
+    EXPECT_EQ(job_.result, ok ? 1 : 0);
+    EXPECT_EQ(status_, ok ? "OK" : "Connect");
+    EXPECT_EQ(error_, ok ? 0 : 10061);
+    EXPECT_EQ(reply_[0], ok ? 0x83 : 0x84);
+    EXPECT_EQ(received_, (engine::MicroTime{1234, ok ? 5678u : 0u}));
+    // The done message ended it before any tick; the timer was killed quietly.
+    EXPECT_EQ(countdown_, std::vector<std::string>{"5"});
+  }
   EXPECT_TRUE(host_.message_boxes().empty());
-}
-
-TEST_F(RunnerTest, FailedQueryKeepsItsStageAndCode) {
-  const int modal = Run(
-      [](QueryJob& job) {
-        *job.status = "Connect";
-        *job.error_code = 10061;
-        return 0;
-      },
-      3);
-  EXPECT_EQ(modal, 1);
-  EXPECT_EQ(job_.result, 0);
-  EXPECT_EQ(status_, "Connect");
-  EXPECT_EQ(error_, 10061);
 }
 
 TEST_F(RunnerTest, CountdownReadsDownAndTimesOutOnTheLastTick) {
   for (int i = 0; i < 3; ++i) host_.Then([](HeadlessHost& h) { h.Advance(1000); });
-  const int modal = Run(
-      [](QueryJob& job) {
-        WaitForCancel(job);
-        return 1;
-      },
-      3);
-  EXPECT_EQ(modal, 1);
+  EXPECT_EQ(Run(BlockUntilCancelled, 3), 1);
   EXPECT_EQ(countdown_, (std::vector<std::string>{"3", "2", "1", "0"}));
   EXPECT_EQ(host_.NowMs(), 3000);
   EXPECT_EQ(job_.result, 0);
   EXPECT_EQ(status_, "TimeOut");
   EXPECT_EQ(error_, 0);
-}
 
-TEST_F(RunnerTest, TimeoutZeroEndsOnTheFirstTick) {
+  // Timeout 0 ends on the first tick, not before.
   host_.Then([](HeadlessHost& h) { h.Advance(999); });
   host_.Then([this](HeadlessHost& h) {
-    EXPECT_EQ(countdown_.size(), 1u);  // not yet
+    EXPECT_EQ(countdown_.size(), 1u);
     h.Advance(1);
   });
-  const int modal = Run(
-      [](QueryJob& job) {
-        WaitForCancel(job);
-        return 1;
-      },
-      0);
-  EXPECT_EQ(modal, 1);
-  EXPECT_EQ(host_.NowMs(), 1000);
+  status_ = "unset";
+  EXPECT_EQ(Run(BlockUntilCancelled, 0), 1);
+  EXPECT_EQ(host_.NowMs(), 4000);
   EXPECT_EQ(status_, "TimeOut");
 }
 
@@ -154,7 +128,7 @@ TEST_F(RunnerTest, CancelFirstEndsAtOnceAndWakesTheWorker) {
   host_.Then([](HeadlessHost& h) { EXPECT_TRUE(h.Click(ui::kIdCancel)); });
   const int modal = Run(
       [&](QueryJob& job) {
-        WaitForCancel(job);
+        BlockUntilCancelled(job);
         woken = true;
         return 1;
       },
@@ -174,10 +148,7 @@ TEST_F(RunnerTest, LateResultsAfterCancelOrTimeOutChangeNothing) {
   for (const bool cancel : {true, false}) {
     Gate gate;
     std::atomic<bool> finished{false};
-    if (cancel)
-      host_.Then([](HeadlessHost& h) { h.PressEsc(); });
-    else
-      host_.Then([](HeadlessHost& h) { h.Advance(2000); });
+    host_.Then([cancel](HeadlessHost& h) { cancel ? h.PressEsc() : h.Advance(2000); });
     const int modal = Run(
         [&](QueryJob& job) {
           gate.Wait();
@@ -206,9 +177,9 @@ TEST_F(RunnerTest, LateResultsAfterCancelOrTimeOutChangeNothing) {
   }
 }
 
-// A done message that was already queued when Cancel won must not end a
-// later runner either.
-TEST_F(RunnerTest, QueuedDoneMessageAfterCancelIsIgnored) {
+// A done message already queued when Cancel is handled: either may win, but
+// the outcome is whole, never a mixture.
+TEST_F(RunnerTest, QueuedDoneMessageAndCancelNeverMix) {
   std::atomic<bool> posted{false};
   host_.Then([&](HeadlessHost& h) {
     while (!posted) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -221,15 +192,8 @@ TEST_F(RunnerTest, QueuedDoneMessageAfterCancelIsIgnored) {
         return 1;
       },
       5);
-  // Either the done message won the race or Cancel did; both are complete
-  // outcomes, never a mixture.
-  if (modal == 2) {
-    EXPECT_EQ(status_, "UserCancelled");
-    EXPECT_EQ(job_.result, 0);
-  } else {
-    EXPECT_EQ(status_, "OK");
-    EXPECT_EQ(job_.result, 1);
-  }
+  EXPECT_EQ(status_, modal == 2 ? "UserCancelled" : "OK");
+  EXPECT_EQ(job_.result, modal == 2 ? 0 : 1);
 }
 
 TEST_F(RunnerTest, SecondRunnerWhileTheSlotIsBusyStartsNothing) {
@@ -258,15 +222,13 @@ TEST_F(RunnerTest, SecondRunnerWhileTheSlotIsBusyStartsNothing) {
     second.timeout = 1;
     second.status = &status2;
     second.error_code = &error2;
-    QueryRunnerDialog nested(Variant::kMain, blocked);
-    EXPECT_EQ(nested.Run(second), 2);
+    EXPECT_EQ(QueryRunnerDialog(Variant::kMain, blocked).Run(second), 2);
     EXPECT_EQ(status2, "UserCancelled");
     // The first runner's query is untouched by the second's Cancel.
     EXPECT_TRUE(WorkerSlotBusy());
     gate.open = true;
   });
-  const int modal = Run(blocked, 30);
-  EXPECT_EQ(modal, 1);
+  EXPECT_EQ(Run(blocked, 30), 1);
   EXPECT_EQ(status_, "OK");
   EXPECT_EQ(job_.result, 1);
   EXPECT_EQ(queries, 1);
@@ -302,60 +264,9 @@ TEST_F(RunnerTest, TerminateStopsTheQueryButKeepsTheDialogOpen) {
     h.Advance(10000);  // the countdown was stopped with the query
   });
   host_.Then([](HeadlessHost& h) { h.Click(ui::kIdCancel); });
-  const int modal = Run(
-      [](QueryJob& job) {
-        WaitForCancel(job);
-        return 1;
-      },
-      3);
-  EXPECT_EQ(modal, 2);
+  EXPECT_EQ(Run(BlockUntilCancelled, 3), 2);
   EXPECT_EQ(status_, "UserCancelled");
   EXPECT_EQ(countdown_, std::vector<std::string>{"3"});
-  EXPECT_TRUE(host_.message_boxes().empty());
-}
-
-TEST_F(RunnerTest, VariantsDifferInCaptionAndButtons) {
-  struct Seen {
-    std::string caption;
-    bool has_thread_buttons;
-  };
-  Seen seen[2];
-  for (int i = 0; i < 2; ++i) {
-    const Variant v = i == 0 ? Variant::kMain : Variant::kSettings;
-    ui::SetStringTable(v == Variant::kMain ? &main::Strings() : &settings::Strings());
-    host_.Then([&, i](HeadlessHost& h) {
-      seen[i] = {h.Active()->Caption(), h.Active()->HasControl(kIdSuspend)};
-      if (seen[i].has_thread_buttons) {
-        EXPECT_FALSE(h.Active()->IsEnabled(kIdTerminate));
-      }
-      h.Click(ui::kIdCancel);
-    });
-    Run([](QueryJob& job) {
-      WaitForCancel(job);
-      return 0;
-    }, 5, v);
-  }
-  EXPECT_EQ(seen[0].caption, "Quorvel");
-  EXPECT_TRUE(seen[0].has_thread_buttons);
-  EXPECT_EQ(seen[1].caption, "Quorvel  <Setting>");
-  EXPECT_FALSE(seen[1].has_thread_buttons);
-  EXPECT_EQ(RunnerTemplate(Variant::kSettings).Find(ui::kIdCancel)->cy, 14);
-  EXPECT_EQ(RunnerTemplate(Variant::kMain).Find(ui::kIdCancel)->cy, 15);
-}
-
-TEST_F(RunnerTest, RunQueryWrapsTheRunnersEndingInErrorText) {
-  InstallQueryRunner(Variant::kMain, [](QueryJob& job) {
-    WaitForCancel(job);
-    return 1;
-  });
-  host_.Then([](HeadlessHost& h) { h.Advance(1000); });
-  std::uint8_t buf[48];
-  std::string status;
-  int error = -1;
-  EXPECT_EQ(engine::RunQuery(engine::kSntp, "127.0.0.202", 1, 0, buf, 48, nullptr, status, error), 0);
-  EXPECT_EQ(status, "ERROR (TimeOut)");
-  EXPECT_EQ(error, 0);
-  engine::SetQueryRunner(nullptr);
 }
 
 }  // namespace

@@ -81,6 +81,16 @@ class ScriptedDialog : public ui::Dialog {
   }
 };
 
+// Polls a condition set by another thread.
+inline bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = 5000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
 // Plays the user on its own thread. When the script returns, every dialog
 // must be gone within a few seconds; if not, that is a failure and the rest
 // are closed so the modal run under test can return.
@@ -89,23 +99,12 @@ class Driver {
   explicit Driver(std::function<void()> script)
       : thread_([script = std::move(script)] {
           script();
-          if (!WaitNoDialogs(5000)) {
+          if (!WaitUntil([] { return ui::driver::ProcessDialogs().empty(); })) {
             ADD_FAILURE() << "dialogs still up after the driver script ended";
             ui::driver::CloseAll();
           }
         }) {}
   ~Driver() { thread_.join(); }
-  Driver(const Driver&) = delete;
-  Driver& operator=(const Driver&) = delete;
-
-  static bool WaitNoDialogs(int timeout_ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!ui::driver::ProcessDialogs().empty()) {
-      if (std::chrono::steady_clock::now() >= end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-  }
 
  private:
   std::thread thread_;
@@ -142,24 +141,9 @@ class Watchdog {
   std::thread thread_;
 };
 
-// Polls a condition set by the UI thread.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
-// The dialog whose caption is `caption` (message boxes and dialogs alike).
-inline ui::WindowId WaitForCaption(const std::string& caption, int timeout_ms = 5000) {
-  return ui::driver::WaitForDialog([&](ui::WindowId w) { return ui::driver::TextOf(w) == caption; }, timeout_ms);
-}
-
-// A message box owned by `owner`.
-inline ui::WindowId WaitForOwnedBox(ui::WindowId owner, int timeout_ms = 5000) {
-  return ui::driver::WaitForDialog([&](ui::WindowId w) { return ui::driver::OwnerOf(w) == owner; }, timeout_ms);
+// The dialog or message box captioned `caption`.
+inline ui::WindowId WaitForCaption(const std::string& caption) {
+  return ui::driver::WaitForDialog([&](ui::WindowId w) { return ui::driver::TextOf(w) == caption; }, 5000);
 }
 
 // The message text of a message box (its static has id 0xFFFF).
