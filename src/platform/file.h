@@ -27,15 +27,6 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
 bool FileExists(const std::string& path);
 
-// Deletes a file; true when it is gone afterwards (also when it never existed).
-bool RemoveFile(const std::string& path);
-
-enum class AppendResult { kOk, kOpenFailed, kWriteFailed };
-
-// Opens the file for appending (creating it), writes `line` and CR LF, and
-// closes it again.
-AppendResult AppendLine(const std::string& path, std::string_view line);
-
 // An exclusive lock between processes on a lock file (created if missing,
 // never deleted: deleting lock files races with the next locker). Held from
 // construction until destruction when locked() is true. Waits for another

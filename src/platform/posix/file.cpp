@@ -86,18 +86,6 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
-
-AppendResult AppendLine(const std::string& path, std::string_view line) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) return AppendResult::kOpenFailed;
-  std::string text(line);
-  text += "\r\n";
-  bool ok = WriteAll(fd, text.data(), text.size());
-  if (close(fd) != 0) ok = false;
-  return ok ? AppendResult::kOk : AppendResult::kWriteFailed;
-}
-
 InterProcessLock::InterProcessLock(const std::string& lock_path, unsigned timeout_ms) {
   int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return;

@@ -94,27 +94,6 @@ bool FileExists(const std::string& path) {
   return !wpath.empty() && GetFileAttributesW(wpath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool RemoveFile(const std::string& path) {
-  std::wstring wpath = Widen(path);
-  if (wpath.empty()) return false;
-  if (DeleteFileW(wpath.c_str())) return true;
-  DWORD err = GetLastError();
-  return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
-}
-
-AppendResult AppendLine(const std::string& path, std::string_view line) {
-  std::wstring wpath = Widen(path);
-  if (wpath.empty()) return AppendResult::kOpenFailed;
-  HANDLE h = CreateFileW(wpath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return AppendResult::kOpenFailed;
-  std::string text(line);
-  text += "\r\n";
-  bool ok = WriteAll(h, text.data(), text.size());
-  if (!CloseHandle(h)) ok = false;
-  return ok ? AppendResult::kOk : AppendResult::kWriteFailed;
-}
-
 InterProcessLock::InterProcessLock(const std::string& lock_path, unsigned timeout_ms) {
   std::wstring wpath = Widen(lock_path);
   if (wpath.empty()) return;
