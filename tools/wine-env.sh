@@ -5,8 +5,23 @@
 
 QV_TOOLS_DIR=${QV_TOOLS_DIR:-$(cd "$(dirname "$0")" && pwd)}
 
+# CI may run with HOME unset or "/": fall back to the account's home, and
+# never build a path with a doubled slash.
+qv_home=${HOME:-}
+[ -n "$qv_home" ] || qv_home=$(getent passwd "$(id -u)" | cut -d: -f6)
+[ -n "$qv_home" ] || qv_home=/tmp
+export HOME=${HOME:-$qv_home}
+qv_home=${qv_home%/}
+
+# Wine names Unix files in the charset of the Unix locale: without a UTF-8
+# one (CI often sets no locale at all) no Japanese file name can be made.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *.UTF-8 | *.utf8 | *.UTF8 | *.utf-8) ;;
+  *) if [ -n "${LC_ALL:-}" ]; then export LC_ALL=C.UTF-8; else export LC_CTYPE=C.UTF-8; fi ;;
+esac
+
 export WINEARCH=win32
-export WINEPREFIX="${QV_WINEPREFIX:-$HOME/.qv-wine}"
+export WINEPREFIX="${QV_WINEPREFIX:-$qv_home/.qv-wine}"
 export WINEDEBUG="${QV_WINEDEBUG:--all}"
 # No Mono or Gecko installer prompts, ever: nothing here needs them.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -48,11 +63,13 @@ qv_import_registry() {
   qv_write_prefix_reg "$reg"
   # regedit reads the file as UTF-16 or ANSI; UTF-16 keeps the Japanese names.
   iconv -f UTF-8 -t UTF-16 "$reg" >"$reg.u16" || { rm -f "$reg" "$reg.u16"; return 1; }
-  wine regedit /S "$(winepath -w "$reg.u16")" || { rm -f "$reg" "$reg.u16"; return 1; }
+  wine regedit /S "$(winepath -w "$reg.u16")" </dev/null >/dev/null || { rm -f "$reg" "$reg.u16"; return 1; }
   rm -f "$reg" "$reg.u16"
 }
 
 # Creates the prefix on first use; later calls only check the stamp (fast).
+# Wine's server and system processes started here inherit neither the lock
+# (fd 9) nor the caller's output, and have ended when this returns.
 qv_ensure_prefix() {
   command -v wine >/dev/null || qv_die "wine is not installed"
   [ -f "$WINEPREFIX/.qv-ready" ] && [ "$(cat "$WINEPREFIX/.qv-ready")" = "$QV_PREFIX_VERSION" ] && return 0
@@ -71,11 +88,11 @@ qv_ensure_prefix() {
       rm -rf "$WINEPREFIX"
       mkdir -p "$WINEPREFIX" && touch "$WINEPREFIX/.qv-prefix" || qv_die "cannot create $WINEPREFIX"
       echo "wine-setup: creating 32-bit prefix $WINEPREFIX" >&2
-      wineboot -i >/dev/null 2>&1 || qv_die "wineboot -i failed"
+      wineboot -i </dev/null >/dev/null 2>&1 9>&- || qv_die "wineboot -i failed"
     fi
-    qv_import_registry || qv_die "registry import failed"
+    qv_import_registry 9>&- || qv_die "registry import failed"
     # Let the server write the registry to disk before the stamp says ready.
-    wineserver -w
+    wineserver -w 9>&-
     echo "$QV_PREFIX_VERSION" >"$WINEPREFIX/.qv-ready"
   ) 9>"$WINEPREFIX.lock" || exit $?
 }
@@ -98,11 +115,53 @@ qv_ensure_display() {
   (
     flock -w 60 9 || qv_die "timed out waiting for the display lock"
     qv_display_alive "$d" && exit 0
-    setsid Xvfb "$d" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 </dev/null &
+    setsid Xvfb "$d" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 </dev/null 9>&- &
     for _ in $(seq 1 100); do
       qv_display_alive "$d" && exit 0
       sleep 0.05
     done
     qv_die "Xvfb did not start on $d"
   ) 9>"/tmp/qv-xvfb${d#:}.lock" || exit $?
+}
+
+# Starts an Xvfb of our own on the first free display from :90 and exports
+# DISPLAY; QV_OWN_XVFB_PID is its pid, for qv_stop_own_display. Its output
+# goes nowhere, so it never holds a caller's pipe. The stop functions never
+# fail: they run from EXIT traps of scripts under set -e.
+qv_start_own_display() {
+  local geometry=${1:-1280x1024x24} n pid
+  command -v Xvfb >/dev/null || qv_die "Xvfb is not installed"
+  for n in $(seq 90 119); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "$geometry" -nolisten tcp -noreset </dev/null >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 1 100); do
+      qv_display_alive ":$n" && break
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    if qv_display_alive ":$n" && [ "$(tr -d ' ' <"/tmp/.X$n-lock")" = "$pid" ]; then
+      export DISPLAY=:$n QV_OWN_XVFB_PID=$pid
+      return 0
+    fi
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  qv_die "no free display for Xvfb in :90-:119"
+}
+
+qv_stop_own_display() {
+  [ -n "${QV_OWN_XVFB_PID:-}" ] || return 0
+  kill "$QV_OWN_XVFB_PID" 2>/dev/null || true
+  wait "$QV_OWN_XVFB_PID" 2>/dev/null || true
+  QV_OWN_XVFB_PID=
+  return 0
+}
+
+# Ends the Wine server of our prefix and every Wine process in it (a test
+# killed on timeout may leave its program behind).
+qv_stop_wineserver() {
+  command -v wineserver >/dev/null || return 0
+  [ -d "$WINEPREFIX" ] || return 0
+  wineserver -k </dev/null >/dev/null 2>&1 || true
 }
