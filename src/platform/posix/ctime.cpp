@@ -1,4 +1,5 @@
 #include "platform/ctime.h"
+#include "platform/tm_convert.h"
 
 #include <stdlib.h>
 #include <time.h>
@@ -28,17 +29,7 @@ bool BreakDownUtc(std::int64_t unix_seconds, SystemTime& out) {
   if (static_cast<std::int64_t>(t) != unix_seconds) return false;
   tm parts{};
   if (!gmtime_r(&t, &parts)) return false;
-  long long year = static_cast<long long>(parts.tm_year) + 1900;
-  if (year < 1601 || year > 30827) return false;
-  out.year = static_cast<std::uint16_t>(year);
-  out.month = static_cast<std::uint16_t>(parts.tm_mon + 1);
-  out.day_of_week = static_cast<std::uint16_t>(parts.tm_wday);
-  out.day = static_cast<std::uint16_t>(parts.tm_mday);
-  out.hour = static_cast<std::uint16_t>(parts.tm_hour);
-  out.minute = static_cast<std::uint16_t>(parts.tm_min);
-  out.second = static_cast<std::uint16_t>(parts.tm_sec);
-  out.milliseconds = 0;
-  return true;
+  return SystemTimeFromTm(parts, out);
 }
 
 }  // namespace qv::platform
