@@ -157,7 +157,7 @@ HeadlessWindow* HeadlessHost::Find(WindowId id) const {
   return it == windows_.end() ? nullptr : it->second;
 }
 
-WindowId HeadlessHost::ActiveWindow() const { return stack_.empty() ? 0 : stack_.back()->Id(); }
+WindowId HeadlessHost::ActiveWindow() const { return active_.load(); }
 
 int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owner) {
   const WindowId id = g_next_window.fetch_add(1);
@@ -168,6 +168,7 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
     live_[id] = true;
   }
   stack_.push_back(&window);
+  active_ = id;
   dialog.Attach(&window);
 
   if (dialog.HandleInit()) {
@@ -209,6 +210,7 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
   }
   RemoveTimers(id);
   stack_.pop_back();
+  active_ = stack_.empty() ? 0 : stack_.back()->Id();
   windows_.erase(id);
   dialog.Attach(nullptr);
   return window.result();

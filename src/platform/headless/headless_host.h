@@ -2,6 +2,7 @@
 // clock, and a scripted user. Used by the tests and by quorvel-cli.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -167,6 +168,9 @@ class HeadlessHost final : public Host {
 
   std::map<WindowId, HeadlessWindow*> windows_;
   std::vector<HeadlessWindow*> stack_;
+  // The innermost window, readable from any thread (a worker's message box
+  // asks for its owner).
+  std::atomic<WindowId> active_{0};
   std::vector<Timer> timers_;
   std::uint64_t timer_order_ = 0;
   std::deque<Step> steps_;
