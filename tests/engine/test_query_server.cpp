@@ -208,13 +208,13 @@ TEST(QueryServer, CancelEndsWaitsAndHangingConnectsAtOnce) {
 
 TEST(Net, DottedAddressesAndLocalNames) {
   const std::pair<const char*, std::uint32_t> dotted[] = {
-      {"127.0.0.1", 0x7F000001}, {"255.255.255.255", 0xFFFFFFFF}, {"10.1.2.3", 0x0A010203}};
+      {"127.0.0.1", 0x7F000001}, {"255.255.255.255", 0xFFFFFFFF}, {"127.10.2.3", 0x7F0A0203}};
   for (const auto& [text, value] : dotted) {
     std::uint32_t address = 0;
     EXPECT_TRUE(platform::ParseDottedIPv4(text, address)) << text;
     EXPECT_EQ(address, value) << text;
   }
-  for (const char* text : {"127.1", "1.2.3.256", "1.2.3.4.5", "1.2.3.", " 1.2.3.4", "1.2.3.0004", "", "1..2.3"}) {
+  for (const char* text : {"127.1", "127.2.3.256", "127.2.3.4.5", "127.2.3.", " 127.2.3.4", "127.2.3.0004", "", "127..2.3"}) {
     std::uint32_t address = 0;
     EXPECT_FALSE(platform::ParseDottedIPv4(text, address)) << text;
   }

@@ -60,13 +60,13 @@ TEST_F(ResultLogTest, BothLogsAreByteExactAndAppended) {
   const std::string pc = "Tue Jan 06 09:05:03 2026";
   ASSERT_TRUE(platform::ReplaceFileAtomically(Utf8(dir_ / "Quorvel.log"), "earlier" + newline_));
   EXPECT_EQ(1, WriteResultLog(pc, "ntp.example", 0, 0, "OK", "Sun Dec 06 11:36:06 2026"));
-  EXPECT_EQ(1, WriteResultLog(pc, "10.0.0.1", 1, 1, "OK", "Sun Dec 06 11:36:07 2026"));
+  EXPECT_EQ(1, WriteResultLog(pc, "127.0.0.9", 1, 1, "OK", "Sun Dec 06 11:36:07 2026"));
   EXPECT_EQ(1, WriteResultLog(pc, "d.example", 2, 1, "OK", "Sun Dec  6 11:36:08 2026\r"));
   EXPECT_EQ(1, WriteResultLog(pc, "d.example", 2, 0, "ERROR (Connect):10061", ""));
   EXPECT_EQ(1, WriteResultLog(pc, "odd", 5, 0, "ERROR (TimeOut):0", "x"));
   EXPECT_EQ("earlier" + newline_ +
                 Lines("Tue Jan 06 09:05:03 2026, ntp.example,    SNTP,  check, OK, Sun Dec 06 11:36:06 2026\n"
-                      "Tue Jan 06 09:05:03 2026, 10.0.0.1,    time, adjust, OK, Sun Dec 06 11:36:07 2026\n"
+                      "Tue Jan 06 09:05:03 2026, 127.0.0.9,    time, adjust, OK, Sun Dec 06 11:36:07 2026\n"
                       "Tue Jan 06 09:05:03 2026, d.example, daytime, adjust, OK, Sun Dec  6 11:36:08 2026\r\n"
                       "Tue Jan 06 09:05:03 2026, d.example, daytime,  check, ERROR (Connect):10061, \n"
                       "Tue Jan 06 09:05:03 2026, odd,        ,  check, ERROR (TimeOut):0, x\n"),

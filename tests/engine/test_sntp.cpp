@@ -136,7 +136,7 @@ TEST_F(SntpTest, ChecksInOrderAndTheOffset) {
 }
 
 TEST_F(SntpTest, QuerySntpOffsetThroughTheRunner) {
-  clock_.SetLocalTime({2026, 1, 2, 6, 9, 5, 3, 0});
+  clock_.SetLocalReading({2026, 1, 2, 6, 9, 5, 3, 0});
   const char* stage = nullptr;
   int timeout = 0;
   SetQueryRunner([&](QueryJob& job) {  // 50 ms each way to a server 2 s ahead, or a failure at `stage`

@@ -15,9 +15,9 @@ using platform::SystemTime;
 
 TEST(TimeText, FormatLocalNowAndMonthNames) {
   test::FakeClock clock;
-  clock.SetLocalTime({2026, 1, 2, 6, 9, 5, 3, 999});
+  clock.SetLocalReading({2026, 1, 2, 6, 9, 5, 3, 999});
   EXPECT_EQ("Tue Jan 06 09:05:03 2026", FormatLocalNow());
-  clock.SetLocalTime({987, 13, 7, 31, 23, 59, 59, 0});  // a broken reading names nothing past the tables
+  clock.SetLocalReading({987, 13, 7, 31, 23, 59, 59, 0});  // a broken reading names nothing past the tables
   EXPECT_EQ("  31 23:59:59  987", FormatLocalNow());
   EXPECT_EQ(12, MonthFromName("Dec"));
   for (const char* no : {"dec", "Ja", "Jan\r"}) EXPECT_EQ(0, MonthFromName(no)) << no;

@@ -31,7 +31,7 @@ class FakeClock final : public platform::Clock {
   void SetUnixTime(std::int64_t seconds, std::int64_t micros = 0) {
     SetUtcFileTime(platform::kFileTimeUnixEpoch + seconds * platform::kFileTicksPerSecond + micros * 10);
   }
-  void SetLocalTime(const SystemTime& t) { Locked([&] { local_ = t; }); }
+  void SetLocalReading(const SystemTime& t) { Locked([&] { local_ = t; }); }
   void SetRefuse(bool refuse) { Locked([&] { refuse_ = refuse; }); }
 
   std::vector<SystemTime> utc_sets() const { return Locked([&] { return utc_sets_; }); }
