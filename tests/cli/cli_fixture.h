@@ -1,20 +1,15 @@
-// Running the real quorvel-cli binary against qv-timeserver on loopback.
-//
-// Addresses (one fault mode each, started per test by qv::test::TimeServer;
-// the engine tests use 127.0.0.2-22 and 27-30 natively, 32-52 and 57-58 for
-// the Windows build, so ctest -j can run all of them at once):
-//   .23 plain, .24 offset +2 s, .25 silent, .26 SNTP 49 bytes and TIME close,
-//   .31 SNTP 47 bytes, .53 wrong originate, .54 reference 0 with a fixed TIME
-//   value and DAYTIME line, .55 nobody listens.
+// Running the real quorvel-cli against qv-timeserver on loopback, one fault
+// mode per address (the engine tests use others: ctest -j runs them all).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <initializer_list>
 #include <map>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,116 +18,75 @@
 
 namespace qv::test {
 
-inline const std::string kPlain = "127.0.0.23";
-inline const std::string kOffset2 = "127.0.0.24";
-inline const std::string kSilent = "127.0.0.25";
-inline const std::string kLongAndClose = "127.0.0.26";
-inline const std::string kShort = "127.0.0.31";
-inline const std::string kWrongOriginate = "127.0.0.53";
-inline const std::string kFixed = "127.0.0.54";
-inline const std::string kNobody = "127.0.0.55";
-
-// What kFixed answers, and how the cli shows it (C-runtime zone JST-9).
-inline constexpr const char* kFixedTimeValue = "3000000000";
+inline const std::string kPlain = "127.0.0.23", kOffset2 = "127.0.0.24", kSilent = "127.0.0.25",
+                         kLongAndClose = "127.0.0.26", kShort = "127.0.0.31", kWrongOriginate = "127.0.0.53",
+                         kFixed = "127.0.0.54", kNobody = "127.0.0.55";  // nobody listens on kNobody
+// kFixed's TIME and DAYTIME answers as the cli shows them (zone JST-9).
 inline constexpr const char* kFixedTimeText = "Wed Jan 25 14:20:00 1995";
 inline constexpr const char* kFixedDaytimeLine = "Fri Jan 13 01:02:03 2017\r";
-// Reference timestamp 0, as the reference check reports it ("%c" then ".%i").
-inline constexpr const char* kZeroReferenceText = "Thu Feb  7 15:28:16 2036.0";
 
-inline int SlotOf(const std::string& address) { return std::stoi(address.substr(address.rfind('.') + 1)); }
+// The servers on those addresses, up for the whole test program.
+inline const std::map<std::string, std::vector<std::string>> kServers{
+    {kPlain, {}},
+    {kOffset2, {"--offset", "2"}},
+    {kSilent, {"--silent"}},
+    {kLongAndClose, {"--sntp-length", "49", "--time-close"}},
+    {kShort, {"--sntp-length", "47"}},
+    {kWrongOriginate, {"--wrong-originate"}},
+    {kFixed, {"--ref-zero", "--time-value", "3000000000", "--daytime-text", "Fri Jan 13 01:02:03 2017\\r\\n"}}};
 
-// A server on `address` (QV_TIMESERVER_ADDRESS_BASE is 0 here).
-inline std::vector<std::string> OptionsFor(const std::string& address) {
-  if (address == kOffset2) return {"--offset", "2"};
-  if (address == kSilent) return {"--silent"};
-  if (address == kLongAndClose) return {"--sntp-length", "49", "--time-close"};
-  if (address == kShort) return {"--sntp-length", "47"};
-  if (address == kWrongOriginate) return {"--wrong-originate"};
-  if (address == kFixed)
-    return {"--ref-zero", "--time-value", kFixedTimeValue, "--daytime-text", "Fri Jan 13 01:02:03 2017\\r\\n"};
-  return {};
-}
-
-// A fresh directory under the system's temporary directory, removed with
-// everything in it at the end.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device random;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int i = 0; i < 100 && path_.empty(); ++i) {
-      auto candidate = base / ("qv-cli-" + std::to_string(random()));
-      if (std::filesystem::create_directory(candidate)) path_ = candidate;
-    }
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  bool Ok() const { return !path_.empty(); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// One run of quorvel-cli: its exit code, its "name: value" lines and stderr.
+// One run: exit code and stderr, and the "name: value" lines it printed.
 struct CliRun {
   CommandResult command;
   std::vector<std::string> names;  // in printed order
   std::map<std::string, std::string> fields;
-
-  int exit_code() const { return command.exit_code; }
-  std::string Field(const std::string& name) const {
-    auto it = fields.find(name);
-    return it == fields.end() ? "<missing>" : it->second;
-  }
+  std::string Field(const std::string& name) const { return fields.count(name) ? fields.at(name) : "<missing>"; }
 };
 
-inline CliRun ParseCliOutput(CommandResult command) {
+// `prefix` quorvel-cli `args`. `adjust` runs only behind a prefix, and only
+// test_cli_adjust.cpp's proven unprivileged one gives it.
+inline CliRun RunCli(const std::string& scratch, const std::vector<std::string>& args,
+                     std::vector<std::string> prefix = {}) {
   CliRun run;
-  run.command = std::move(command);
-  std::size_t at = 0;
-  const std::string& out = run.command.out;
-  while (at < out.size()) {
-    std::size_t end = out.find('\n', at);
-    if (end == std::string::npos) end = out.size();
-    const std::string line = out.substr(at, end - at);
+  if (prefix.empty() && std::find(args.begin(), args.end(), "adjust") != args.end()) {
+    ADD_FAILURE() << "quorvel-cli adjust must not run with this process's privileges";
+    return run;
+  }
+  prefix.push_back(QV_CLI_PATH);
+  prefix.insert(prefix.end(), args.begin(), args.end());
+  run.command = RunCapture(prefix, scratch);
+  std::istringstream out(run.command.out);
+  for (std::string line; std::getline(out, line);) {
     const std::size_t colon = line.find(": ");
-    const std::string name = line.substr(0, colon);
-    run.names.push_back(name);
-    run.fields[name] = colon == std::string::npos ? "" : line.substr(colon + 2);
-    at = end + 1;
+    run.names.push_back(line.substr(0, colon));
+    run.fields[run.names.back()] = colon == std::string::npos ? "" : line.substr(colon + 2);
   }
   return run;
 }
 
-// Runs `prefix` quorvel-cli `args` (prefix: a wrapper such as setpriv).
-inline CliRun RunCli(const std::vector<std::string>& args, const TempDir& dir,
-                     const std::vector<std::string>& prefix = {}) {
-  std::vector<std::string> words = prefix;
-  words.push_back(QV_CLI_PATH);
-  words.insert(words.end(), args.begin(), args.end());
-  return ParseCliOutput(RunCapture(words, dir.File("run")));
-}
-
-// Starts the servers a test names and a temporary directory for its files.
+// The servers, and a temporary directory for each test's files.
 class CliTest : public ::testing::Test {
  protected:
-  void StartServers(std::initializer_list<std::string> addresses) {
-    for (const std::string& address : addresses) {
-      servers_.push_back(std::make_unique<TimeServer>(SlotOf(address), OptionsFor(address)));
-      ASSERT_TRUE(servers_.back()->Ready()) << servers_.back()->Problem();
-    }
+  static void SetUpTestSuite() {
+    for (const auto& [address, options] : kServers)
+      servers_.push_back(std::make_unique<TimeServer>(std::stoi(address.substr(address.rfind('.') + 1)), options));
   }
-  void SetUp() override { ASSERT_TRUE(dir_.Ok()); }
+  static void TearDownTestSuite() { servers_.clear(); }
+  void SetUp() override {
+    for (const auto& server : servers_) ASSERT_TRUE(server->Ready()) << server->Problem();
+    const auto dir = std::filesystem::temp_directory_path() / ("qv-cli-" + std::to_string(std::random_device{}()));
+    ASSERT_TRUE(std::filesystem::create_directory(dir));
+    dir_ = dir;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+  }
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  CliRun Cli(const std::vector<std::string>& args) const { return RunCli(File("run"), args); }
 
-  TempDir dir_;
-  std::vector<std::unique_ptr<TimeServer>> servers_;
+  static inline std::vector<std::unique_ptr<TimeServer>> servers_;
+  std::filesystem::path dir_;
 };
 
 }  // namespace qv::test

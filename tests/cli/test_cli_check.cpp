@@ -1,7 +1,11 @@
-// quorvel-cli check: what it prints and how it exits, for answers and for
-// each failure stage that loopback can produce.
-#include <cmath>
+// quorvel-cli check: the offset it prints, the engine's failures carried to
+// its lines and exit code, its defaults from the profile, and the logs it
+// writes beside the profile.
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,102 +14,129 @@
 namespace qv::test {
 namespace {
 
-// "Sun Dec 06 19:10:19 2026": the PC time text.
 const std::regex kPcTime(R"([A-Z][a-z]{2} [A-Z][a-z]{2} \d\d \d\d:\d\d:\d\d \d{4})");
 
 TEST_F(CliTest, SntpOffsetAgainstOffsetAndPlainServer) {
-  StartServers({kOffset2, kPlain});
-  const struct {
-    const std::string& server;
-    double offset;
-  } kCases[] = {{kOffset2, 2.0}, {kPlain, 0.0}};
-  for (const auto& c : kCases) {
-    const CliRun run = RunCli({"check", "--protocol", "SNTP", "--server", c.server, "--profile", dir_.File("q.INI")},
-                              dir_);
-    EXPECT_EQ(run.exit_code(), 0) << run.command.err;
+  for (const auto& [server, offset] : {std::pair{kOffset2, 2.0}, std::pair{kPlain, 0.0}}) {
+    const CliRun run = Cli({"check", "--protocol", "SNTP", "--server", server, "--profile", File("q.INI")});
+    EXPECT_EQ(run.command.exit_code, 0) << run.command.err;
     EXPECT_EQ(run.names, (std::vector<std::string>{"status", "detail", "server-time", "pc-time", "offset"}));
     EXPECT_EQ(run.Field("status"), "OK");
-    EXPECT_EQ(run.Field("detail"), "");
     EXPECT_TRUE(std::regex_match(run.Field("server-time"), kPcTime)) << run.Field("server-time");
-    EXPECT_TRUE(std::regex_match(run.Field("pc-time"), kPcTime)) << run.Field("pc-time");
-    // Printed as "%+.6f".
-    const std::string offset = run.Field("offset");
-    EXPECT_TRUE(std::regex_match(offset, std::regex(R"([+-]\d+\.\d{6})"))) << offset;
-    EXPECT_NEAR(std::atof(offset.c_str()), c.offset, 0.001) << c.server;
+    EXPECT_TRUE(std::regex_match(run.Field("offset"), std::regex(R"([+-]\d+\.\d{6})"))) << run.Field("offset");
+    EXPECT_NEAR(std::atof(run.Field("offset").c_str()), offset, 0.001) << server;
   }
 }
 
 TEST_F(CliTest, EachLoopbackFailureStage) {
-  StartServers({kSilent, kLongAndClose, kShort, kWrongOriginate, kFixed});
   const struct {
-    std::vector<std::string> args;
-    const char* status;
-    const char* detail;
+    std::string server;
+    const char *protocol, *status, *detail;
   } kCases[] = {
-      {{"--server", kSilent, "--protocol", "SNTP", "--timeout", "1"}, "ERROR (TimeOut)", "0"},
-      {{"--server", kSilent, "--protocol", "time", "--timeout", "0"}, "ERROR (TimeOut)", "0"},
-      {{"--server", kNobody, "--protocol", "time"}, "ERROR (Connect)", "10061"},
-      {{"--server", kNobody, "--protocol", "daytime"}, "ERROR (Connect)", "10061"},
-      {{"--server", kLongAndClose, "--protocol", "SNTP"}, "ERROR (Recv)", "10040"},
-      {{"--server", kShort, "--protocol", "SNTP"}, "ERROR (RecvPacket)", "0"},
-      {{"--server", kWrongOriginate, "--protocol", "SNTP"}, "ERROR (SNTP:IncorrectPacket)", "0"},
-      {{"--server", kLongAndClose, "--protocol", "time"}, "ERROR (TIME:IncorrectPacket)", "0"},
-      {{"--server", kFixed, "--protocol", "SNTP", "--reference-check", "1"}, "ERROR (SNTP: ReferenceTimestamp)",
-       kZeroReferenceText},
+      {kSilent, "SNTP", "ERROR (TimeOut)", "0"},
+      {kNobody, "time", "ERROR (Connect)", "10061"},
+      {kLongAndClose, "SNTP", "ERROR (Recv)", "10040"},
+      {kShort, "SNTP", "ERROR (RecvPacket)", "0"},
+      {kWrongOriginate, "SNTP", "ERROR (SNTP:IncorrectPacket)", "0"},
+      {kLongAndClose, "time", "ERROR (TIME:IncorrectPacket)", "0"},
+      {kFixed, "SNTP", "ERROR (SNTP: ReferenceTimestamp)", "Thu Feb  7 15:28:16 2036.0"},  // reference 0
   };
   for (const auto& c : kCases) {
-    std::vector<std::string> args{"check", "--profile", dir_.File("q.INI"), "--timeout", "3"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    const CliRun run = RunCli(args, dir_);
-    SCOPED_TRACE(c.args[1] + " " + c.args[3]);
-    EXPECT_EQ(run.exit_code(), 1) << run.command.err;
+    SCOPED_TRACE(c.status);
+    const CliRun run = Cli({"check", "--profile", File("q.INI"), "--timeout", "1", "--reference-check", "1",
+                            "--server", c.server, "--protocol", c.protocol});
+    EXPECT_EQ(run.command.exit_code, 1) << run.command.err;
     EXPECT_EQ(run.names, (std::vector<std::string>{"status", "detail", "server-time", "pc-time"}));
     EXPECT_EQ(run.Field("status"), c.status);
     EXPECT_EQ(run.Field("detail"), c.detail);
     EXPECT_EQ(run.Field("server-time"), "");
     EXPECT_TRUE(std::regex_match(run.Field("pc-time"), kPcTime)) << run.Field("pc-time");
-    // Only the silent server makes anyone wait, and only as long as asked.
-    EXPECT_LT(run.command.seconds, c.args[1] == kSilent ? 2.0 : 1.0);
   }
-
-  // The same reference passes with the check off.
-  const CliRun run = RunCli({"check", "--profile", dir_.File("q.INI"), "--server", kFixed, "--protocol", "SNTP",
-                             "--reference-check", "0"},
-                            dir_);
-  EXPECT_EQ(run.exit_code(), 0);
-  EXPECT_EQ(run.Field("status"), "OK");
+  EXPECT_EQ(Cli({"check", "--profile", File("q.INI"), "--reference-check", "0", "--server", kFixed, "--protocol",
+                 "SNTP"}).Field("status"),
+            "OK");
 }
 
 TEST_F(CliTest, UsageErrorsExitTwoWithMessage) {
-  const std::string profile = dir_.File("q.INI");
-  const std::vector<std::vector<std::string>> kCases = {
-      {},
-      {"sync"},
-      {"check", "--timeout", "soon"},
-      {"check", "--timeout", "-1"},
-      {"check", "--protocol", "ntp"},
-      {"check", "--protocol", "sntp"},
-      {"check", "--log", "2"},
-      {"check", "--reference-hours", "25"},
-      {"check", "--server"},
-      {"check", "--server="},
-      {"adjust", "--frobnicate", "1"},
-      // Neither option nor profile names a server.
-      {"check", "--profile", profile},
-      {"adjust", "--profile", profile},
-  };
-  for (const auto& args : kCases) {
-    const CliRun run = RunCli(args, dir_);
+  const std::string profile = File("q.INI");
+  // The last: no server from option or profile.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"sync"}, {"check", "--timeout", "soon"}, {"check", "--protocol", "sntp"}, {"check", "--log", "2"},
+           {"check", "--server"}, {"check", "--frobnicate", "1"}, {"check", "--profile", profile}}) {
+    const CliRun run = Cli(args);
     SCOPED_TRACE(args.empty() ? "(no arguments)" : args.back());
-    EXPECT_EQ(run.exit_code(), 2);
+    EXPECT_EQ(run.command.exit_code, 2);
     EXPECT_EQ(run.command.out, "");
     EXPECT_EQ(run.command.err.rfind("quorvel-cli: ", 0), 0u) << run.command.err;
   }
   EXPECT_FALSE(std::filesystem::exists(profile));
+}
 
-  const CliRun help = RunCli({"--help"}, dir_);
-  EXPECT_EQ(help.exit_code(), 0);
-  EXPECT_EQ(help.command.out.rfind("usage: quorvel-cli ", 0), 0u) << help.command.out;
+TEST_F(CliTest, ProfileGivesDefaultsAndOptionsOverrideThem) {
+  const std::string profile = File("Quorvel.INI");
+  std::ofstream(profile) << "[Property]\r\nDefaultServer=" << kFixed
+                         << "\r\nprotocol=daytime\r\nTimeOut=2\r\nlogfile=1\r\n";
+  const auto log_lines = [&] {
+    const std::string log = ReadWholeFile(File("Quorvel.log"));
+    return std::count(log.begin(), log.end(), '\n');
+  };
+
+  // The profile's server, protocol, log switch and time-out...
+  EXPECT_EQ(Cli({"check", "--profile", profile}).Field("server-time"), kFixedDaytimeLine);
+  CliRun run = Cli({"check", "--profile", profile, "--server", kSilent});
+  EXPECT_EQ(run.Field("status"), "ERROR (TimeOut)");
+  EXPECT_GT(run.command.seconds, 1.8);
+  EXPECT_LT(run.command.seconds, 2.8);
+  EXPECT_EQ(log_lines(), 2);
+
+  // ...each overridden by its option.
+  EXPECT_EQ(Cli({"check", "--profile", profile, "--protocol", "time", "--log", "0"}).Field("server-time"),
+            kFixedTimeText);
+  run = Cli({"check", "--profile", profile, "--server", kSilent, "--timeout", "1", "--log", "0"});
+  EXPECT_LT(run.command.seconds, 1.8);
+  EXPECT_EQ(log_lines(), 2);
+
+  // A missing profile reads as defaults (TIME, no log) and is not created.
+  const std::string missing = File("missing.INI");
+  EXPECT_EQ(Cli({"check", "--profile", missing, "--server", kFixed}).Field("server-time"), kFixedTimeText);
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_FALSE(std::filesystem::exists(File("missing.log")));
+}
+
+// The result log byte for byte, column widths included.
+TEST_F(CliTest, ResultLogLines) {
+  const struct {
+    std::string server;
+    const char *protocol, *columns;
+  } kCases[] = {{kPlain, "SNTP", ",    SNTP,  check, OK, "},
+                {kPlain, "daytime", ", daytime,  check, OK, "},  // the server time keeps its CR
+                {kNobody, "time", ",    time,  check, ERROR (Connect):10061, "}};
+  std::string expected;
+  for (const auto& c : kCases) {
+    const CliRun run =
+        Cli({"check", "--profile", File("Quorvel.INI"), "--log", "1", "--server", c.server, "--protocol", c.protocol});
+    expected += run.Field("pc-time") + ", " + c.server + c.columns + run.Field("server-time") + "\n";
+  }
+  EXPECT_EQ(ReadWholeFile(File("Quorvel.log")), expected);
+  EXPECT_FALSE(std::filesystem::exists(File("Quorvel.sntp.log")));  // that one only with --debug
+}
+
+TEST_F(CliTest, DebugWritesTheSntpDetailRecord) {
+  const CliRun run =
+      Cli({"check", "--profile", File("Quorvel.INI"), "--server", kOffset2, "--protocol", "SNTP", "--debug"});
+  ASSERT_EQ(run.command.exit_code, 0) << run.command.err;
+  std::istringstream record(ReadWholeFile(File("Quorvel.sntp.log")));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(record, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], kOffset2);
+  // Reference, originate, receive, transmit and arrival time; the transmit
+  // time is the server time the check printed.
+  const std::regex stamp(R"(([A-Z][a-z]{2} [A-Z][a-z]{2} \d\d) (\d{4}) (\d\d:\d\d:\d\d)\.\d{6})");
+  std::smatch m;
+  for (std::size_t i = 1; i < 6; ++i) EXPECT_TRUE(std::regex_match(lines[i], stamp)) << lines[i];
+  ASSERT_TRUE(std::regex_match(lines[4], m, stamp));
+  EXPECT_EQ(m[1].str() + " " + m[3].str() + " " + m[2].str(), run.Field("server-time"));
 }
 
 }  // namespace
