@@ -24,13 +24,13 @@
 #include "platform/ctime.h"
 #include "platform/net.h"
 #include "support/fake_clock.h"
+#include "support/loopback_query_test.h"
 #include "support/timeserver_fixture.h"
 
 namespace qv::engine {
 namespace {
 
 enum Slot { kChronySlot = 25, kInetdSlot, kXinetdSlot, kRdateSlot };
-const int kNetStarted = platform::NetStartup();
 
 std::int64_t UnixNow() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -73,15 +73,8 @@ bool Eventually(Query query) {
 constexpr platform::SystemTime kFakeLocal{2026, 12, 0, 6, 20, 36, 6, 0};
 constexpr const char* kFakeLocalText = "Sun Dec 06 20:36:06 2026";
 
-class InteropTest : public ::testing::Test {
+class InteropTest : public test::LoopbackQueryTest {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(kNetStarted, 0);
-    ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
-    SetQueryRunner([](QueryJob& job) { std::thread([&job] { job.result = QueryServer(job); }).join(); });
-  }
-  void TearDown() override { SetQueryRunner(nullptr); }
-
   std::string server_time_, pc_time_, status_;
   int error_ = 0;
 };

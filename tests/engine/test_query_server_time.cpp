@@ -12,6 +12,7 @@
 #include "engine/sntp.h"
 #include "platform/ctime.h"
 #include "platform/net.h"
+#include "support/loopback_query_test.h"
 #include "support/timeserver_fixture.h"
 
 namespace qv::engine {
@@ -24,22 +25,10 @@ using test::TimeServer;
 enum Slot { kEpochSlot = 8, kBeforeEpochSlot, kCloseSlot, kSplitSlot, kDaytimeSlot, kNoLineFeedSlot, kLongSlot,
             kFullBufferSlot, kPlainSlot, kSilentSlot = 18, kNobodySlot = 20 };
 
-const int kNetStarted = platform::NetStartup();
-
 #define ASSERT_SERVERS(...) \
   for (const TimeServer* s : {__VA_ARGS__}) ASSERT_TRUE(s->Ready()) << s->Problem()
 
-class QueryServerTimeTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(kNetStarted, 0);
-    ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
-    // The simplest runner: the transport on a worker thread, joined.
-    SetQueryRunner([](QueryJob& job) { std::thread([&job] { job.result = QueryServer(job); }).join(); });
-  }
-  void TearDown() override { SetQueryRunner(nullptr); }
-
-};
+class QueryServerTimeTest : public test::LoopbackQueryTest {};
 
 TEST_F(QueryServerTimeTest, TimeAndDaytimeAnswers) {
   TimeServer epoch(kEpochSlot, {"--time-value", "2208988800"});

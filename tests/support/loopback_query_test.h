@@ -1,0 +1,29 @@
+// Base for tests that run whole engine operations over loopback without the
+// runner dialog: sockets started, time texts in JST-9, and a runner that runs
+// the transport on a worker thread and joins it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "engine/query_job.h"
+#include "engine/run_query.h"
+#include "platform/ctime.h"
+#include "platform/net.h"
+
+namespace qv::test {
+
+class LoopbackQueryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static const int started = platform::NetStartup();
+    ASSERT_EQ(started, 0);
+    ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
+    engine::SetQueryRunner(
+        [](engine::QueryJob& job) { std::thread([&job] { job.result = engine::QueryServer(job); }).join(); });
+  }
+  void TearDown() override { engine::SetQueryRunner(nullptr); }
+};
+
+}  // namespace qv::test
