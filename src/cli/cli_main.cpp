@@ -9,6 +9,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_settings.h"
+#include "engine/environment.h"
 #include "engine/adjust.h"
 #include "engine/query_server_time.h"
 #include "engine/result_log.h"
@@ -18,7 +19,7 @@
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/ctime.h"
-#include "platform/headless/headless_host.h"
+#include "ui/headless/headless_host.h"
 #include "platform/net.h"
 #include "profile/app_state.h"
 #include "runner/query_runner.h"
@@ -110,6 +111,8 @@ int main(int argc, char** argv) {
     Exit(2);
   }
   profile::SetDebugSwitch(parsed->debug);
+  engine::SetEnvironment({profile::ProfilePath(), parsed->debug, main::Strings().at(112),
+                          [](const std::string& text) { ui::ShowMessage(text); }});
 
   runner::InstallQueryRunner(runner::Variant::kMain);
   static std::atomic<ui::WindowId> runner_window{0};

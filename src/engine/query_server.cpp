@@ -3,25 +3,19 @@
 // thread and closes its own socket on every path.
 #include <cstring>
 
+#include "engine/environment.h"
 #include "engine/query_job.h"
 #include "engine/result_log.h"
 #include "engine/sntp.h"
 #include "platform/cancel_signal.h"
 #include "platform/clock.h"
-#include "platform/dialog.h"
 #include "platform/net.h"
-#include "profile/app_state.h"
 
 namespace qv::engine {
 
 namespace {
 
 using platform::NetWait;
-
-// String resources holding the "host not found" text: the main program's
-// and the settings program's numbers.
-constexpr int kHostNotFoundMainId = 112;
-constexpr int kHostNotFoundSettingsId = 106;
 
 struct Transport {
   platform::SocketKind kind;
@@ -35,13 +29,6 @@ bool TransportFor(int protocol, Transport& out) {
     case kDaytime: out = {platform::SocketKind::kStream, 13}; return true;
     default: return false;
   }
-}
-
-std::string HostNotFoundText() {
-  std::string text = ui::LoadString(kHostNotFoundMainId);
-  if (text.empty()) text = ui::LoadString(kHostNotFoundSettingsId);
-  if (text.empty()) text = "HostNotFound";
-  return text;
 }
 
 // The job's outputs, with scratch places when a caller passed none.
@@ -93,7 +80,7 @@ int QueryServer(QueryJob& job) {
   if (!platform::ParseDottedIPv4(job.server, server.address)) {
     const int error = platform::ResolveIPv4(job.server, server.address);
     if (error != 0) {
-      out.status = HostNotFoundText();
+      out.status = CurrentEnvironment().host_not_found;
       out.error_code = error;
       CloseQuerySocket(job);
       return 0;
@@ -149,7 +136,7 @@ int QueryServer(QueryJob& job) {
     for (int offset : {sntp_field::kReference, sntp_field::kOriginate, sntp_field::kReceive, sntp_field::kTransmit})
       NtpToMicroTime(job.reply + offset);
     // The detail log is a diagnostic: its failure is not the query's.
-    if (profile::DebugSwitch()) WriteSntpDetailLog(job.server, job.reply, job.receive_time);
+    if (CurrentEnvironment().sntp_detail_log) WriteSntpDetailLog(job.server, job.reply, job.receive_time);
   }
 
   out.status = "OK";

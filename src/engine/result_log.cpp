@@ -3,10 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/environment.h"
 #include "engine/query_job.h"
 #include "engine/sntp.h"
-#include "platform/dialog.h"
-#include "profile/app_state.h"
 
 namespace qv::engine {
 
@@ -39,7 +38,7 @@ bool OpenForAppend(const std::string& name, std::ofstream& out) {
     // A name that is no valid UTF-8 cannot be handed to the OS.
   }
   if (out.is_open()) return true;
-  ui::ShowMessage(kOpenFailed);
+  if (const auto report = CurrentEnvironment().report) report(kOpenFailed);
   return false;
 }
 
@@ -59,7 +58,7 @@ std::string LogFileName(const std::string& profile_path, const char* ending) {
 
 int WriteResultLog(const std::string& pc_time, const std::string& server, int protocol, int adjust,
                    const std::string& status_column, const std::string& server_time) {
-  std::string name = LogFileName(profile::ProfilePath(), "log");
+  std::string name = LogFileName(CurrentEnvironment().profile_path, "log");
   // "%s, %s, %7s, %6s, %s, %s\n", built by hand so texts holding a NUL byte
   // are written whole.
   std::string line = pc_time + ", " + server + ", " + RightAligned(ProtocolWord(protocol), 7) + ", " +
@@ -73,7 +72,7 @@ int WriteResultLog(const std::string& pc_time, const std::string& server, int pr
 }
 
 int WriteSntpDetailLog(const std::string& server, const std::uint8_t* converted_reply, const MicroTime* arrival) {
-  std::string name = LogFileName(profile::ProfilePath(), "sntp.log");
+  std::string name = LogFileName(CurrentEnvironment().profile_path, "sntp.log");
   std::ofstream out;
   if (!OpenForAppend(name, out)) return 0;
   bool written = WriteLine(out, server + "\n");

@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "engine/query_job.h"
-#include "platform/dialog.h"
+#include "ui/dialog.h"
 #include "runner/runner_template.h"
 
 namespace qv::runner {

@@ -1,7 +1,7 @@
 // Dialog 550, the query runner's countdown dialog, in its two variants.
 #pragma once
 
-#include "platform/dialog_template.h"
+#include "ui/dialog_template.h"
 
 namespace qv::runner {
 

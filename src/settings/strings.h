@@ -1,7 +1,7 @@
 // The settings program's string table.
 #pragma once
 
-#include "platform/dialog_template.h"
+#include "ui/dialog_template.h"
 
 namespace qv::settings {
 const ui::StringTable& Strings();

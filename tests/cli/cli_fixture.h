@@ -18,9 +18,10 @@
 
 namespace qv::test {
 
-inline const std::string kPlain = "127.0.0.23", kOffset2 = "127.0.0.24", kSilent = "127.0.0.25",
-                         kLongAndClose = "127.0.0.26", kShort = "127.0.0.31", kWrongOriginate = "127.0.0.53",
-                         kFixed = "127.0.0.54", kNobody = "127.0.0.55";  // nobody listens on kNobody
+inline const std::string kPlain = LoopbackAddress(23), kOffset2 = LoopbackAddress(24),
+                         kSilent = LoopbackAddress(25), kLongAndClose = LoopbackAddress(26),
+                         kShort = LoopbackAddress(31), kWrongOriginate = LoopbackAddress(53),
+                         kFixed = LoopbackAddress(54), kNobody = LoopbackAddress(55);  // nobody listens on kNobody
 // kFixed's TIME and DAYTIME answers as the cli shows them (zone JST-9).
 inline constexpr const char* kFixedTimeText = "Wed Jan 25 14:20:00 1995";
 inline constexpr const char* kFixedDaytimeLine = "Fri Jan 13 01:02:03 2017\r";

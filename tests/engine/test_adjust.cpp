@@ -11,7 +11,7 @@
 #include "engine/run_query.h"
 #include "engine/sntp.h"
 #include "platform/ctime.h"
-#include "platform/headless/headless_host.h"
+#include "ui/headless/headless_host.h"
 #include "support/fake_clock.h"
 
 namespace qv::engine {

@@ -10,7 +10,7 @@
 #include "engine/query_job.h"
 #include "engine/sntp.h"
 #include "platform/cancel_signal.h"
-#include "platform/dialog.h"
+#include "engine/environment.h"
 #include "platform/net.h"
 #include "support/timeserver_fixture.h"
 
@@ -137,21 +137,18 @@ TEST(QueryServer, NameLookupOnlyForNamesAndItsFailureText) {
   EXPECT_EQ(Query(kTime, "timeserver.test").Run(), 1);
   EXPECT_EQ(lookups, 1);
 
-  // Without a string table the stage name is the literal; the main
-  // program's text (112) wins over the settings program's (106).
-  const ui::StringTable settings{{106, "settings: host not found"}};
-  const ui::StringTable main{{106, "other text"}, {112, "main: host not found"}};
-  const std::pair<const ui::StringTable*, const char*> texts[] = {
-      {nullptr, "HostNotFound"}, {&settings, "settings: host not found"}, {&main, "main: host not found"}};
-  for (const auto& [table, text] : texts) {
-    ui::SetStringTable(table);
+  // The program's own text for the stage, "HostNotFound" by default.
+  for (const char* text : {"HostNotFound", "main: host not found"}) {
+    Environment env;
+    env.host_not_found = text;
+    SetEnvironment(env);
     Query unknown(kSntp, "nonexistent.invalid");
     EXPECT_EQ(unknown.Run(), 0);
     EXPECT_EQ(unknown.status, text);
     EXPECT_EQ(unknown.error, platform::kWsaHostNotFound);
     EXPECT_EQ(unknown.job.socket, platform::kNoSocket);
   }
-  ui::SetStringTable(nullptr);
+  SetEnvironment({});
   platform::SetResolverForTesting(nullptr);
 }
 

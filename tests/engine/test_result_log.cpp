@@ -10,8 +10,8 @@
 #include "engine/sntp.h"
 #include "platform/ctime.h"
 #include "platform/file.h"
-#include "platform/headless/headless_host.h"
-#include "profile/app_state.h"
+#include "ui/headless/headless_host.h"
+#include "engine/environment.h"
 
 namespace qv::engine {
 namespace {
@@ -23,6 +23,9 @@ std::string Utf8(const fs::path& p) {
   return std::string(s.begin(), s.end());
 }
 std::string ReadBytes(const fs::path& p) { return platform::ReadWholeFile(Utf8(p)).bytes; }
+void SetProfilePath(const std::string& path) {
+  SetEnvironment({path, false, "HostNotFound", [](const std::string& text) { ui::ShowMessage(text); }});
+}
 
 class ResultLogTest : public ::testing::Test {
  protected:
@@ -33,7 +36,7 @@ class ResultLogTest : public ::testing::Test {
            ("qv-log-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    profile::SetProfilePath(Utf8(dir_ / "Quorvel.INI"));
+    SetProfilePath(Utf8(dir_ / "Quorvel.INI"));
     // What text mode stores for "\n" here, learnt from the C library itself.
     std::FILE* f = std::fopen(Utf8(dir_ / "probe").c_str(), "w");
     ASSERT_TRUE(f && std::fputs("\n", f) >= 0 && std::fclose(f) == 0);
@@ -41,7 +44,7 @@ class ResultLogTest : public ::testing::Test {
   }
   void TearDown() override {
     ui::SetHost(nullptr);
-    profile::SetProfilePath("");
+    SetProfilePath("");
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -94,20 +97,20 @@ TEST_F(ResultLogTest, LogNamesBesideTheProfile) {
   EXPECT_EQ("/a.b/c.sntp.log", LogFileName("/a.b/c.d", "sntp.log"));  // the last dot
   const fs::path before = fs::current_path();
   fs::current_path(dir_);
-  profile::SetProfilePath("Quorvel");  // no dot: the ending alone
+  SetProfilePath("Quorvel");  // no dot: the ending alone
   EXPECT_EQ(1, WriteResultLog("pc", "s", 0, 1, "OK", "t"));
   fs::current_path(before);
   EXPECT_EQ(Lines("pc, s,    SNTP, adjust, OK, t\n"), ReadBytes(dir_ / "log"));
 
   const fs::path japanese = dir_ / fs::path(u8"時刻合わせ");  // UTF-8 paths reach the OS intact
   fs::create_directories(japanese);
-  profile::SetProfilePath(Utf8(japanese / "Quorvel.INI"));
+  SetProfilePath(Utf8(japanese / "Quorvel.INI"));
   EXPECT_EQ(1, WriteResultLog("pc", "s", 2, 0, "OK", "t"));
   EXPECT_EQ(Lines("pc, s, daytime,  check, OK, t\n"), ReadBytes(japanese / "Quorvel.log"));
 }
 
 TEST_F(ResultLogTest, UnopenableLogShowsTheMessageAndWritesNothing) {
-  profile::SetProfilePath(Utf8(dir_ / "missing" / "Quorvel.INI"));
+  SetProfilePath(Utf8(dir_ / "missing" / "Quorvel.INI"));
   std::uint8_t reply[kSntpPacketSize] = {};
   EXPECT_EQ(0, WriteResultLog("pc", "s", 0, 0, "OK", "t"));
   EXPECT_EQ(0, WriteSntpDetailLog("s", reply, nullptr));

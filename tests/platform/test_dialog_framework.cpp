@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog.h"
-#include "platform/headless/headless_host.h"
+#include "ui/dialog.h"
+#include "ui/headless/headless_host.h"
 
 namespace qv::ui {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "main/strings.h"
 #include "platform/cancel_signal.h"
-#include "platform/headless/headless_host.h"
+#include "ui/headless/headless_host.h"
 #include "platform/process.h"
 #include "runner/query_runner.h"
 
@@ -58,7 +58,7 @@ class RunnerTest : public ::testing::Test {
   int Run(QueryFn fn, int timeout) {
     job_ = QueryJob{};
     job_.protocol = engine::kTime;
-    job_.server = "127.0.0.200";
+    job_.server = QV_LOOPBACK_NET ".200";
     job_.timeout = timeout;
     job_.reply = reply_;
     job_.reply_size = 4;
@@ -218,7 +218,7 @@ TEST_F(RunnerTest, SecondRunnerWhileTheSlotIsBusyStartsNothing) {
     std::string status2;
     int error2 = -1;
     QueryJob second;
-    second.server = "127.0.0.201";
+    second.server = QV_LOOPBACK_NET ".201";
     second.timeout = 1;
     second.status = &status2;
     second.error_code = &error2;

@@ -1,4 +1,4 @@
-// tools/timeserver (qv-timeserver) for tests, on 127.0.0.<base + slot>.
+// tools/timeserver (qv-timeserver) for tests, on <QV_LOOPBACK_NET>.<base + slot>.
 // Native: each TimeServer starts its own server (--daemon: bound once the
 // command returns; --lifetime ends it should a crashed test leave it) and
 // stops it at the end. Windows (QV_TIMESERVER_EXTERNAL): a test under Wine
@@ -18,7 +18,7 @@
 namespace qv::test {
 
 inline std::string LoopbackAddress(int slot) {
-  return "127.0.0." + std::to_string(QV_TIMESERVER_ADDRESS_BASE + slot);
+  return std::string(QV_LOOPBACK_NET) + "." + std::to_string(QV_TIMESERVER_ADDRESS_BASE + slot);
 }
 
 inline std::string PidfilePath(const std::string& name) {

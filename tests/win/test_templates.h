@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/dialog_template.h"
+#include "ui/dialog_template.h"
 
 namespace qv::wintest {
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/dialog.h"
+#include "ui/dialog.h"
 #include "platform/win32/dialog_host.h"
 #include "platform/win32/ui_driver.h"
 

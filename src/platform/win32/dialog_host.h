@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/dialog.h"
+#include "ui/dialog.h"
 
 namespace qv::ui {
 

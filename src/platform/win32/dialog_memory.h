@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog_template.h"
+#include "ui/dialog_template.h"
 
 namespace qv::ui {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog.h"
+#include "ui/dialog.h"
 
 namespace qv::ui::driver {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dialog_template.h"
+#include "ui/dialog_template.h"
 
 namespace qv::ui {
 

@@ -1,4 +1,4 @@
-#include "platform/dialog.h"
+#include "ui/dialog.h"
 
 #include <algorithm>
 #include <cctype>
