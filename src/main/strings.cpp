@@ -4,6 +4,8 @@ namespace qv::main {
 
 const ui::StringTable& Strings() {
   static const ui::StringTable table = {
+      {ui::kStringExpectInteger, "整数を入力してください。"},
+      {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"},
       {111, "Windows ｿｹｯﾄの初期化に失敗しました。"},
       {112, "HostNotFound"},
       {114, "ｻｰﾊﾞ名が不明です。設定ﾎﾞﾀﾝを押してｻｰﾊﾞ名を設定して下さい。"},

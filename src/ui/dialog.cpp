@@ -7,18 +7,22 @@
 #include <cstdlib>
 
 #include "platform/process.h"
+#include "ui/dialog_rules.h"
 
 namespace qv::ui {
 
 namespace {
 Host* g_host = nullptr;
 const StringTable* g_strings = nullptr;
+const IconTable* g_icons = nullptr;
 
-bool StartsWithNoCase(const std::string& item, const std::string& prefix) {
-  if (prefix.size() > item.size()) return false;
-  return std::equal(prefix.begin(), prefix.end(), item.begin(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-  });
+// "%1" and "%2" of a framework text replaced by the bounds.
+std::string FillBounds(std::string text, int min, int max) {
+  for (const auto& [mark, value] : {std::pair{"%1", min}, std::pair{"%2", max}}) {
+    const std::size_t at = text.find(mark);
+    if (at != std::string::npos) text.replace(at, 2, std::to_string(value));
+  }
+  return text;
 }
 
 // Integer text as a user types it: optional blanks, sign, digits, blanks.
@@ -48,6 +52,20 @@ std::string LoadString(int id) {
   return it == g_strings->end() ? std::string() : it->second;
 }
 
+void SetIconTable(const IconTable* table) { g_icons = table; }
+const Icon* FindIcon(int id) {
+  if (!g_icons) return nullptr;
+  auto it = g_icons->find(id);
+  return it == g_icons->end() ? nullptr : &it->second;
+}
+
+const IconImage* Icon::Best(int size) const {
+  const IconImage* best = nullptr;
+  for (const IconImage& image : images)
+    if (!best || std::abs(image.size - size) < std::abs(best->size - size)) best = &image;
+  return best;
+}
+
 int ShowMessage(const std::string& text, int flags, WindowId owner) {
   return CurrentHost().MessageBox(owner ? owner : CurrentHost().ActiveWindow(), text,
                                   platform::ExecutableBaseName(), flags);
@@ -55,8 +73,13 @@ int ShowMessage(const std::string& text, int flags, WindowId owner) {
 
 // ---------------------------------------------------------------- exchange
 
-DataExchange::DataExchange(HostWindow& window, const DialogTemplate& tmpl, bool save)
-    : w_(window), tmpl_(tmpl), save_(save) {}
+DataExchange::DataExchange(HostWindow& window, const DialogTemplate& tmpl, bool save, Dialog* dialog)
+    : w_(window), tmpl_(tmpl), save_(save), dialog_(dialog) {}
+
+void DataExchange::Fail(const ExchangeFailure& failure) {
+  failed_ = true;
+  if (dialog_) dialog_->HandleExchangeFailure(failure);
+}
 
 void DataExchange::Text(int control, std::string& value) {
   if (Skip()) return;
@@ -76,16 +99,11 @@ void DataExchange::IntRange(int control, int& value, int min, int max) {
   }
   int v = 0;
   if (!ParseIntField(w_.Text(control), v)) {
-    ShowMessage("整数を入力してください。", kMbOk | kMbIconWarning, w_.Id());
-    w_.Focus(control);
-    failed_ = true;
+    Fail({control, ExchangeFailure::Kind::kNotInteger, min, max});
     return;
   }
   if (v < min || v > max) {
-    ShowMessage(std::to_string(min) + " から " + std::to_string(max) + " までの整数を入力してください。",
-                kMbOk | kMbIconWarning, w_.Id());
-    w_.Focus(control);
-    failed_ = true;
+    Fail({control, ExchangeFailure::Kind::kOutOfRange, min, max});
     return;
   }
   value = v;
@@ -99,25 +117,9 @@ void DataExchange::Check(int control, int& value) {
     w_.SetCheck(control, value);
 }
 
-std::vector<int> DataExchange::RadioGroup(int first_control) const {
-  // The group runs from the first button to the next control that starts a
-  // group, as the Windows dialog manager groups them.
-  std::vector<int> ids;
-  bool in = false;
-  for (const auto& c : tmpl_.controls) {
-    if (c.id == first_control) {
-      in = true;
-    } else if (in && (c.style & style::kGroup)) {
-      break;
-    }
-    if (in) ids.push_back(c.id);
-  }
-  return ids;
-}
-
 void DataExchange::Radio(int first_control, int& value) {
   if (Skip()) return;
-  const std::vector<int> group = RadioGroup(first_control);
+  const std::vector<int> group = rules::RadioGroup(tmpl_, first_control);
   if (save_) {
     value = -1;
     for (std::size_t i = 0; i < group.size(); ++i)
@@ -137,13 +139,11 @@ void DataExchange::ComboText(int control, std::string& value) {
     value = w_.Text(control);
     return;
   }
-  const auto items = w_.Items(control);
-  for (std::size_t i = 0; i < items.size(); ++i)
-    if (StartsWithNoCase(items[i], value)) {
-      w_.Select(control, static_cast<int>(i));
-      return;
-    }
-  w_.SetText(control, value);
+  const int match = rules::FindPrefix(w_.Items(control), value);
+  if (match >= 0)
+    w_.Select(control, match);
+  else
+    w_.SetText(control, value);
 }
 
 // ------------------------------------------------------------------ dialog
@@ -162,7 +162,7 @@ void Dialog::HandleCommand(int id) { OnCommand(id); }
 
 bool Dialog::UpdateData(bool save) {
   if (!window_) return false;
-  DataExchange dx(*window_, tmpl_, save);
+  DataExchange dx(*window_, tmpl_, save, this);
   DoDataExchange(dx);
   return !dx.failed();
 }
@@ -176,6 +176,14 @@ void Dialog::OnCommand(int id) {
     OnOK();
   else if (id == kIdCancel)
     OnCancel();
+}
+
+void Dialog::OnExchangeFailure(const ExchangeFailure& failure) {
+  const bool range = failure.kind == ExchangeFailure::Kind::kOutOfRange;
+  ShowMessage(FillBounds(LoadString(range ? kStringExpectIntegerRange : kStringExpectInteger), failure.min,
+                         failure.max),
+              kMbOk | kMbIconWarning, Id());
+  if (window_) window_->Focus(failure.control);
 }
 
 void Dialog::OnOK() {

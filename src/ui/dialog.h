@@ -21,6 +21,7 @@ using WindowId = std::intptr_t;
 // Window messages the framework forwards to Dialog::OnMessage. Numbers match
 // Windows so that a message posted by another process means the same thing.
 inline constexpr unsigned kWmClose = 0x0010;
+inline constexpr unsigned kWmSysCommand = 0x0112;
 inline constexpr unsigned kWmCommand = 0x0111;
 inline constexpr unsigned kWmUser = 0x0400;
 
@@ -30,6 +31,70 @@ inline constexpr int kMbOkCancel = 0x1;
 inline constexpr int kMbIconWarning = 0x30;
 inline constexpr int kIdOkResult = 1;
 inline constexpr int kIdCancelResult = 2;
+
+// Show commands (Windows values).
+inline constexpr int kSwHide = 0;
+inline constexpr int kSwShowNormal = 1;
+inline constexpr int kSwShowMinimized = 2;
+inline constexpr int kSwShow = 5;
+inline constexpr int kSwMinimize = 6;
+inline constexpr int kSwShowMinNoActive = 7;
+inline constexpr int kSwRestore = 9;
+
+// System-menu commands (Windows values). A program's own items use
+// identifiers below 0xF000 whose low four bits are 0.
+inline constexpr unsigned kScSize = 0xF000;
+inline constexpr unsigned kScMinimize = 0xF020;
+inline constexpr unsigned kScMaximize = 0xF030;
+inline constexpr unsigned kScClose = 0xF060;
+inline constexpr unsigned kScRestore = 0xF120;
+
+struct Point {
+  int x = 0, y = 0;
+  friend bool operator==(const Point&, const Point&) = default;
+};
+
+// Screen pixels; right and bottom are exclusive.
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// Where a window is and how it shows, as Windows keeps it: the normal
+// (restored) rectangle survives minimising.
+struct WindowPlacement {
+  int show_cmd = kSwShowNormal;
+  bool set_min_position = false;  // place the minimised window at min_position
+  Point min_position{-1, -1};
+  Rect normal;
+};
+
+// Notifications of a control's change by the user. A program's own change
+// of a control (filling a list, setting a text) never sends one.
+enum class Notify {
+  kSelChange,   // a combo or list box selection
+  kEditChange,  // the text of an edit field or a combo's edit field
+  kKillFocus,   // the control lost the keyboard focus
+};
+
+enum class Key { kShift, kControl };
+
+// One row of an up-down control's acceleration: after `seconds` of holding
+// an arrow, each step moves by `step`.
+struct SpinAccel {
+  unsigned seconds = 0;
+  int step = 1;
+};
+
+// Why reading a field failed.
+struct ExchangeFailure {
+  enum class Kind { kNotInteger, kOutOfRange };
+  int control = 0;
+  Kind kind = Kind::kNotInteger;
+  int min = 0, max = 0;
+};
 
 class Dialog;
 
@@ -50,15 +115,49 @@ class HostWindow {
   virtual bool IsVisible(int control) const = 0;
   virtual void Focus(int control) = 0;
   // Combo and list boxes.
-  virtual void AddItem(int control, const std::string& text) = 0;
+  // Adds an item (sorted in when the control sorts); its index.
+  virtual int AddItem(int control, const std::string& text) = 0;
+  virtual void DeleteItem(int control, int index) = 0;
   virtual void ClearItems(int control) = 0;
   virtual std::vector<std::string> Items(int control) const = 0;
   virtual int Selection(int control) const = 0;  // -1 when none
   virtual void Select(int control, int index) = 0;
+  // Selects the whole text of an edit field or a combo's edit field.
+  virtual void SelectAllText(int control) = 0;
+  // Up-down controls: range (either order) and acceleration.
+  virtual void SetSpinRange(int spin, int min, int max) = 0;
+  virtual void SetSpinAccel(int spin, const std::vector<SpinAccel>& steps) = 0;
   // Window timers: a non-zero result means the timer runs.
   virtual std::uintptr_t SetTimer(std::uintptr_t id, unsigned period_ms) = 0;
   virtual bool KillTimer(std::uintptr_t id) = 0;
   virtual void End(int result) = 0;
+
+  // The window in screen pixels, and a control's rectangle on the screen.
+  virtual Rect WindowRect() const = 0;
+  virtual Rect ControlRect(int control) const = 0;
+  // Moves the window, keeping its size, and repaints it.
+  virtual void MoveWindow(int left, int top) = 0;
+  // Resizes the window, keeping its position and z-order.
+  virtual void ResizeWindow(int width, int height) = 0;
+  virtual WindowPlacement Placement() const = 0;
+  virtual void SetPlacement(const WindowPlacement& placement) = 0;
+  virtual void ShowWindow(int show_cmd) = 0;
+  virtual bool IsMinimized() const = 0;
+
+  // Icons of the program's icon table (SetIconTable): the window's large and
+  // small icon, also drawn while minimised; a button's image.
+  virtual void SetIcon(int icon_id) = 0;
+  virtual void SetButtonIcon(int control, int icon_id) = 0;
+
+  // The system menu; its commands reach Dialog::OnSysCommand.
+  virtual void AppendSystemMenuSeparator() = 0;
+  virtual void AppendSystemMenuItem(unsigned command, const std::string& text) = 0;
+  virtual void RemoveSystemMenuItem(unsigned command) = 0;
+
+  // Named values attached to the window, visible to other programs.
+  virtual void SetProperty(const std::string& name, std::intptr_t value) = 0;
+  virtual std::intptr_t Property(const std::string& name) const = 0;  // 0 when absent
+  virtual void RemoveProperty(const std::string& name) = 0;
 };
 
 // One dialog-framework implementation per process (chosen at start-up).
@@ -77,6 +176,15 @@ class Host {
   virtual int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) = 0;
   // The window that has the user's attention (the innermost modal dialog).
   virtual WindowId ActiveWindow() const = 0;
+
+  // The primary screen's size, and the part of it not taken by task bars.
+  virtual Point ScreenSize() const = 0;
+  virtual Rect WorkArea() const = 0;
+  virtual bool IsKeyDown(Key key) const = 0;
+  // Any window, also another program's.
+  virtual bool WindowExists(WindowId window) const = 0;
+  // False, with the system's text for why, when it cannot be read.
+  virtual bool PlacementOf(WindowId window, WindowPlacement& out, std::string& error) const = 0;
 };
 
 // The process's host. Programs install theirs at start; tests install the
@@ -87,6 +195,9 @@ void SetHost(Host* host);
 // String resources of the running program.
 void SetStringTable(const StringTable* table);
 std::string LoadString(int id);
+// Icon resources of the running program; nullptr when the id is unknown.
+void SetIconTable(const IconTable* table);
+const Icon* FindIcon(int id);
 
 // Message box with an OK button and a warning icon, captioned with the
 // executable's base name.
@@ -95,7 +206,7 @@ int ShowMessage(const std::string& text, int flags = kMbOk | kMbIconWarning, Win
 // Two-way data exchange between members and controls.
 class DataExchange {
  public:
-  DataExchange(HostWindow& window, const DialogTemplate& tmpl, bool save);
+  DataExchange(HostWindow& window, const DialogTemplate& tmpl, bool save, Dialog* dialog = nullptr);
   bool saving() const { return save_; }
   bool failed() const { return failed_; }
 
@@ -114,10 +225,11 @@ class DataExchange {
 
  private:
   bool Skip() const { return failed_; }
-  std::vector<int> RadioGroup(int first_control) const;
+  void Fail(const ExchangeFailure& failure);
   HostWindow& w_;
   const DialogTemplate& tmpl_;
   bool save_;
+  Dialog* dialog_;
   bool failed_ = false;
 };
 
@@ -145,6 +257,11 @@ class Dialog {
     return OnMessage(msg, wparam, lparam);
   }
   void HandleDestroy() { OnDestroy(); }
+  // True when the dialog handled the command; else the host's default runs.
+  bool HandleSysCommand(unsigned command) { return OnSysCommand(command); }
+  void HandleNotify(int control, Notify code) { OnNotify(control, code); }
+  void HandleTimeChange() { OnTimeChange(); }
+  void HandleExchangeFailure(const ExchangeFailure& failure) { OnExchangeFailure(failure); }
 
  protected:
   // Controls to members (true) with validation, or members to controls.
@@ -160,6 +277,13 @@ class Dialog {
     return 0;
   }
   virtual void OnDestroy() {}
+  virtual bool OnSysCommand(unsigned /*command*/) { return false; }
+  virtual void OnNotify(int /*control*/, Notify /*code*/) {}
+  // The system clock was set, or the system resumed from sleep.
+  virtual void OnTimeChange() {}
+  // A field failed its check while reading the controls. Default: the
+  // program's message for it (kStringExpectInteger...), then the focus.
+  virtual void OnExchangeFailure(const ExchangeFailure& failure);
   virtual void OnOK();
   virtual void OnCancel() { EndDialog(kIdCancelResult); }
   virtual void DoDataExchange(DataExchange& /*dx*/) {}

@@ -25,6 +25,11 @@ inline constexpr std::uint32_t kCaption = 0x00C00000;
 inline constexpr std::uint32_t kSysMenu = 0x00080000;
 inline constexpr std::uint32_t kMinimizeBox = 0x00020000;
 inline constexpr std::uint32_t kBorder = 0x00800000;
+inline constexpr std::uint32_t kHScroll = 0x00100000;
+// Extended window styles
+inline constexpr std::uint32_t kExAppWindow = 0x00040000;  // own task-bar button
+inline constexpr std::uint32_t kExStaticEdge = 0x00020000;
+inline constexpr std::uint32_t kExClientEdge = 0x00000200;
 // Dialog styles
 inline constexpr std::uint32_t kDsModalFrame = 0x80;
 inline constexpr std::uint32_t kDsSetFont = 0x40;
@@ -34,6 +39,7 @@ inline constexpr std::uint32_t kSsLeft = 0x0;
 inline constexpr std::uint32_t kSsCenter = 0x1;
 inline constexpr std::uint32_t kSsRight = 0x2;
 inline constexpr std::uint32_t kSsIcon = 0x3;
+inline constexpr std::uint32_t kSsEtchedHorz = 0x10;
 inline constexpr std::uint32_t kSsEtchedFrame = 0x12;
 inline constexpr std::uint32_t kSsNoPrefix = 0x80;
 inline constexpr std::uint32_t kSsCenterImage = 0x200;
@@ -50,11 +56,22 @@ inline constexpr std::uint32_t kBsIcon = 0x40;
 inline constexpr std::uint32_t kBsPushLike = 0x1000;
 inline constexpr std::uint32_t kBsFlat = 0x8000;
 // Edit styles
+inline constexpr std::uint32_t kEsRight = 0x2;
 inline constexpr std::uint32_t kEsAutoHScroll = 0x80;
 inline constexpr std::uint32_t kEsNumber = 0x2000;
 // Combo box styles
 inline constexpr std::uint32_t kCbsDropDown = 0x2;
 inline constexpr std::uint32_t kCbsDropDownList = 0x3;
+inline constexpr std::uint32_t kCbsAutoHScroll = 0x40;
+inline constexpr std::uint32_t kCbsSort = 0x100;
+// Up-down (spin) styles. The buddy is the control before it in the
+// template (kUdsAutoBuddy); kUdsSetBuddyInt writes the position there.
+inline constexpr std::uint32_t kUdsWrap = 0x1;
+inline constexpr std::uint32_t kUdsSetBuddyInt = 0x2;
+inline constexpr std::uint32_t kUdsAlignRight = 0x4;
+inline constexpr std::uint32_t kUdsAutoBuddy = 0x10;
+inline constexpr std::uint32_t kUdsArrowKeys = 0x20;
+inline constexpr std::uint32_t kUdsNoThousands = 0x80;
 }  // namespace style
 
 inline constexpr int kIdOk = 1;
@@ -78,6 +95,7 @@ struct DialogTemplate {
   std::string font_face;
   int font_points;
   std::vector<ControlTemplate> controls;
+  std::uint32_t ex_style = 0;
 
   const ControlTemplate* Find(int control_id) const {
     for (const auto& c : controls)
@@ -88,5 +106,22 @@ struct DialogTemplate {
 
 // Texts by number, one table per program.
 using StringTable = std::map<int, std::string>;
+
+// Framework texts each program's string table carries ("%1", "%2": the
+// bounds): the messages of a failed integer field.
+inline constexpr int kStringExpectInteger = 0xF110;
+inline constexpr int kStringExpectIntegerRange = 0xF111;
+
+// An icon as pixels: square images, rows top-down, 0xAARRGGBB.
+struct IconImage {
+  int size = 0;
+  std::vector<std::uint32_t> argb;
+};
+struct Icon {
+  std::vector<IconImage> images;  // e.g. 16 and 32 pixels
+  const IconImage* Best(int size) const;  // the image closest to size
+};
+// Icons by resource number, one table per program.
+using IconTable = std::map<int, Icon>;
 
 }  // namespace qv::ui

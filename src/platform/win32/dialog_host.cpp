@@ -34,6 +34,36 @@ bool IsCommand(WPARAM wp, LPARAM lp) {
   return code == BN_CLICKED || (code == 1 && lp == 0);
 }
 
+// The change notifications a dialog hears, by the control's class.
+bool AsNotify(HWND control, WORD code, Notify& out) {
+  wchar_t cls[16] = {};
+  GetClassNameW(control, cls, 16);
+  if (lstrcmpiW(cls, L"Edit") == 0) {
+    if (code == EN_CHANGE) return out = Notify::kEditChange, true;
+    if (code == EN_KILLFOCUS) return out = Notify::kKillFocus, true;
+  } else if (lstrcmpiW(cls, L"ComboBox") == 0) {
+    if (code == CBN_SELCHANGE) return out = Notify::kSelChange, true;
+    if (code == CBN_EDITCHANGE) return out = Notify::kEditChange, true;
+    if (code == CBN_KILLFOCUS) return out = Notify::kKillFocus, true;
+  } else if (lstrcmpiW(cls, L"ListBox") == 0) {
+    if (code == LBN_SELCHANGE) return out = Notify::kSelChange, true;
+  }
+  return false;
+}
+
+// Draws the window's icon in the middle of a minimised window.
+void PaintMinimized(HWND hwnd, const Win32Window& w) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  if (HICON icon = static_cast<HICON>(SystemIcon(w.icon(), GetSystemMetrics(SM_CXICON)))) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    DrawIcon(dc, (r.right - GetSystemMetrics(SM_CXICON) + 1) / 2, (r.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2,
+             icon);
+  }
+  EndPaint(hwnd, &ps);
+}
+
 // The program's own messages. DM_GETDEFID, DM_SETDEFID and DM_REPOSITION sit
 // at WM_USER too but belong to the dialog manager; registered messages
 // (0xC000 and up) are other programs' business.
@@ -56,9 +86,35 @@ INT_PTR Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SHOWWINDOW:
       if (!w->ended()) w->dialog().HandleShow(wp != 0);
       return FALSE;  // the default processing runs as well
-    case WM_COMMAND:
+    case WM_COMMAND: {
+      Notify code{};
+      if (lp != 0 && AsNotify(reinterpret_cast<HWND>(lp), HIWORD(wp), code)) {
+        if (!w->ended() && !w->changing()) w->dialog().HandleNotify(LOWORD(wp), code);
+        return TRUE;
+      }
       if (!IsCommand(wp, lp)) return FALSE;
       if (!w->ended()) w->dialog().HandleCommand(LOWORD(wp));
+      return TRUE;
+    }
+    case WM_SYSCOMMAND:
+      // Handled by the dialog, or the window system's own handling runs.
+      if (w->ended() || !w->dialog().HandleSysCommand(static_cast<unsigned>(wp))) return FALSE;
+      SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
+      return TRUE;
+    case WM_TIMECHANGE:
+      if (!w->ended()) w->dialog().HandleTimeChange();
+      return TRUE;
+    case WM_POWERBROADCAST:
+      // Resumed from sleep: wall-clock moments may have passed unseen.
+      if ((wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) && !w->ended()) w->dialog().HandleTimeChange();
+      return FALSE;
+    case WM_PAINT:
+      if (!IsIconic(hwnd) || w->icon() == 0) return FALSE;
+      PaintMinimized(hwnd, *w);
+      return TRUE;
+    case WM_QUERYDRAGICON:
+      SetWindowLongPtrW(hwnd, DWLP_MSGRESULT,
+                        reinterpret_cast<LONG_PTR>(SystemIcon(w->icon(), GetSystemMetrics(SM_CXICON))));
       return TRUE;
     case WM_CLOSE:
       if (!w->ended()) w->dialog().HandleCommand(kIdCancel);
@@ -185,6 +241,43 @@ int Win32Host::MessageBox(WindowId owner, const std::string& text, const std::st
   if (owner_hwnd && !IsWindow(owner_hwnd)) owner_hwnd = nullptr;
   return ::MessageBoxW(owner_hwnd, platform::Widen(text).c_str(), platform::Widen(caption).c_str(),
                        static_cast<UINT>(flags));
+}
+
+Point Win32Host::ScreenSize() const { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+Rect Win32Host::WorkArea() const {
+  RECT r{};
+  if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0)) return {0, 0, ScreenSize().x, ScreenSize().y};
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+bool Win32Host::IsKeyDown(Key key) const {
+  return (GetKeyState(key == Key::kShift ? VK_SHIFT : VK_CONTROL) & 0x8000) != 0;
+}
+
+bool Win32Host::WindowExists(WindowId window) const {
+  HWND h = reinterpret_cast<HWND>(window);
+  return h && IsWindow(h);
+}
+
+bool Win32Host::PlacementOf(WindowId window, WindowPlacement& out, std::string& error) const {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  if (!GetWindowPlacement(reinterpret_cast<HWND>(window), &wp)) {
+    const DWORD code = GetLastError();
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    error = text ? platform::Narrow(text, lstrlenW(text)) : "error " + std::to_string(code);
+    if (text) LocalFree(text);
+    return false;
+  }
+  out.show_cmd = static_cast<int>(wp.showCmd);
+  out.set_min_position = (wp.flags & WPF_SETMINPOSITION) != 0;
+  out.min_position = {wp.ptMinPosition.x, wp.ptMinPosition.y};
+  out.normal = {wp.rcNormalPosition.left, wp.rcNormalPosition.top, wp.rcNormalPosition.right,
+                wp.rcNormalPosition.bottom};
+  return true;
 }
 
 WindowId Win32Host::ActiveWindow() const {

@@ -19,6 +19,11 @@ class Win32Host final : public Host {
   std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
   WindowId ActiveWindow() const override;
+  Point ScreenSize() const override;
+  Rect WorkArea() const override;
+  bool IsKeyDown(Key key) const override;
+  bool WindowExists(WindowId window) const override;
+  bool PlacementOf(WindowId window, WindowPlacement& out, std::string& error) const override;
 
   // The face a dialog asking for `face` is built with: the face itself when
   // the system has it (installed or substituted), else a Japanese-capable

@@ -51,7 +51,7 @@ std::vector<std::uint16_t> BuildDialogMemory(const DialogTemplate& tmpl, const s
   DWORD style = tmpl.style & ~static_cast<DWORD>(DS_SETFONT);
   if (!font_face.empty()) style |= DS_SETFONT;
   w.Dword(style);
-  w.Dword(0);  // extended style
+  w.Dword(tmpl.ex_style);
   w.Word(static_cast<std::uint16_t>(tmpl.controls.size()));
   w.Short(tmpl.x);
   w.Short(tmpl.y);

@@ -1,6 +1,11 @@
 #include "platform/win32/host_window.h"
 
 #include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "platform/win32/utf16.h"
 
@@ -43,6 +48,7 @@ void Win32Window::SetCaption(const std::string& text) { SetWindowTextW(AsHwnd(hw
 std::string Win32Window::Caption() const { return WindowText(AsHwnd(hwnd_)); }
 
 void Win32Window::SetText(int control, const std::string& text) {
+  Changing guard(*this);
   HWND item = GetDlgItem(AsHwnd(hwnd_), control);
   if (!item) return;
   if (IsList(control)) {
@@ -83,7 +89,7 @@ bool Win32Window::IsEnabled(int control) const {
 }
 
 void Win32Window::Show(int control, bool on) {
-  if (HWND item = GetDlgItem(AsHwnd(hwnd_), control)) ShowWindow(item, on ? SW_SHOW : SW_HIDE);
+  if (HWND item = GetDlgItem(AsHwnd(hwnd_), control)) ::ShowWindow(item, on ? SW_SHOW : SW_HIDE);
 }
 
 bool Win32Window::IsVisible(int control) const {
@@ -100,14 +106,24 @@ void Win32Window::Focus(int control) {
     SendMessageW(AsHwnd(hwnd_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
 }
 
-void Win32Window::AddItem(int control, const std::string& text) {
+int Win32Window::AddItem(int control, const std::string& text) {
+  Changing guard(*this);
   HWND item = GetDlgItem(AsHwnd(hwnd_), control);
-  if (!item) return;
+  if (!item) return -1;
   const std::wstring w = platform::Widen(text);
-  SendMessageW(item, IsList(control) ? LB_ADDSTRING : CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+  const LRESULT at =
+      SendMessageW(item, IsList(control) ? LB_ADDSTRING : CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+  return at < 0 ? -1 : static_cast<int>(at);
+}
+
+void Win32Window::DeleteItem(int control, int index) {
+  Changing guard(*this);
+  if (HWND item = GetDlgItem(AsHwnd(hwnd_), control))
+    SendMessageW(item, IsList(control) ? LB_DELETESTRING : CB_DELETESTRING, static_cast<WPARAM>(index), 0);
 }
 
 void Win32Window::ClearItems(int control) {
+  Changing guard(*this);
   if (HWND item = GetDlgItem(AsHwnd(hwnd_), control))
     SendMessageW(item, IsList(control) ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
 }
@@ -130,8 +146,31 @@ int Win32Window::Selection(int control) const {
 }
 
 void Win32Window::Select(int control, int index) {
+  Changing guard(*this);
   if (HWND item = GetDlgItem(AsHwnd(hwnd_), control))
     SendMessageW(item, IsList(control) ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void Win32Window::SelectAllText(int control) {
+  HWND item = GetDlgItem(AsHwnd(hwnd_), control);
+  if (!item) return;
+  const ControlTemplate* t = tmpl_.Find(control);
+  if (t && t->cls == ControlClass::ComboBox)
+    SendMessageW(item, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+  else
+    SendMessageW(item, EM_SETSEL, 0, -1);
+}
+
+void Win32Window::SetSpinRange(int spin, int min, int max) {
+  if (HWND item = GetDlgItem(AsHwnd(hwnd_), spin)) SendMessageW(item, UDM_SETRANGE32, min, max);
+}
+
+void Win32Window::SetSpinAccel(int spin, const std::vector<SpinAccel>& steps) {
+  HWND item = GetDlgItem(AsHwnd(hwnd_), spin);
+  if (!item || steps.empty()) return;
+  std::vector<UDACCEL> table;
+  for (const SpinAccel& a : steps) table.push_back({a.seconds, static_cast<UINT>(a.step)});
+  SendMessageW(item, UDM_SETACCEL, table.size(), reinterpret_cast<LPARAM>(table.data()));
 }
 
 std::uintptr_t Win32Window::SetTimer(std::uintptr_t id, unsigned period_ms) {
@@ -145,6 +184,136 @@ void Win32Window::End(int result) {
   if (ended_) return;
   ended_ = true;
   ::EndDialog(AsHwnd(hwnd_), result);
+}
+
+namespace {
+Rect FromRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
+}  // namespace
+
+Rect Win32Window::WindowRect() const {
+  RECT r{};
+  GetWindowRect(AsHwnd(hwnd_), &r);
+  return FromRect(r);
+}
+
+Rect Win32Window::ControlRect(int control) const {
+  RECT r{};
+  if (HWND item = GetDlgItem(AsHwnd(hwnd_), control)) GetWindowRect(item, &r);
+  return FromRect(r);
+}
+
+void Win32Window::MoveWindow(int left, int top) {
+  const Rect r = WindowRect();
+  ::MoveWindow(AsHwnd(hwnd_), left, top, r.Width(), r.Height(), TRUE);
+}
+
+void Win32Window::ResizeWindow(int width, int height) {
+  SetWindowPos(AsHwnd(hwnd_), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+WindowPlacement Win32Window::Placement() const {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  WindowPlacement p;
+  if (!GetWindowPlacement(AsHwnd(hwnd_), &wp)) return p;
+  p.show_cmd = static_cast<int>(wp.showCmd);
+  p.set_min_position = (wp.flags & WPF_SETMINPOSITION) != 0;
+  p.min_position = {wp.ptMinPosition.x, wp.ptMinPosition.y};
+  p.normal = FromRect(wp.rcNormalPosition);
+  return p;
+}
+
+void Win32Window::SetPlacement(const WindowPlacement& placement) {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  wp.flags = placement.set_min_position ? WPF_SETMINPOSITION : 0;
+  wp.showCmd = static_cast<UINT>(placement.show_cmd);
+  wp.ptMinPosition = {placement.min_position.x, placement.min_position.y};
+  wp.ptMaxPosition = {-1, -1};
+  wp.rcNormalPosition = ToRect(placement.normal);
+  SetWindowPlacement(AsHwnd(hwnd_), &wp);
+}
+
+void Win32Window::ShowWindow(int show_cmd) { ::ShowWindow(AsHwnd(hwnd_), show_cmd); }
+
+bool Win32Window::IsMinimized() const { return IsIconic(AsHwnd(hwnd_)) != 0; }
+
+void Win32Window::SetIcon(int icon_id) {
+  icon_ = icon_id;
+  HWND w = AsHwnd(hwnd_);
+  SendMessageW(w, WM_SETICON, ICON_BIG,
+               reinterpret_cast<LPARAM>(SystemIcon(icon_id, GetSystemMetrics(SM_CXICON))));
+  SendMessageW(w, WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(SystemIcon(icon_id, GetSystemMetrics(SM_CXSMICON))));
+}
+
+void Win32Window::SetButtonIcon(int control, int icon_id) {
+  if (HWND item = GetDlgItem(AsHwnd(hwnd_), control))
+    SendMessageW(item, BM_SETIMAGE, IMAGE_ICON,
+                 reinterpret_cast<LPARAM>(SystemIcon(icon_id, GetSystemMetrics(SM_CXICON))));
+}
+
+void Win32Window::AppendSystemMenuSeparator() {
+  if (HMENU menu = GetSystemMenu(AsHwnd(hwnd_), FALSE)) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+}
+
+void Win32Window::AppendSystemMenuItem(unsigned command, const std::string& text) {
+  if (HMENU menu = GetSystemMenu(AsHwnd(hwnd_), FALSE))
+    AppendMenuW(menu, MF_STRING, command, platform::Widen(text).c_str());
+}
+
+void Win32Window::RemoveSystemMenuItem(unsigned command) {
+  if (HMENU menu = GetSystemMenu(AsHwnd(hwnd_), FALSE)) RemoveMenu(menu, command, MF_BYCOMMAND);
+}
+
+void Win32Window::SetProperty(const std::string& name, std::intptr_t value) {
+  SetPropW(AsHwnd(hwnd_), platform::Widen(name).c_str(), reinterpret_cast<HANDLE>(value));
+}
+
+std::intptr_t Win32Window::Property(const std::string& name) const {
+  return reinterpret_cast<std::intptr_t>(GetPropW(AsHwnd(hwnd_), platform::Widen(name).c_str()));
+}
+
+void Win32Window::RemoveProperty(const std::string& name) {
+  RemovePropW(AsHwnd(hwnd_), platform::Widen(name).c_str());
+}
+
+void* SystemIcon(int icon_id, int size) {
+  static std::mutex mutex;
+  static std::map<std::pair<int, int>, HICON> made;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (auto it = made.find({icon_id, size}); it != made.end()) return it->second;
+  const Icon* icon = FindIcon(icon_id);
+  const IconImage* image = icon ? icon->Best(size) : nullptr;
+  if (!image || image->size <= 0 || image->argb.size() != static_cast<std::size_t>(image->size * image->size))
+    return nullptr;
+  // A 32-bit top-down colour image with its alpha, and an all-zero mask
+  // (the alpha decides what shows).
+  BITMAPV5HEADER bi{};
+  bi.bV5Size = sizeof bi;
+  bi.bV5Width = image->size;
+  bi.bV5Height = -image->size;
+  bi.bV5Planes = 1;
+  bi.bV5BitCount = 32;
+  bi.bV5Compression = BI_BITFIELDS;
+  bi.bV5RedMask = 0x00FF0000;
+  bi.bV5GreenMask = 0x0000FF00;
+  bi.bV5BlueMask = 0x000000FF;
+  bi.bV5AlphaMask = 0xFF000000;
+  void* bits = nullptr;
+  HDC dc = GetDC(nullptr);
+  HBITMAP color = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, dc);
+  if (!color) return nullptr;
+  std::copy(image->argb.begin(), image->argb.end(), static_cast<std::uint32_t*>(bits));
+  HBITMAP mask = CreateBitmap(image->size, image->size, 1, 1, nullptr);
+  ICONINFO info{TRUE, 0, 0, mask, color};
+  HICON h = CreateIconIndirect(&info);
+  DeleteObject(color);
+  DeleteObject(mask);
+  if (h) made[{icon_id, size}] = h;
+  return h;
 }
 
 }  // namespace qv::ui

@@ -1,5 +1,7 @@
 #include "ui/headless/headless_host.h"
 
+#include "ui/dialog_rules.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -11,8 +13,17 @@ namespace {
 // never reach a later one.
 std::atomic<WindowId> g_next_window{0x1000};
 
-bool IsButtonKind(const ControlTemplate& t, std::uint32_t kind) {
-  return t.cls == ControlClass::Button && (t.style & 0xF) == kind;
+using rules::IsButtonKind;
+
+// The headless screen's font metrics: base units of the templates' 9 point
+// face at 96 dpi, and the frame Windows draws around a captioned dialog.
+constexpr int kBaseX = 6, kBaseY = 12;
+constexpr int kFrame = 3, kCaptionHeight = 22;
+// Where Windows puts a minimised window's rectangle.
+constexpr int kMinimizedAt = -32000;
+
+bool TakesFocusChanges(const ControlTemplate& t) {
+  return t.cls == ControlClass::Edit || t.cls == ControlClass::ComboBox;
 }
 }  // namespace
 
@@ -79,8 +90,115 @@ bool HeadlessWindow::IsVisible(int control) const {
   const Control* c = Find(control);
   return c && c->visible;
 }
-void HeadlessWindow::AddItem(int control, const std::string& text) {
-  if (Control* c = Find(control)) c->items.push_back(text);
+int HeadlessWindow::AddItem(int control, const std::string& text) {
+  Control* c = Find(control);
+  if (!c) return -1;
+  const bool sorted = (c->tmpl->cls == ControlClass::ComboBox && (c->tmpl->style & style::kCbsSort)) ||
+                      (c->tmpl->cls == ControlClass::ListBox && (c->tmpl->style & 0x2 /* LBS_SORT */));
+  const int at = sorted ? rules::SortedInsertIndex(c->items, text) : static_cast<int>(c->items.size());
+  c->items.insert(c->items.begin() + at, text);
+  if (c->selection >= at) ++c->selection;
+  return at;
+}
+
+void HeadlessWindow::DeleteItem(int control, int index) {
+  Control* c = Find(control);
+  if (!c || index < 0 || index >= static_cast<int>(c->items.size())) return;
+  c->items.erase(c->items.begin() + index);
+  if (c->selection == index)
+    c->selection = -1;
+  else if (c->selection > index)
+    --c->selection;
+}
+
+void HeadlessWindow::SelectAllText(int control) {
+  if (Control* c = Find(control)) c->all_text_selected = true;
+}
+
+void HeadlessWindow::SetSpinRange(int spin, int min, int max) {
+  if (Control* c = Find(spin)) {
+    c->spin_min = min;
+    c->spin_max = max;
+  }
+}
+
+void HeadlessWindow::SetSpinAccel(int spin, const std::vector<SpinAccel>& steps) {
+  if (Control* c = Find(spin)) c->spin_accel = steps;
+}
+
+void HeadlessWindow::SetButtonIcon(int control, int icon_id) {
+  if (Control* c = Find(control)) c->icon = icon_id;
+}
+
+void HeadlessWindow::RemoveSystemMenuItem(unsigned command) {
+  menu_.erase(std::remove_if(menu_.begin(), menu_.end(), [&](const MenuItem& m) { return m.command == command; }),
+              menu_.end());
+}
+
+std::intptr_t HeadlessWindow::Property(const std::string& name) const {
+  auto it = properties_.find(name);
+  return it == properties_.end() ? 0 : it->second;
+}
+
+Rect HeadlessWindow::DialogUnitsToPixels(int x, int y, int cx, int cy) const {
+  const int left = x * kBaseX / 4, top = y * kBaseY / 8;
+  return {left, top, left + cx * kBaseX / 4, top + cy * kBaseY / 8};
+}
+
+Rect HeadlessWindow::WindowRect() const {
+  if (minimized_) return {kMinimizedAt, kMinimizedAt, kMinimizedAt + 160, kMinimizedAt + 28};
+  return normal_;
+}
+
+Rect HeadlessWindow::ControlRect(int control) const {
+  const Control* c = Find(control);
+  if (!c) return {};
+  const Rect window = WindowRect();
+  const int caption = (tmpl_.style & style::kCaption) == style::kCaption ? kCaptionHeight : 0;
+  const Rect r = DialogUnitsToPixels(c->tmpl->x, c->tmpl->y, c->tmpl->cx, c->tmpl->cy);
+  const int ox = window.left + kFrame, oy = window.top + kFrame + caption;
+  return {ox + r.left, oy + r.top, ox + r.right, oy + r.bottom};
+}
+
+void HeadlessWindow::MoveWindow(int left, int top) {
+  normal_ = {left, top, left + normal_.Width(), top + normal_.Height()};
+}
+
+void HeadlessWindow::ResizeWindow(int width, int height) {
+  normal_.right = normal_.left + width;
+  normal_.bottom = normal_.top + height;
+}
+
+WindowPlacement HeadlessWindow::Placement() const {
+  WindowPlacement p;
+  p.show_cmd = minimized_ ? kSwShowMinimized : kSwShowNormal;
+  p.normal = normal_;
+  return p;
+}
+
+void HeadlessWindow::SetPlacement(const WindowPlacement& placement) {
+  normal_ = placement.normal;
+  ShowWindow(placement.show_cmd);
+}
+
+void HeadlessWindow::ShowWindow(int show_cmd) {
+  switch (show_cmd) {
+    case kSwHide: shown_ = false; break;
+    case kSwShowMinimized:
+    case kSwMinimize:
+    case kSwShowMinNoActive:
+      minimized_ = true;
+      shown_ = true;
+      // Minimising gives the activation away; the no-activate form never takes it.
+      activated_ = false;
+      break;
+    case kSwShow: shown_ = true; activated_ = true; break;
+    default:  // restore, show normal and the rest bring the normal rectangle back
+      minimized_ = false;
+      shown_ = true;
+      activated_ = true;
+      break;
+  }
 }
 void HeadlessWindow::ClearItems(int control) {
   if (Control* c = Find(control)) {
@@ -162,6 +280,15 @@ WindowId HeadlessHost::ActiveWindow() const { return active_.load(); }
 int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owner) {
   const WindowId id = g_next_window.fetch_add(1);
   HeadlessWindow window(*this, id, dialog, tmpl, owner);
+  {
+    // The template's position counts from the owner's corner, else the work area's.
+    const Rect size = window.DialogUnitsToPixels(tmpl.x, tmpl.y, tmpl.cx, tmpl.cy);
+    const HeadlessWindow* owner_window = Find(owner);
+    const Rect base = owner_window ? owner_window->WindowRect() : work_area_;
+    const int caption = (tmpl.style & style::kCaption) == style::kCaption ? kCaptionHeight : 0;
+    window.normal_ = {base.left + size.left, base.top + size.top, base.left + size.right + 2 * kFrame,
+                      base.top + size.bottom + 2 * kFrame + caption};
+  }
   windows_[id] = &window;
   {
     std::lock_guard<std::mutex> lock(post_mutex_);
@@ -173,7 +300,11 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
 
   if (dialog.HandleInit()) {
   }
-  if (!window.ended()) dialog.HandleShow(true);
+  if (!window.ended()) {
+    window.shown_ = true;
+    window.activated_ = true;
+    dialog.HandleShow(true);
+  }
 
   while (!window.ended()) {
     if (DispatchOne()) continue;
@@ -307,6 +438,27 @@ int HeadlessHost::MessageBox(WindowId owner, const std::string& text, const std:
   return answer;
 }
 
+bool HeadlessHost::IsKeyDown(Key key) const { return key == Key::kShift ? shift_down_ : control_down_; }
+
+void HeadlessHost::SetKeyDown(Key key, bool down) { (key == Key::kShift ? shift_down_ : control_down_) = down; }
+
+bool HeadlessHost::PlacementOf(WindowId window, WindowPlacement& out, std::string& error) const {
+  const HeadlessWindow* w = Find(window);
+  if (!w) {
+    error = "Invalid window handle.";
+    return false;
+  }
+  out = w->Placement();
+  return true;
+}
+
+void HeadlessHost::SimulateTimeChange() {
+  // A copy: a handler may open or close windows.
+  const std::vector<HeadlessWindow*> windows = stack_;
+  for (HeadlessWindow* w : windows)
+    if (Find(w->Id()) == w && !w->ended()) w->dialog().HandleTimeChange();
+}
+
 // ------------------------------------------------------------ user actions
 
 bool HeadlessHost::Click(int control) {
@@ -332,8 +484,77 @@ bool HeadlessHost::Click(int control) {
     }
     c->check = 1;
   }
-  w->Focus(control);
+  // The click moves the focus first: the field left hears it before the click.
+  if (c->tmpl->cls != ControlClass::Static) FocusOn(control);
+  if (Find(w->Id()) != w || w->ended()) return true;
   w->dialog().HandleCommand(control);
+  return true;
+}
+
+bool HeadlessHost::FocusOn(int control) {
+  HeadlessWindow* w = Active();
+  if (!w) return false;
+  HeadlessWindow::Control* c = w->Find(control);
+  if (!c || !c->enabled || !c->visible) return false;
+  const int before = w->focus_;
+  w->focus_ = control;
+  if (before != control) {
+    if (const HeadlessWindow::Control* left = w->Find(before); left && TakesFocusChanges(*left->tmpl))
+      w->dialog().HandleNotify(before, Notify::kKillFocus);
+  }
+  return true;
+}
+
+bool HeadlessHost::Choose(int control, int index) {
+  HeadlessWindow* w = Active();
+  if (!w) return false;
+  HeadlessWindow::Control* c = w->Find(control);
+  if (!c || !c->enabled || !c->visible || index < 0 || index >= static_cast<int>(c->items.size())) return false;
+  FocusOn(control);
+  w->Select(control, index);
+  w->dialog().HandleNotify(control, Notify::kSelChange);
+  return true;
+}
+
+bool HeadlessHost::Spin(int spin, int steps) {
+  HeadlessWindow* w = Active();
+  if (!w) return false;
+  HeadlessWindow::Control* c = w->Find(spin);
+  if (!c || !c->enabled || !c->visible || c->tmpl->cls != ControlClass::UpDown) return false;
+  const int buddy = rules::SpinBuddy(w->tmpl(), spin);
+  const int step = c->spin_accel.empty() ? 1 : c->spin_accel.front().step;
+  const bool wrap = (c->tmpl->style & style::kUdsWrap) != 0;
+  for (int i = 0; i < (steps < 0 ? -steps : steps); ++i) {
+    // The up-down reads its buddy afresh each time: a typed value counts.
+    int value = 0;
+    const std::string text = w->Text(buddy);
+    try {
+      value = text.empty() ? 0 : std::stoi(text);
+    } catch (...) {
+      value = std::min(c->spin_min, c->spin_max);
+    }
+    value = rules::SpinStep(value, steps < 0 ? -step : step, c->spin_min, c->spin_max, wrap);
+    if (c->tmpl->style & style::kUdsSetBuddyInt) w->SetText(buddy, std::to_string(value));
+  }
+  return true;
+}
+
+bool HeadlessHost::SystemCommand(unsigned command) {
+  HeadlessWindow* w = Active();
+  if (!w) return false;
+  // The commands every captioned window's menu has, and those a dialog added.
+  const bool standard = command == kScClose || command == kScMinimize || command == kScRestore;
+  const auto& menu = w->system_menu();
+  const bool added =
+      std::any_of(menu.begin(), menu.end(), [&](const HeadlessWindow::MenuItem& m) { return m.command == command; });
+  if (!standard && !added) return false;
+  if (w->dialog().HandleSysCommand(command)) return true;
+  if (command == kScClose)
+    w->dialog().HandleCommand(kIdCancel);
+  else if (command == kScMinimize)
+    w->ShowWindow(kSwMinimize);
+  else if (command == kScRestore)
+    w->ShowWindow(kSwRestore);
   return true;
 }
 
@@ -342,10 +563,12 @@ bool HeadlessHost::Type(int control, const std::string& text) {
   if (!w) return false;
   HeadlessWindow::Control* c = w->Find(control);
   if (!c || !c->enabled || !c->visible) return false;
+  FocusOn(control);
   c->text = text;
   c->selection = -1;
   for (std::size_t i = 0; i < c->items.size(); ++i)
     if (c->items[i] == text) c->selection = static_cast<int>(i);
+  w->dialog().HandleNotify(control, Notify::kEditChange);
   return true;
 }
 

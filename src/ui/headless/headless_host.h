@@ -30,6 +30,14 @@ class HeadlessWindow final : public HostWindow {
     bool visible = true;
     std::vector<std::string> items;
     int selection = -1;
+    bool all_text_selected = false;
+    int icon = 0;  // a button's image
+    int spin_min = 100, spin_max = 0;  // an up-down control's range (the system's default)
+    std::vector<SpinAccel> spin_accel;
+  };
+  struct MenuItem {
+    unsigned command = 0;  // 0: separator
+    std::string text;
   };
 
   HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
@@ -46,16 +54,44 @@ class HeadlessWindow final : public HostWindow {
   void Show(int control, bool on) override;
   bool IsVisible(int control) const override;
   void Focus(int control) override { focus_ = control; }
-  void AddItem(int control, const std::string& text) override;
+  int AddItem(int control, const std::string& text) override;
+  void DeleteItem(int control, int index) override;
   void ClearItems(int control) override;
   std::vector<std::string> Items(int control) const override;
   int Selection(int control) const override;
   void Select(int control, int index) override;
+  void SelectAllText(int control) override;
+  void SetSpinRange(int spin, int min, int max) override;
+  void SetSpinAccel(int spin, const std::vector<SpinAccel>& steps) override;
   std::uintptr_t SetTimer(std::uintptr_t id, unsigned period_ms) override;
   bool KillTimer(std::uintptr_t id) override;
   void End(int result) override;
+  Rect WindowRect() const override;
+  Rect ControlRect(int control) const override;
+  void MoveWindow(int left, int top) override;
+  void ResizeWindow(int width, int height) override;
+  WindowPlacement Placement() const override;
+  void SetPlacement(const WindowPlacement& placement) override;
+  void ShowWindow(int show_cmd) override;
+  bool IsMinimized() const override { return minimized_; }
+  void SetIcon(int icon_id) override { icon_ = icon_id; }
+  void SetButtonIcon(int control, int icon_id) override;
+  void AppendSystemMenuSeparator() override { menu_.push_back({0, {}}); }
+  void AppendSystemMenuItem(unsigned command, const std::string& text) override { menu_.push_back({command, text}); }
+  void RemoveSystemMenuItem(unsigned command) override;
+  void SetProperty(const std::string& name, std::intptr_t value) override { properties_[name] = value; }
+  std::intptr_t Property(const std::string& name) const override;
+  void RemoveProperty(const std::string& name) override { properties_.erase(name); }
 
   Dialog& dialog() { return dialog_; }
+  const Control* control(int id) const { return Find(id); }
+  int icon() const { return icon_; }
+  bool shown() const { return shown_; }
+  bool activated() const { return activated_; }
+  const std::vector<MenuItem>& system_menu() const { return menu_; }
+  const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
+  // Dialog units to pixels, with the base units of the template's font.
+  Rect DialogUnitsToPixels(int x, int y, int cx, int cy) const;
   const DialogTemplate& tmpl() const { return tmpl_; }
   bool HasControl(int control) const { return controls_.count(control) != 0; }
   int focus() const { return focus_; }
@@ -78,6 +114,13 @@ class HeadlessWindow final : public HostWindow {
   int focus_ = 0;
   bool ended_ = false;
   int result_ = 0;
+  Rect normal_;  // the window when not minimised, screen pixels
+  bool minimized_ = false;
+  bool shown_ = false;
+  bool activated_ = false;
+  int icon_ = 0;
+  std::vector<MenuItem> menu_;
+  std::map<std::string, std::intptr_t> properties_;
 };
 
 class HeadlessHost final : public Host {
@@ -100,6 +143,20 @@ class HeadlessHost final : public Host {
   std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
   WindowId ActiveWindow() const override;
+  Point ScreenSize() const override { return screen_; }
+  Rect WorkArea() const override { return work_area_; }
+  bool IsKeyDown(Key key) const override;
+  bool WindowExists(WindowId window) const override { return Find(window) != nullptr; }
+  bool PlacementOf(WindowId window, WindowPlacement& out, std::string& error) const override;
+
+  // --- the simulated screen and keyboard
+  void SetScreen(Point size, Rect work_area) {
+    screen_ = size;
+    work_area_ = work_area;
+  }
+  void SetKeyDown(Key key, bool down);
+  // The system clock was set or the system woke up: every window hears it.
+  void SimulateTimeChange();
 
   // --- clock
   std::int64_t NowMs() const;
@@ -121,7 +178,19 @@ class HeadlessHost final : public Host {
   // User actions on the active (innermost) window. False when the control
   // is missing, hidden or disabled, as a real user could not reach it.
   bool Click(int control);
+  // Types into an edit field or a combo's edit field (the text replaced), as
+  // the user would: the field takes the focus and reports the change.
   bool Type(int control, const std::string& text);
+  // Picks an item of a combo or list box.
+  bool Choose(int control, int index);
+  // Moves the focus to a control (the field left reports losing it).
+  bool FocusOn(int control);
+  // Presses an up-down control's arrow `steps` times (negative: down), each
+  // press one step of its acceleration's first row.
+  bool Spin(int spin, int steps);
+  // Picks a command of the active window's system menu; false when the menu
+  // has no such command.
+  bool SystemCommand(unsigned command);
   void PressEsc();
   void PressEnter();
   HeadlessWindow* Active() const;
@@ -181,6 +250,10 @@ class HeadlessHost final : public Host {
   std::condition_variable post_cv_;
   std::deque<Posted> posted_;
   std::map<WindowId, bool> live_;  // guarded by post_mutex_: windows that accept posts
+
+  Point screen_{1024, 768};
+  Rect work_area_{0, 0, 1024, 728};  // a task bar along the bottom
+  bool shift_down_ = false, control_down_ = false;
 };
 
 }  // namespace qv::ui

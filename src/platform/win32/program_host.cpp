@@ -1,0 +1,9 @@
+#include "ui/program_host.h"
+
+#include "platform/win32/dialog_host.h"
+
+namespace qv::ui {
+
+std::unique_ptr<Host> MakeProgramHost() { return std::make_unique<Win32Host>(); }
+
+}  // namespace qv::ui
