@@ -4,5 +4,27 @@
 #include "ui/dialog_template.h"
 
 namespace qv::settings {
+
+// Texts by number; 103 to 132 are the program's long-standing numbers, 140
+// and up were added with the program's later texts.
+enum StringId : int {
+  kStrSocketFailed = 103,
+  kStrHostNotFound = 106,
+  kStrNoServer = 105,
+  kStrStartedAlone = 107,
+  kStrCaption = 131,
+  kStrShortcutName = 132,
+  kStrSaveFailed = 140,     // %s: the profile
+  kStrDeleteLog = 141,      // %s: the log
+  kStrDetailShown = 142,    // the fold button while the detail area shows
+  kStrDetailFolded = 143,   // ... while it is folded
+  kStrConnecting = 144,     // the server time field while a check runs
+  kStrTimes = 145,          // after the retry count in the preview
+};
+
 const ui::StringTable& Strings();
-}
+
+// The text with its first "%s" replaced by `value`.
+std::string FormatText(int id, const std::string& value);
+
+}  // namespace qv::settings

@@ -1,0 +1,31 @@
+// The one place the settings program reaches the profile through. The dialog
+// and its tests see only this interface, so a change of the profile's own
+// interface changes this adapter alone.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "settings/settings_data.h"
+
+namespace qv::settings {
+
+class ProfileCalls {
+ public:
+  virtual ~ProfileCalls() = default;
+  // Every setting, from one reading of the file, with the program's rules
+  // for missing and out-of-range values applied. A missing file reads as
+  // the defaults.
+  virtual SettingsData Load() = 0;
+  // "Servers" and every "Property" key in the fixed order, as one
+  // transaction: another reader sees the whole old or the whole new set.
+  // False when nothing was written.
+  virtual bool Save(const SettingsData& data) = 0;
+  // "ApplicationName" as stored; empty when unset.
+  virtual std::string ShortcutName() = 0;
+};
+
+// The profile file at `path`.
+std::unique_ptr<ProfileCalls> MakeProfileCalls(const std::string& path);
+
+}  // namespace qv::settings
