@@ -1,4 +1,4 @@
-// XDG desktop entries (Desktop Entry Specification 1.5) stand for shortcuts;
+// XDG desktop entries (Desktop Entry Specification) stand for shortcuts;
 // xdg-open opens files with the desktop's default application.
 #include "platform/shell.h"
 
@@ -157,7 +157,7 @@ bool MakeShortcut(const std::string& shortcut_path, const std::string& target, c
   if (target.empty() || name.empty()) return false;
   const std::size_t slash = shortcut_path.rfind('/');
   if (slash != std::string::npos && slash > 0 && !MakeFolders(shortcut_path.substr(0, slash))) return false;
-  const std::string entry = "[Desktop Entry]\nType=Application\nVersion=1.5\nName=" + EscapeValue(name) +
+  const std::string entry = "[Desktop Entry]\nType=Application\nVersion=1.0\nName=" + EscapeValue(name) +
                             "\nExec=" + EscapeValue(QuoteExecArgument(target)) + "\nTerminal=false\n";
   if (!ReplaceFileAtomically(shortcut_path, entry)) return false;
   // Desktops start a launcher on the desktop only when it is executable.
