@@ -1,4 +1,5 @@
 // Start-up from the argument text, and the rules that need no window.
+#include "platform/file.h"
 #include "profile/app_state.h"
 #include "settings/settings_app.h"
 #include "settings/settings_rules.h"
@@ -32,7 +33,8 @@ TEST_F(SettingsTest, StartsOnTheQuotedProfileWithTheDebugSwitch) {
   EXPECT_EQ(title, "Quorvel  <Setting>");
   EXPECT_EQ(profile::ProfilePath(), path);
   EXPECT_TRUE(profile::DebugSwitch());
-  EXPECT_NE(qv::test::ReadWholeFile(path).find("[Property]"), std::string::npos) << "OK saved there";
+  // Read as the program names files (UTF-8 on every system).
+  EXPECT_NE(platform::ReadWholeFile(path).bytes.find("[Property]"), std::string::npos) << "OK saved there";
   // A window that does not exist: no placement, and no notice reaches anything.
   EXPECT_TRUE(host_.message_boxes().empty());
   profile::SetDebugSwitch(false);

@@ -100,6 +100,14 @@ std::string ShortcutTarget(const std::string& shortcut_path) {
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.OutVoid()))) return {};
   if (FAILED(file->Load(wlink.c_str(), STGM_READ))) return {};
   wchar_t path[MAX_PATH] = {};
+  // The item list names the target in Unicode; the plain path field of a
+  // link may hold only what the ANSI code page can say.
+  LPITEMIDLIST items = nullptr;
+  if (SUCCEEDED(link->GetIDList(&items)) && items) {
+    const bool ok = SHGetPathFromIDListW(items, path);
+    CoTaskMemFree(items);
+    if (ok) return Narrow(std::wstring(path));
+  }
   if (link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK) return {};
   return Narrow(std::wstring(path));
 }

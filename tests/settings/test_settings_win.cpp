@@ -1,0 +1,301 @@
+// Quorcfg.exe as the main program starts it, under Wine: a window of this
+// test stands in for the main program and hears the notifications, and the
+// test works the settings program's windows from outside, as a user would.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "platform/ctime.h"
+#include "platform/file.h"
+#include "platform/shell.h"
+#include "platform/win32/process_driver.h"
+#include "profile/ini.h"
+#include "profile/temp_dir.h"
+#include "settings/settings_app.h"
+#include "settings/settings_dialog.h"
+#include "settings/settings_template.h"
+#include "support/timeserver_fixture.h"
+#include "win/win_test_support.h"
+
+namespace qv::wintest {
+namespace {
+
+namespace drv = ui::driver;
+namespace ctl = settings::ctl;
+
+constexpr int kTimeSlot = 61;
+
+// The notifications the stand-in main window received.
+class Notes {
+ public:
+  void Add(std::uintptr_t code, std::intptr_t window) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    notes_.emplace_back(code, window);
+  }
+  // The window of the first notice with `code` from the `nth` on; 0 on time-out.
+  ui::WindowId Wait(std::uintptr_t code, std::size_t from = 0) {
+    ui::WindowId window = 0;
+    WaitUntil(
+        [&] {
+          std::lock_guard<std::mutex> lock(mutex_);
+          for (std::size_t i = from; i < notes_.size(); ++i)
+            if (notes_[i].first == code) return (window = notes_[i].second), true;
+          return false;
+        },
+        15000);
+    return window;
+  }
+  std::vector<std::uintptr_t> Codes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::uintptr_t> codes;
+    for (const auto& note : notes_) codes.push_back(note.first);
+    return codes;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::pair<std::uintptr_t, std::intptr_t>> notes_;
+};
+
+const ui::DialogTemplate& MainTemplate() {
+  static const ui::DialogTemplate t{512, 20, 20, 180, 60, ui::style::kPopup | ui::style::kCaption |
+                                                              ui::style::kSysMenu | ui::style::kDsSetFont,
+                                    "Quorvel", "MS Shell Dlg", 8, {}};
+  return t;
+}
+
+class SettingsWinTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    // The settings program inherits the zone the main program sets.
+    ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
+    std::filesystem::create_directories(std::filesystem::path(std::u8string(folder_.begin(), folder_.end())));
+  }
+  void Write(const std::string& path, const std::string& text) {
+    ASSERT_TRUE(platform::ReplaceFileAtomically(path, text));
+  }
+  static std::string Read(const std::string& path) { return platform::ReadWholeFile(path).bytes; }
+  std::string Args(ui::WindowId main) const {
+    return "-profile=\"" + profile_ + "\" -geohwnd=" + std::to_string(main) + " xyz";
+  }
+  // Runs the stand-in main window while `script` plays the user.
+  void WithMainWindow(const std::function<void(ui::WindowId)>& script) {
+    std::atomic<ui::WindowId> main{0};
+    ScriptedDialog dialog(MainTemplate());
+    dialog.on_init = [&](ScriptedDialog& d) { main = d.Id(); };
+    dialog.on_message = [&](ScriptedDialog&, unsigned msg, std::uintptr_t wp, std::intptr_t lp) -> std::intptr_t {
+      if (msg == settings::WM_SETTINGS_NOTIFY) notes_.Add(wp, lp);
+      return 0;
+    };
+    Driver driver([&] {
+      WaitUntil([&] { return main.load() != 0; });
+      script(main.load());
+      drv::PostClose(main.load());
+    });
+    dialog.DoModal(0);
+  }
+  // The control's text once it has changed from `not_this` and holds still
+  // (a reading can cross a change between asking the length and the text).
+  static std::string WaitForText(ui::WindowId window, int control, const std::string& not_this) {
+    std::string text, again;
+    WaitUntil(
+        [&] {
+          text = drv::ControlText(window, control);
+          if (text.empty() || text == not_this) return false;
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          again = drv::ControlText(window, control);
+          return again == text;
+        },
+        15000);
+    return text;
+  }
+
+  qv::test::TempDir dir_;
+  const std::string folder_ = dir_.File("profiles") + "\\a b 設定";
+  const std::string profile_ = folder_ + "\\Quorvel.INI";
+  const std::string log_ = folder_ + "\\Quorvel.log";
+  Notes notes_;
+};
+
+TEST_F(SettingsWinTest, StartedAloneItRefusesWithMessage107) {
+  Watchdog dog(std::chrono::seconds(60));
+  drv::ChildProcess child(QV_QUORCFG_EXE, "xyz");
+  ASSERT_TRUE(child.started());
+  const ui::WindowId box = child.WaitForDialog([](ui::WindowId w) { return !BoxText(w).empty(); }, 15000);
+  ASSERT_NE(box, 0);
+  EXPECT_EQ(drv::TextOf(box), "Quorcfg");
+  EXPECT_EQ(BoxText(box), "このﾌﾟﾛｸﾞﾗﾑは単独では起動できません。");
+  EXPECT_EQ(child.Dialogs().size(), 1u) << "no settings dialog";
+  drv::ClickButton(box, ui::kIdOk);
+  EXPECT_EQ(child.Wait(15000), 1);
+}
+
+// Check against qv-timeserver, Apply (with a reader that must never see
+// half a save), the file against the save order, the shortcuts, the log's
+// delete confirmation, OK.
+TEST_F(SettingsWinTest, CheckApplyDeleteLogAndOk) {
+  Watchdog dog(std::chrono::seconds(150));
+  qv::test::TimeServer server(kTimeSlot, {"--time-value", "3976646703"});
+  ASSERT_TRUE(server.Ready()) << server.Problem();
+  const std::string name = "QvTest-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  const std::string desktop = platform::ShortcutPath(platform::ShellFolderPath(platform::ShellFolder::kDesktop), name);
+  const std::string startup = platform::ShortcutPath(platform::ShellFolderPath(platform::ShellFolder::kStartup), name);
+  const std::string target = folder_ + "\\Quorvel.exe";
+  Write(target, "MZ");  // the main program beside its profile
+  Write(profile_,
+        "[Property]\r\nDefaultServer=\r\nprotocol=time\r\nTimeOut=7\r\nLogFile=1\r\nBeep=0\r\nIconicStart=0\r\n"
+        "DialogSize=1\r\nDesktopLink=1\r\nStartupLink=0\r\nApplicationName=" + name +
+            "\r\n[Debug]\r\nOptionButton=1\r\n");
+
+  std::atomic<bool> reading{true};
+  std::atomic<int> reads{0}, mixed{0};
+  std::atomic<bool> seen_old{false}, seen_new{false};
+  ui::WindowId settings = 0;
+  int exit_code = -2;
+  WithMainWindow([&](ui::WindowId main) {
+    drv::ChildProcess child(QV_QUORCFG_EXE, Args(main));
+    ASSERT_TRUE(child.started());
+    settings = notes_.Wait(settings::SETTINGS_OPENED);
+    ASSERT_NE(settings, 0);
+    EXPECT_EQ(drv::TextOf(settings), "Quorvel  <Setting>");
+
+    // The check: the time server's TIME answer, and the log line.
+    ASSERT_TRUE(drv::TypeText(settings, ctl::kServer, server.Address()));
+    drv::ClickButton(settings, ctl::kCheck);
+    EXPECT_EQ(WaitForText(settings, ctl::kServerTime, "connecting..."), "Tue Jan 06 09:05:03 2026");
+    const std::string pc = drv::ControlText(settings, ctl::kPcTime);
+    std::string log = Read(log_);
+    std::erase(log, '\r');
+    EXPECT_EQ(log, pc + ", " + server.Address() + ",    time,  check, OK, Tue Jan 06 09:05:03 2026\n");
+
+    // Apply, watched by a reader of the file.
+    std::thread reader([&] {
+      while (reading) {
+        const profile::IniDocument doc = profile::IniDocument::Parse(Read(profile_));
+        const std::string state = doc.ReadString("Property", "TimeOut") + doc.ReadString("Property", "Beep") +
+                                  doc.ReadString("Property", "IconicStart");
+        ++reads;
+        if (state == "700") seen_old = true;
+        else if (state == "1211") seen_new = true;
+        else ++mixed;
+      }
+    });
+    ASSERT_TRUE(drv::TypeText(settings, ctl::kTimeOut, "12"));
+    drv::ClickButton(settings, ctl::kBeep);
+    drv::ClickButton(settings, ctl::kIconicStart);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    drv::ClickButton(settings, ctl::kApply);
+    EXPECT_EQ(notes_.Wait(settings::SETTINGS_APPLIED), settings);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    reading = false;
+    reader.join();
+    EXPECT_EQ(Read(profile_),
+              "[Property]\r\nDefaultServer=" + server.Address() +
+                  "\r\nprotocol=time\r\nTimeOut=12\r\nLogFile=1\r\nBeep=1\r\nIconicStart=1\r\nDialogSize=1\r\n"
+                  "DesktopLink=1\r\nStartupLink=0\r\nApplicationName=" + name +
+                  "\r\nServerReferenceTime=1,24\r\nCurrentTimeDisplay=0,0,0\r\nAutoAdjust=0\r\nAutoTerminate=0\r\n"
+                  "IndicatorLine=0\r\nWindowPos=0\r\nAdjustAt=0,0:0\r\nErrorRetry=0,1,10,0\r\n"
+                  "[Debug]\r\nOptionButton=1\r\n[Servers]\r\n");
+    EXPECT_EQ(platform::ShortcutTarget(desktop), target);
+    EXPECT_FALSE(platform::FileExists(startup));
+
+    // Deleting the log asks first; Cancel keeps it.
+    for (const int answer : {ui::kIdCancel, ui::kIdOk}) {
+      drv::ClickButton(settings, ctl::kDeleteLog);
+      const ui::WindowId box =
+          child.WaitForDialog([&](ui::WindowId w) { return w != settings && !BoxText(w).empty(); }, 15000);
+      ASSERT_NE(box, 0);
+      EXPECT_EQ(BoxText(box), "ﾛｸﾞﾌｧｲﾙ " + log_ + " を消去します。");
+      drv::ClickButton(box, answer);
+      EXPECT_TRUE(drv::WaitGone(box, 15000));
+      EXPECT_EQ(WaitUntil([&] { return platform::FileExists(log_) == (answer == ui::kIdCancel); }), true);
+    }
+
+    // OK with the shortcuts swapped.
+    drv::ClickButton(settings, ctl::kDesktopLink);
+    drv::ClickButton(settings, ctl::kStartupLink);
+    drv::ClickButton(settings, ui::kIdOk);
+    EXPECT_EQ(notes_.Wait(settings::SETTINGS_SAVED), settings);
+    exit_code = child.Wait(15000);
+  });
+  EXPECT_EQ(exit_code, 0);
+  EXPECT_EQ(notes_.Codes(), (std::vector<std::uintptr_t>{0, 3, 1}));
+  EXPECT_EQ(mixed.load(), 0) << "a reader saw half a save";
+  EXPECT_TRUE(seen_old && seen_new) << reads.load() << " reads";
+  EXPECT_FALSE(platform::FileExists(desktop));
+  EXPECT_EQ(platform::ShortcutTarget(startup), target);
+  EXPECT_NE(Read(profile_).find("DesktopLink=0\r\nStartupLink=1\r\n"), std::string::npos);
+  platform::RemoveFile(desktop);
+  platform::RemoveFile(startup);
+}
+
+// The main program closing sends WM_CLOSE: the settings program says it was
+// cancelled, saves nothing and ends.
+TEST_F(SettingsWinTest, CloseFromTheMainProgramCancels) {
+  Watchdog dog(std::chrono::seconds(60));
+  Write(profile_, "[Property]\r\nTimeOut=7\r\n");
+  int exit_code = -2;
+  WithMainWindow([&](ui::WindowId main) {
+    drv::ChildProcess child(QV_QUORCFG_EXE, Args(main));
+    const ui::WindowId settings = notes_.Wait(settings::SETTINGS_OPENED);
+    ASSERT_NE(settings, 0);
+    ASSERT_TRUE(drv::TypeText(settings, ctl::kTimeOut, "9"));
+    drv::PostClose(settings);
+    EXPECT_EQ(notes_.Wait(settings::SETTINGS_CANCELLED), settings);
+    exit_code = child.Wait(15000);
+  });
+  EXPECT_EQ(exit_code, 0);
+  EXPECT_EQ(Read(profile_), "[Property]\r\nTimeOut=7\r\n");
+}
+
+// Every control of dialog 102 where the template puts it, of its kind; each
+// up-down sits at the right end of its field, which gives it that room.
+TEST_F(SettingsWinTest, EveryControlAtItsPlaceInTheRealDialog) {
+  Watchdog dog(std::chrono::seconds(60));
+  Write(profile_, "[Property]\r\nDialogSize=1\r\n");
+  const ui::DialogTemplate& t = settings::SettingsTemplate();
+  Driver driver([&] {
+    const ui::WindowId w = WaitForCaption("Quorvel  <Setting>");
+    ASSERT_NE(w, 0);
+    const char* classes[] = {"Button", "Edit", "Static", "ListBox", "ComboBox", "msctls_updown32"};
+    for (std::size_t i = 0; i < t.controls.size(); ++i) {
+      const ui::ControlTemplate& c = t.controls[i];
+      if (c.id == ui::kIdStatic) continue;
+      SCOPED_TRACE("control " + std::to_string(c.id));
+      ASSERT_NE(drv::ControlOf(w, c.id), 0);
+      EXPECT_EQ(drv::ClassOf(drv::ControlOf(w, c.id)), classes[static_cast<int>(c.cls)]);
+      // The dialog manager converts the position and the size each on its own.
+      const drv::PixelRect got = drv::ControlRect(w, c.id), at = drv::DialogUnitsToPixels(w, c.x, c.y, 0, 0),
+                           size = drv::DialogUnitsToPixels(w, 0, 0, c.cx, c.cy);
+      if (c.cls == ui::ControlClass::UpDown) {
+        // Aligned at the right end of its field, which gives up that room.
+        const ui::ControlTemplate& field = t.controls[i - 1];
+        const drv::PixelRect f = drv::ControlRect(w, field.id);
+        EXPECT_EQ(got.top, f.top);
+        EXPECT_NEAR(got.left, f.right, 2);
+        EXPECT_NEAR(got.right, drv::DialogUnitsToPixels(w, field.x, 0, 0, 0).left +
+                                   drv::DialogUnitsToPixels(w, 0, 0, field.cx, 0).right, 2);
+        continue;
+      }
+      EXPECT_EQ(got.left, at.left);
+      EXPECT_EQ(got.top, at.top);
+      if (c.cls == ui::ControlClass::ComboBox) continue;  // its height counts the drop-down list
+      const bool has_spin = i + 1 < t.controls.size() && t.controls[i + 1].cls == ui::ControlClass::UpDown;
+      // An etched line draws its edge outside the box it is given.
+      const int slack = c.cls == ui::ControlClass::Static && (c.style & 0x1F) == ui::style::kSsEtchedHorz ? 2 : 0;
+      if (!has_spin) {
+        EXPECT_NEAR(got.right - got.left, size.right, slack);
+      }
+      EXPECT_EQ(got.bottom - got.top, size.bottom);
+    }
+    drv::PostClose(w);
+  });
+  EXPECT_EQ(settings::RunSettingsProgram("-profile=\"" + profile_ + "\" xyz"), settings::kExitOk);
+}
+
+}  // namespace
+}  // namespace qv::wintest
