@@ -1,5 +1,5 @@
 // The settings dialog on the headless host with a manual clock: a profile in
-// a fresh folder, a fake engine and a fake shell, and a stand-in for the main
+// a fresh folder, a fake engine and shell, and a stand-in for the main
 // program's window that records the notifications.
 #pragma once
 
@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,59 +23,49 @@
 namespace qv::settings::test {
 
 using ui::HeadlessHost;
-using ui::HeadlessWindow;
+using Step = std::function<void(HeadlessHost&)>;
+using Notes = std::vector<std::pair<std::uintptr_t, std::intptr_t>>;  // code, settings window
 
 class FakeEngine final : public EngineCalls {
  public:
   CheckOutcome outcome{true, "Tue Jan 06 09:05:03 2026", "Tue Jan 06 09:05:01 2026", "OK", ""};
-  std::vector<CheckRequest> checks, logs;
-  std::function<void()> during_check;  // runs inside Check (the dialog is waiting)
-
+  std::vector<CheckRequest> checks;
+  int logs = 0;
+  std::function<void()> during_check;
   CheckOutcome Check(const CheckRequest& request) override {
     checks.push_back(request);
     if (during_check) during_check();
     return outcome;
   }
-  void LogCheck(const CheckRequest& request, const CheckOutcome&) override { logs.push_back(request); }
+  void LogCheck(const CheckRequest&, const CheckOutcome&) override { ++logs; }
 };
 
-// Records each call as a line: "make <link> -> <target>", "remove <path>",
-// "open <path>".
+// Each call as a line: "make <link> -> <target>", "remove <path>", "open <path>".
 class FakeShell final : public ShellCalls {
  public:
-  std::string desktop = "DESK", startup = "START";
+  std::string desktop = "DESK";
   std::vector<std::string> calls;
-  std::intptr_t last_owner = 0;
-
-  std::string FolderPath(platform::ShellFolder folder) override {
-    return folder == platform::ShellFolder::kDesktop ? desktop : startup;
-  }
+  std::intptr_t owner = 0;
+  std::string FolderPath(platform::ShellFolder f) override { return f == platform::ShellFolder::kDesktop ? desktop : "START"; }
   bool MakeShortcut(const std::string& path, const std::string& target, const std::string&) override {
-    calls.push_back("make " + path + " -> " + target);
-    return true;
+    return calls.push_back("make " + path + " -> " + target), true;
   }
-  bool RemoveFile(const std::string& path) override {
-    calls.push_back("remove " + path);
-    return true;
-  }
-  bool Open(const std::string& path, std::intptr_t owner) override {
-    calls.push_back("open " + path);
-    last_owner = owner;
-    return true;
+  bool RemoveFile(const std::string& path) override { return calls.push_back("remove " + path), true; }
+  bool Open(const std::string& path, std::intptr_t by) override {
+    owner = by;
+    return calls.push_back("open " + path), true;
   }
 };
 
-// The main program's window, as far as the settings dialog sees it.
+// The main program's window as the settings dialog sees it.
 class MainStub final : public ui::Dialog {
  public:
-  explicit MainStub(ui::Rect normal) : ui::Dialog(Template()), normal_(normal) {}
-  std::vector<std::pair<std::uintptr_t, std::intptr_t>> notes;  // code, settings window
+  explicit MainStub(ui::Rect normal) : ui::Dialog(kTemplate), normal_(normal) {}
+  Notes notes;
 
  protected:
   bool OnInitDialog() override {
-    ui::WindowPlacement p;
-    p.normal = normal_;
-    Window()->SetPlacement(p);
+    Window()->SetPlacement({ui::kSwShowNormal, false, {-1, -1}, normal_});
     return true;
   }
   std::intptr_t OnMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {
@@ -85,15 +74,10 @@ class MainStub final : public ui::Dialog {
   }
 
  private:
-  static const ui::DialogTemplate& Template() {
-    static const ui::DialogTemplate t{512, 0, 0, 100, 50, ui::style::kPopup | ui::style::kCaption, "Quorvel", "",
-                                      9, {}};
-    return t;
-  }
+  static inline const ui::DialogTemplate kTemplate{512, 0, 0, 100, 50, ui::style::kPopup | ui::style::kCaption,
+                                                   "Quorvel", "", 9, {}};
   ui::Rect normal_;
 };
-
-using Step = std::function<void(HeadlessHost&)>;
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -114,41 +98,35 @@ class SettingsTest : public ::testing::Test {
     return profile::IniDocument::Parse(ProfileText()).ReadString("Property", key);
   }
 
-  // Opens the dialog and plays the steps; the last one must end it. The
-  // result is the modal result.
-  int Open(std::vector<Step> steps) {
-    auto calls = MakeProfileCalls(profile_);
-    SettingsDialog dialog(Services{calls.get(), &engine_, &shell_, [this](unsigned ms) { pauses_.push_back(ms); }},
-                          profile_, 0);
-    dialog_ = &dialog;
-    for (Step& step : steps) host_.Then(std::move(step));
-    const int result = dialog.DoModal(0);
-    dialog_ = nullptr;
-    return result;
-  }
-
-  // The same over a main window whose normal rectangle is `main_rect`; its
-  // notifications land in `notes`.
-  int OpenOverMain(ui::Rect main_rect, std::vector<Step> steps,
-                   std::vector<std::pair<std::uintptr_t, std::intptr_t>>& notes) {
+  // Opens the dialog (over a main window when `notes` is given) and plays
+  // the steps; the last one must end it. The modal result.
+  int Open(std::vector<Step> steps, Notes* notes = nullptr, ui::Rect main_rect = {100, 100, 400, 300}) {
     MainStub main(main_rect);
     int result = -1;
-    host_.Then([&](HeadlessHost& h) {
+    const auto run = [&](ui::WindowId owner) {
       auto calls = MakeProfileCalls(profile_);
-      SettingsDialog dialog(Services{calls.get(), &engine_, &shell_, [](unsigned) {}}, profile_, main.Id());
+      SettingsDialog dialog(Services{calls.get(), &engine_, &shell_, [this](unsigned ms) { pauses_.push_back(ms); }},
+                            profile_, owner);
       dialog_ = &dialog;
-      result = dialog.DoModal(main.Id());
+      result = dialog.DoModal(owner);
       dialog_ = nullptr;
-      h.Then([&](HeadlessHost& hh) { hh.Active()->End(ui::kIdOkResult); });
+    };
+    if (!notes) {
+      for (Step& step : steps) host_.Then(std::move(step));
+      run(0);
+      return result;
+    }
+    host_.Then([&](HeadlessHost& h) {
+      run(main.Id());
+      h.Then([](HeadlessHost& hh) { hh.Active()->End(ui::kIdOkResult); });
     });
     for (Step& step : steps) host_.Then(std::move(step));
     main.DoModal(0);
-    notes = main.notes;
+    *notes = main.notes;
     return result;
   }
 
-  HeadlessWindow& W() const { return *host_.Active(); }
-  const HeadlessWindow::Control& C(int id) const { return *W().control(id); }
+  ui::HeadlessWindow& W() const { return *host_.Active(); }
 
   HeadlessHost host_{HeadlessHost::ClockKind::kManual};
   qv::test::TempDir dir_;
@@ -159,7 +137,6 @@ class SettingsTest : public ::testing::Test {
   SettingsDialog* dialog_ = nullptr;
 };
 
-// A step that checks something and goes on.
 inline Step Expect(std::function<void()> check) {
   return [check = std::move(check)](HeadlessHost&) { check(); };
 }
@@ -168,6 +145,9 @@ inline Step ClickOn(int id) {
 }
 inline Step TypeInto(int id, std::string text) {
   return [id, text = std::move(text)](HeadlessHost& h) { EXPECT_TRUE(h.Type(id, text)) << "control " << id; };
+}
+inline Step Esc() {
+  return [](HeadlessHost& h) { h.PressEsc(); };
 }
 
 }  // namespace qv::settings::test

