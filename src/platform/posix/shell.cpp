@@ -1,4 +1,4 @@
-// XDG desktop entries (Desktop Entry Specification) stand for shortcuts;
+// XDG desktop entries (the freedesktop.org format) stand for shortcuts;
 // xdg-open opens files with the desktop's default application.
 #include "platform/shell.h"
 
