@@ -23,7 +23,7 @@ inline bool WriteGeneration(profile::ProfileFile& file, long generation) {
   return file.Update([&](profile::IniDocument& doc) {
     return doc.WriteString("Crash", "counter", n) && doc.WriteString("Crash", "payload", Payload(generation)) &&
            doc.WriteString("Tail", "end", n);
-  });
+  }).ok;
 }
 
 // The generation the document holds whole, or nullopt when it is torn.
