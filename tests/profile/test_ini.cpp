@@ -14,7 +14,9 @@ constexpr unsigned kUtf8 = platform::kUtf8CodePage;
 
 // "[S]\r\n" + body as Notepad saves it as "Unicode": FF FE, then UTF-16LE.
 std::string Utf16File(const std::string& utf8, bool big_endian = false) {
-  return (big_endian ? "\xFE\xFF"s : "\xFF\xFE"s) + Utf8ToUtf16(utf8, big_endian);
+  std::string file(big_endian ? "\xFE\xFF" : "\xFF\xFE");
+  file.append(Utf8ToUtf16(utf8, big_endian));
+  return file;
 }
 
 TEST(Ini, ReadsFilesAsWindowsProgramsWriteThem) {

@@ -102,6 +102,20 @@ FileContents ReadOpenFile(HANDLE h, std::size_t max_bytes) {
   return out;
 }
 
+// Gives `to` the access rights (DACL) and attributes of `from`.
+bool CopySecurityAndAttributes(const std::wstring& from, const std::wstring& to) {
+  DWORD size = 0;
+  GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  if (size == 0) return false;
+  std::string descriptor(size, '\0');
+  auto* sd = reinterpret_cast<PSECURITY_DESCRIPTOR>(descriptor.data());
+  if (!GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, sd, size, &size)) return false;
+  if (!SetFileSecurityW(to.c_str(), DACL_SECURITY_INFORMATION, sd)) return false;
+  const DWORD attributes = GetFileAttributesW(from.c_str());
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  return attributes != INVALID_FILE_ATTRIBUTES && SetFileAttributesW(to.c_str(), (attributes & kept) | FILE_ATTRIBUTE_NORMAL);
+}
+
 bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // The file a link or junction leads to, as a plain path; empty when it
@@ -288,31 +302,24 @@ bool FileTransaction::Commit(std::string_view bytes) {
     DeleteFileW(wtemp.c_str());
     return Fail("cannot write the temporary file: " + SystemMessage(err));
   }
-  if (!exists_) {
+  // The replacement keeps the file's access rights and attributes, so a run
+  // as administrator does not lock the user out; where they cannot be kept,
+  // the file is written in place instead.
+  if (exists_ && !CopySecurityAndAttributes(wpath, wtemp)) {
+    DeleteFileW(wtemp.c_str());
+    return WriteInPlace(bytes);
+  }
+  // A rename over the file: readers see the old file or the new one. Another
+  // program (an editor, a virus scanner) may hold the file open without
+  // sharing delete access for a moment: retry briefly, then write in place.
+  for (int attempt = 0; attempt < 25; ++attempt) {
     if (MoveFileExW(wtemp.c_str(), wpath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     err = GetLastError();
-    DeleteFileW(wtemp.c_str());
-    return Fail("cannot create: " + SystemMessage(err));
-  }
-  // ReplaceFile keeps the replaced file's security and attributes, so a run
-  // as administrator does not lock the user out. Another program (an
-  // editor, a virus scanner) may hold the file open without sharing delete
-  // access for a moment: retry briefly, then write in place.
-  for (int attempt = 0; attempt < 25; ++attempt) {
-    if (ReplaceFileW(wpath.c_str(), wtemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-      return true;
-    err = GetLastError();
-    if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-      // The old file is gone and the new one still has the temporary name.
-      if (MoveFileExW(wtemp.c_str(), wpath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-      return Fail("was left as " + Narrow(wtemp) + ": " + SystemMessage(GetLastError()));
-    }
-    if (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION && err != ERROR_UNABLE_TO_REMOVE_REPLACED) break;
+    if (!exists_ || (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION)) break;
     Sleep(20);
   }
   DeleteFileW(wtemp.c_str());
-  if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION || err == ERROR_UNABLE_TO_REMOVE_REPLACED)
-    return WriteInPlace(bytes);
+  if (exists_ && (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION)) return WriteInPlace(bytes);
   return Fail("cannot replace: " + SystemMessage(err));
 }
 
