@@ -92,7 +92,7 @@ TEST(ProfileProcesses, AReaderNeverSeesHalfASave) {
   std::atomic<bool> ended{false};
   int result = -1;
   std::thread writer([&] {
-    result = test::RunWriter("save " + path + " 400");
+    result = test::RunWriter("save " + path + " 100");
     ended = true;
   });
   int seen[2] = {0, 0}, mixed = 0;

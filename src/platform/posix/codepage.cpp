@@ -7,10 +7,33 @@ namespace qv::platform {
 
 namespace {
 
+// A converter per thread, kept for the next conversion between the same
+// code pages (opening one costs more than most conversions).
+iconv_t Converter(const std::string& to, const std::string& from) {
+  struct Cached {
+    std::string to, from;
+    iconv_t cd = reinterpret_cast<iconv_t>(-1);
+    ~Cached() {
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+  };
+  thread_local Cached cached[2];
+  Cached& slot = cached[to == "UTF-8" ? 0 : 1];
+  if (slot.to != to || slot.from != from) {
+    if (slot.cd != reinterpret_cast<iconv_t>(-1)) iconv_close(slot.cd);
+    slot.cd = iconv_open(to.c_str(), from.c_str());
+    slot.to = to;
+    slot.from = from;
+  }
+  if (slot.cd != reinterpret_cast<iconv_t>(-1)) iconv(slot.cd, nullptr, nullptr, nullptr, nullptr);  // initial state
+  return slot.cd;
+}
+
 // One conversion through iconv; `lenient` puts U+FFFD for what cannot be
 // converted (only sensible towards UTF-8), otherwise that fails.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view text, bool lenient) {
-  iconv_t cd = iconv_open(to, from);
+std::optional<std::string> Convert(const std::string& to, const std::string& from, std::string_view text,
+                                   bool lenient) {
+  iconv_t cd = Converter(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
   std::string out;
   char buf[4096];
@@ -32,7 +55,6 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     ++in;
     --in_left;
   }
-  iconv_close(cd);
   if (!ok) return std::nullopt;
   return out;
 }
@@ -55,12 +77,12 @@ bool IsLeadByte(unsigned code_page, unsigned char byte) {
 
 std::string CodePageToUtf8(unsigned code_page, std::string_view text) {
   if (code_page == kUtf8CodePage) return std::string(text);
-  return Convert("UTF-8", IconvName(code_page).c_str(), text, true).value_or(std::string());
+  return Convert("UTF-8", IconvName(code_page), text, true).value_or(std::string());
 }
 
 std::optional<std::string> Utf8ToCodePage(unsigned code_page, std::string_view text) {
   if (code_page == kUtf8CodePage) return std::string(text);
-  return Convert(IconvName(code_page).c_str(), "UTF-8", text, false);
+  return Convert(IconvName(code_page), "UTF-8", text, false);
 }
 
 }  // namespace qv::platform
