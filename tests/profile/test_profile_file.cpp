@@ -117,6 +117,18 @@ TEST(ProfileFile, UnreadableProfilesAreReportedAndNeverWritten) {
   EXPECT_EQ(capped.bytes, "");
   EXPECT_EQ(platform::ReadWholeFile(dir.File("eleven"), 11).bytes, "0123456789A");
 
+  // A writer that cannot have the lock in time changes nothing.
+  {
+    platform::FileTransaction holder(dir.File("q.ini"));
+    ASSERT_TRUE(holder.ok());
+    platform::FileTransaction waiter(dir.File("q.ini"), 50);
+    EXPECT_FALSE(waiter.ok());
+    EXPECT_EQ(waiter.problem(), "is locked by another program");
+    EXPECT_FALSE(waiter.Commit("x"));
+  }
+  EXPECT_FALSE(fs::exists(dir.File("q.ini")));
+  fs::remove(dir.File("q.ini.lock"));
+
   // Refused arguments create no lock file either.
   EXPECT_FALSE(ProfileFile(dir.File("q.ini")).WriteString("P", "a=b", "1"));
   EXPECT_FALSE(fs::exists(dir.File("q.ini.lock")));

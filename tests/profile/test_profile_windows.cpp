@@ -126,6 +126,23 @@ TEST(ProfileWindows, SectionsAsTheSystemReadsThem) {
   EXPECT_EQ(ProfileFile(path).ReadSection("none", 65536).text, win::GetSectionA("none", path));
 }
 
+// A file another program holds open without letting it be replaced is
+// written in place, as the system's own services would write it.
+TEST(ProfileWindows, AFileHeldOpenIsWrittenInPlace) {
+  test::TempDir dir;
+  const std::string path = dir.File("held.ini");
+  ASSERT_TRUE(SaveSettings(path, test::SettingsSet(0)).ok);
+  {
+    win::HeldOpen held(path);
+    ASSERT_TRUE(held.ok());
+    const ProfileResult saved = SaveSettings(path, test::SettingsSet(1));
+    EXPECT_TRUE(saved.ok) << saved.problem;
+  }
+  EXPECT_EQ(test::WhichSettingsSet(LoadProfile(path).settings), 1);
+  EXPECT_EQ(win::GetStringW("Property", "TimeOut", kMissing, path), "17");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
 // On a Japanese system: CP932 text read and written as the system does, a
 // second byte that looks like "A" or "]" never taken for one.
 TEST(ProfileWindows, JapaneseCodePage) {

@@ -43,4 +43,14 @@ std::string GetStringW(const std::string& section, const std::string& key, const
   return Narrow(buf.data(), static_cast<int>(n));
 }
 
+HeldOpen::HeldOpen(const std::string& path) {
+  HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) handle_ = h;
+}
+
+HeldOpen::~HeldOpen() {
+  if (handle_) CloseHandle(handle_);
+}
+
 }  // namespace qv::platform::system_profile

@@ -20,4 +20,18 @@ bool WriteStringA(const std::string& section, const std::string& key, const std:
 std::string GetStringW(const std::string& section, const std::string& key, const std::string& fallback,
                        const std::string& path);
 
+// Holds a file open as some programs do: others may read and write it but
+// not delete or rename it.
+class HeldOpen {
+ public:
+  explicit HeldOpen(const std::string& path);
+  ~HeldOpen();
+  HeldOpen(const HeldOpen&) = delete;
+  HeldOpen& operator=(const HeldOpen&) = delete;
+  bool ok() const { return handle_ != nullptr; }
+
+ private:
+  void* handle_ = nullptr;
+};
+
 }  // namespace qv::platform::system_profile
