@@ -200,7 +200,9 @@ std::optional<std::string> IniDocument::Encode(std::string_view text) const {
 std::string IniDocument::Decode(std::string_view stored) const {
   if (IsAscii(stored)) return std::string(stored);
   switch (form_) {
-    case TextForm::kAnsi: return platform::CodePageToUtf8(code_page_, stored);
+    case TextForm::kAnsi:
+      if (code_page_ == platform::kUtf8CodePage) return std::string(stored);
+      return platform::CodePageToUtf8(code_page_, stored);
     case TextForm::kUtf8Bom: return std::string(stored);
     case TextForm::kUtf16Le:
     case TextForm::kUtf16Be: break;

@@ -83,7 +83,8 @@ TextForm DetectTextForm(std::string_view bytes, std::size_t& bom_size) {
 }
 
 bool HasUtf32Bom(std::string_view bytes) {
-  return bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)) || bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4));
+  return bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)) ||
+         bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4));
 }
 
 std::string_view ByteOrderMark(TextForm form) {

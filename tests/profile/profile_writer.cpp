@@ -48,7 +48,9 @@ int Bench(const std::string& folder, int runs) {
   if (!platform::ReplaceFileAtomically(small, base) || !platform::ReplaceFileAtomically(big, bulk)) return 3;
   profile::ProfileFile small_file(small), big_file(big);
   int which = 0;
-  auto per_key_save = [&](profile::ProfileFile& f) { profile::SaveSettingsProperties(f, test::SettingsSet(++which % 2)); };
+  auto per_key_save = [&](profile::ProfileFile& f) {
+    profile::SaveSettingsProperties(f, test::SettingsSet(++which % 2));
+  };
   auto per_key_load = [&](profile::ProfileFile& f) {
     profile::LoadMainProperties(f);
     profile::LoadSettingsProperties(f);

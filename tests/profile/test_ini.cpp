@@ -129,13 +129,15 @@ TEST(Ini, RefusesWhatTheFileCouldNotHold) {
 TEST(Ini, DoubleByteTextInTheJapaneseCodePage) {
   // CP932: "ア" is 83 41 and "ヂ" is 83 61 (their second bytes are "A" and
   // "a"); "ゾ" is 83 5D (its second byte is "]"); "時計" is 8E 9E 8C 76.
-  IniDocument doc = IniDocument::Parse("[\x83\x5D]\r\n\x83\x41=1\r\n[Property]\r\nApplicationName=\x8E\x9E\x8C\x76\r\n", 932);
+  IniDocument doc =
+      IniDocument::Parse("[\x83\x5D]\r\n\x83\x41=1\r\n[Property]\r\nApplicationName=\x8E\x9E\x8C\x76\r\n", 932);
   EXPECT_EQ(doc.Lookup("\xE3\x82\xBE", "\xE3\x82\xA2"), "1") << "section name holding a 5D byte";
   EXPECT_EQ(doc.Lookup("\xE3\x82\xBE", "\xE3\x83\x82"), std::nullopt) << "a second byte is never folded";
   EXPECT_EQ(doc.ReadString("Property", "ApplicationName"), "\xE6\x99\x82\xE8\xA8\x88");
 
   ASSERT_TRUE(doc.WriteString("TZ", "tz0", "0,-9,\xE6\x9D\xB1\xE4\xBA\xAC,,JST-9"));
-  EXPECT_TRUE(doc.Serialize().ends_with("[TZ]\r\ntz0=0,-9,\x93\x8C\x8B\x9E,,JST-9\r\n")) << "stored in CP932, not UTF-8";
+  EXPECT_TRUE(doc.Serialize().ends_with("[TZ]\r\ntz0=0,-9,\x93\x8C\x8B\x9E,,JST-9\r\n"))
+      << "stored in CP932, not UTF-8";
   EXPECT_EQ(IniDocument::Parse(doc.Serialize(), 932).ReadString("tz", "TZ0"), "0,-9,\xE6\x9D\xB1\xE4\xBA\xAC,,JST-9");
 }
 

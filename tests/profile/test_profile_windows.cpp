@@ -56,7 +56,8 @@ std::string Differences(const std::string& path, const std::vector<Query>& queri
         out += where + "A gives [" + narrow + "], we [" + Ansi(ours) + "]\n";
     }
     if (integers && !q.int_differs) {
-      const int theirs = win::GetIntA(Ansi(q.section), Ansi(q.key), -99, path), mine = doc.ReadInt(q.section, q.key, -99);
+      const int theirs = win::GetIntA(Ansi(q.section), Ansi(q.key), -99, path);
+      const int mine = doc.ReadInt(q.section, q.key, -99);
       if (theirs != mine) out += where + "Int gives " + std::to_string(theirs) + ", we " + std::to_string(mine) + "\n";
     }
   }

@@ -112,8 +112,10 @@ bool CopySecurityAndAttributes(const std::wstring& from, const std::wstring& to)
   if (!GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, sd, size, &size)) return false;
   if (!SetFileSecurityW(to.c_str(), DACL_SECURITY_INFORMATION, sd)) return false;
   const DWORD attributes = GetFileAttributesW(from.c_str());
-  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  return attributes != INVALID_FILE_ATTRIBUTES && SetFileAttributesW(to.c_str(), (attributes & kept) | FILE_ATTRIBUTE_NORMAL);
+  const DWORD kept =
+      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         SetFileAttributesW(to.c_str(), (attributes & kept) | FILE_ATTRIBUTE_NORMAL);
 }
 
 bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
