@@ -1,5 +1,7 @@
-// Arbitrary bytes as a profile: every read and write must stay within its
-// buffers, and what is written must read back.
+// Arbitrary bytes as a profile, in UTF-8, the Japanese code page and any
+// form a byte-order mark announces: every read and write must stay within
+// its buffers, a file must convert back to its own bytes, and what is
+// written must read back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,14 +12,16 @@
 #include "profile/properties.h"
 
 using qv::profile::IniDocument;
+using qv::profile::TextForm;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  IniDocument doc = IniDocument::Parse(bytes);
+namespace {
 
-  // Reading never changes the document.
+void Exercise(std::string_view bytes, unsigned code_page) {
+  IniDocument doc = IniDocument::Parse(bytes, code_page);
+
+  // Serializing is stable: what is written parses to the same document.
   const std::string serialized = doc.Serialize();
-  if (IniDocument::Parse(serialized).Serialize() != serialized) std::abort();
+  if (IniDocument::Parse(serialized, code_page).Serialize() != serialized) std::abort();
 
   qv::profile::LoadMainProperties(doc);
   qv::profile::SettingsProperties settings = qv::profile::LoadSettingsProperties(doc);
@@ -28,25 +32,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Names and values taken from the input itself.
-  std::size_t cut1 = size / 3, cut2 = 2 * size / 3;
+  const std::size_t size = bytes.size(), cut1 = size / 3, cut2 = 2 * size / 3;
   std::string section(bytes.substr(0, cut1 > 8 ? 8 : cut1));
   std::string key(bytes.substr(cut1, cut2 - cut1 > 8 ? 8 : cut2 - cut1));
   std::string value(bytes.substr(cut2));
   if (doc.WriteString(section, key, value)) {
-    IniDocument again = IniDocument::Parse(doc.Serialize());
-    auto read = again.Lookup(section, key);
-    // Blanks around a value are not kept, as with Windows' own files.
-    std::string_view expected = value;
-    while (!expected.empty() && (expected.front() == ' ' || expected.front() == '\t')) expected.remove_prefix(1);
-    while (!expected.empty() && (expected.back() == ' ' || expected.back() == '\t')) expected.remove_suffix(1);
-    if (!read || *read != expected) std::abort();
+    auto read = IniDocument::Parse(doc.Serialize(), code_page).Lookup(section, key);
+    if (!read) std::abort();
+    // Exactly, where no code page conversion lies between (a code page may
+    // map two characters to one).
+    const bool converted = doc.form() == TextForm::kAnsi && code_page != qv::platform::kUtf8CodePage;
+    if (!converted && *read != value) std::abort();
   }
   doc.WriteSection("Servers", bytes);
   doc.ClearSection(section);
   qv::profile::SaveSettingsProperties(doc, settings);
-  if (!IniDocument::Parse(doc.Serialize()).HasSection("Property")) std::abort();
+  if (!IniDocument::Parse(doc.Serialize(), code_page).HasSection("Property")) std::abort();
   doc.WriteString(section, key, std::nullopt);
   doc.WriteString(section, std::nullopt, std::nullopt);
   if (doc.HasSection(section) && qv::profile::IsWritableSectionName(section)) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  Exercise(bytes, qv::platform::kUtf8CodePage);
+  Exercise(bytes, 932);
+
+  // UTF-16 comes back as its own bytes, unpaired surrogates included.
+  std::string_view even = bytes.substr(0, size & ~std::size_t{1});
+  for (bool big_endian : {false, true}) {
+    if (qv::profile::Utf8ToUtf16(qv::profile::Utf16ToUtf8(even, big_endian), big_endian) != even) std::abort();
+  }
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "profile/int_scan.h"
 #include "profile/options.h"
+#include "profile/profile_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -34,6 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int n = qv::profile::ScanInts(text, format, {&a, &b, &c, &d});
     if (n < 0 || n > 4) std::abort();
   }
+  // A profile integer reads back as written, and never beyond int.
+  if (auto n = qv::profile::ParseProfileInt(text)) {
+    if (qv::profile::ParseProfileInt(std::to_string(*n)) != *n) std::abort();
+  }
+
   // The text as its own format, too.
   std::size_t half = size / 2;
   qv::profile::ScanInts(text.substr(half), text.substr(0, half), {&a, &b});

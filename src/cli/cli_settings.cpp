@@ -1,17 +1,27 @@
 #include "cli/cli_settings.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "profile/app_state.h"
 #include "profile/options.h"
-#include "profile/profile.h"
-#include "profile/properties.h"
+#include "profile/program_profile.h"
 
 namespace qv::cli {
 
 CliSettings ResolveSettings(const CliArgs& args) {
   profile::SetProfilePath(args.profile ? *args.profile : profile::MakeProfilePath());
 
-  // The main program's view of the profile; a missing file reads as defaults.
-  const profile::MainProperties p = profile::LoadMainProperties(profile::ProfileFile(profile::ProfilePath()));
+  // The main program's view of the profile; a missing file reads as
+  // defaults, but one that exists and cannot be read is not taken for
+  // missing: a run on defaults the user never chose would mislead.
+  const profile::ProfileLoad load = profile::LoadProfile(profile::ProfilePath());
+  if (load.status == profile::ProfileRead::Status::kUnreadable) {
+    std::fprintf(stderr, "quorvel-cli: cannot read the profile %s: %s\n", profile::ProfilePath().c_str(),
+                 load.problem.c_str());
+    std::exit(2);
+  }
+  const profile::MainProperties& p = load.main;
   CliSettings s;
   s.server = args.server.value_or(p.server);
   s.protocol = args.protocol.value_or(p.protocol);

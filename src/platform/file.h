@@ -1,48 +1,81 @@
-// File services: whole-file reads, atomic replacement, an inter-process lock
-// and line appends. Paths are UTF-8 on every system.
+// File services: bounded whole-file reads, and locked changes of a file that
+// replace it in one step. Paths are UTF-8 on every system.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace qv::platform {
 
+// What a settings file may hold; more is refused rather than read (a path
+// naming an endless device must not grow memory without end).
+inline constexpr std::size_t kMaxReadBytes = std::size_t{64} << 20;
+
 struct FileContents {
   enum class Status { kOk, kMissing, kError };
   Status status = Status::kMissing;
-  std::string bytes;  // the whole file when kOk
+  std::string bytes;    // the whole file when kOk
+  std::string problem;  // when kError: why, in words ("is a folder", "Permission denied")
 };
 
 // Reads the whole file. A file that does not exist is kMissing; one that
-// exists but cannot be read is kError (never mistake it for an empty file).
-FileContents ReadWholeFile(const std::string& path);
+// exists but cannot be read is kError (never mistake it for an empty file),
+// and so is anything but a regular file (a folder, a FIFO, a device) and a
+// file above `max_bytes`. Never blocks on a FIFO. Waits, briefly, while a
+// FileTransaction writes the file in place, so a half-written file is never
+// read.
+FileContents ReadWholeFile(const std::string& path, std::size_t max_bytes = kMaxReadBytes);
 
-// Replaces the file's contents so that a reader, or a crash at any moment,
-// sees either the old file or the new one: the bytes go to `path` + ".tmp"
-// in the same folder, are flushed, and the temporary file is renamed over
-// `path`. Writers of one path must be serialised (InterProcessLock), as
-// they share that temporary name. On POSIX the old file's permissions are kept.
+// One locked change of a file. The constructor resolves symbolic links (the
+// lock, the temporary file and the replacement all name the file a link
+// points to; a link to nothing is an error, not a new file), refuses files
+// that cannot be written before anything is created, takes the exclusive
+// lock on "<resolved path>.lock" (waiting at most `timeout_ms` for another
+// holder) and reads the current contents. Commit replaces the file in one
+// step: a reader, or a crash at any moment, sees the old file or the new one.
+// Where replacing cannot work but writing can (a folder the user may not
+// write, a file another program holds open without allowing deletion, one
+// with several hard links, one whose owner a replacement could not keep),
+// the file is written in place under the lock instead, as the system's own
+// profile services would. The owner, group and mode (Windows: the security
+// and attributes) of a replaced file are kept.
+class FileTransaction {
+ public:
+  explicit FileTransaction(const std::string& path, unsigned timeout_ms = 10000);
+  ~FileTransaction();
+  FileTransaction(const FileTransaction&) = delete;
+  FileTransaction& operator=(const FileTransaction&) = delete;
+
+  // True when the lock is held and contents() is the file (kOk) or its
+  // absence (kMissing); otherwise problem() says why.
+  bool ok() const { return ok_; }
+  const std::string& problem() const { return problem_; }
+  const FileContents& contents() const { return contents_; }
+  // The file the transaction works on, links resolved.
+  const std::string& resolved_path() const { return resolved_; }
+
+  // Makes `bytes` the file's contents. At most once per transaction.
+  bool Commit(std::string_view bytes);
+
+ private:
+  bool Fail(std::string problem);
+  bool WriteInPlace(std::string_view bytes);
+
+  std::string resolved_;
+  std::intptr_t lock_handle_ = -1;
+  bool lock_is_target_ = false;  // the lock is held on the file itself
+  bool exists_ = false;
+  bool ok_ = false;
+  bool committed_ = false;
+  std::string problem_;
+  FileContents contents_;
+};
+
+// Replaces the file's contents as one FileTransaction.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
 bool FileExists(const std::string& path);
-
-// An exclusive lock between processes on a lock file (created if missing,
-// never deleted: deleting lock files races with the next locker). Held from
-// construction until destruction when locked() is true. Waits for another
-// holder at most `timeout_ms`.
-class InterProcessLock {
- public:
-  explicit InterProcessLock(const std::string& lock_path, unsigned timeout_ms = 10000);
-  ~InterProcessLock();
-  InterProcessLock(const InterProcessLock&) = delete;
-  InterProcessLock& operator=(const InterProcessLock&) = delete;
-
-  bool locked() const { return locked_; }
-
- private:
-  std::intptr_t handle_ = -1;
-  bool locked_ = false;
-};
 
 }  // namespace qv::platform

@@ -6,9 +6,9 @@ namespace qv::profile {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// What Windows skips around names and values: blanks, and the control
+// characters an editor or an old copy may leave (VT, FF, a Ctrl-Z).
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A'; }
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -19,6 +19,29 @@ std::string_view Trim(std::string_view s) {
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool HasLineBreakOrNul(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos; }
+
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+
+// A value read by key loses one pair of matching outer quotes.
+std::string_view Unquote(std::string_view value) {
+  if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// The text stored for a value, quoted where reading would otherwise change
+// it (blanks at its ends, or outer quotes of its own).
+std::string QuoteIfNeeded(std::string_view value) {
+  if (!value.empty() && (Trim(value).size() != value.size() || Unquote(value).size() != value.size())) {
+    std::string quoted(1, '"');
+    quoted.append(value).push_back('"');
+    return quoted;
+  }
+  return std::string(value);
+}
+
+constexpr std::string_view kLineEnd = "\r\n";
 
 }  // namespace
 
@@ -46,6 +69,10 @@ bool IsWritableSectionLine(std::string_view line) {
   return !text.empty() && !HasLineBreakOrNul(line) && text.front() != '[' && text.front() != ';';
 }
 
+IniDocument::IniDocument(unsigned code_page) : code_page_(code_page) {
+  for (unsigned b = 0x80; b < 0x100; ++b) lead_[b] = platform::IsLeadByte(code_page, static_cast<unsigned char>(b));
+}
+
 IniDocument::Line IniDocument::ParseLine(std::string raw) {
   Line line;
   line.raw = std::move(raw);
@@ -55,118 +82,214 @@ IniDocument::Line IniDocument::ParseLine(std::string raw) {
   std::string_view text = Trim(all.substr(0, all.find('\0')));
   line.text_at = offset(text);
   line.text_size = text.size();
+  std::size_t eq = text.find('=');
   if (text.empty()) {
     line.kind = Line::Kind::kBlank;
   } else if (text.front() == ';') {
     line.kind = Line::Kind::kComment;
+  } else if (eq == text.npos) {
+    line.kind = Line::Kind::kText;
   } else {
     line.kind = Line::Kind::kEntry;
-    std::size_t eq = text.find('=');
     std::string_view key = Trim(text.substr(0, eq));
+    std::string_view value = Trim(text.substr(eq + 1));
     line.key_at = offset(key);
     line.key_size = key.size();
-    if (eq != text.npos) {
-      std::string_view value = Trim(text.substr(eq + 1));
-      line.value_at = offset(value);
-      line.value_size = value.size();
-    }
+    line.value_at = offset(value);
+    line.value_size = value.size();
   }
   return line;
 }
 
-IniDocument IniDocument::Parse(std::string_view bytes) {
-  IniDocument doc;
-  if (bytes.substr(0, kBom.size()) == kBom) {
-    doc.bom_ = std::string(kBom);
-    bytes.remove_prefix(kBom.size());
+std::size_t IniDocument::FindCharacter(std::string_view text, char c) const {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (lead_[static_cast<unsigned char>(text[i])]) {
+      ++i;
+    } else if (text[i] == c) {
+      return i;
+    }
   }
-  while (!bytes.empty()) {
-    std::size_t end = bytes.find('\n');
-    std::string_view raw = bytes.substr(0, end);
-    bytes = end == bytes.npos ? std::string_view() : bytes.substr(end + 1);
-    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+  return std::string_view::npos;
+}
 
-    std::string_view text = Trim(raw.substr(0, raw.find('\0')));
-    if (!text.empty() && text.front() == '[') {
+void IniDocument::AddLine(std::string_view raw) {
+  std::string_view text = Trim(raw.substr(0, raw.find('\0')));
+  if (!text.empty() && text.front() == '[') {
+    // Anything after the "]" is ignored; without one the line is no header.
+    std::size_t close = FindCharacter(text, ']');
+    if (close != text.npos) {
       Section section;
       section.header = std::string(raw);
-      std::string_view inner = text.substr(1);
-      section.name = std::string(Trim(inner.substr(0, inner.find(']'))));
-      doc.sections_.push_back(std::move(section));
-      continue;
+      section.name = std::string(Trim(text.substr(1, close - 1)));
+      sections_.push_back(std::move(section));
+      return;
     }
-    Line line = ParseLine(std::string(raw));
-    if (doc.sections_.empty()) {
-      doc.preamble_.push_back(std::move(line));
-    } else {
-      doc.sections_.back().lines.push_back(std::move(line));
+  }
+  (sections_.empty() ? preamble_ : sections_.back().lines).push_back(ParseLine(std::string(raw)));
+}
+
+IniDocument IniDocument::Parse(std::string_view bytes, unsigned code_page) {
+  std::size_t bom = 0;
+  const TextForm form = DetectTextForm(bytes, bom);
+  IniDocument doc(form == TextForm::kAnsi ? code_page : platform::kUtf8CodePage);
+  doc.code_page_ = code_page;
+  doc.form_ = form;
+  bytes.remove_prefix(bom);
+  std::string decoded;
+  if (form == TextForm::kUtf16Le || form == TextForm::kUtf16Be) {
+    if (bytes.size() % 2 != 0) {
+      doc.odd_byte_ = std::string(bytes.substr(bytes.size() - 1));
+      bytes.remove_suffix(1);
     }
+    decoded = Utf16ToUtf8(bytes, form == TextForm::kUtf16Be);
+    bytes = decoded;
+  }
+  while (!bytes.empty() && bytes.back() == '\x1A') {
+    ++doc.eof_marks_;
+    bytes.remove_suffix(1);
+  }
+  // A line ends at LF, CR LF, CR CR LF (a CR LF file converted twice) or a
+  // lone CR (old Macintosh files).
+  while (!bytes.empty()) {
+    std::size_t end = bytes.find_first_of("\r\n");
+    doc.AddLine(bytes.substr(0, end));
+    if (end == bytes.npos) break;
+    std::size_t next = end + 1;
+    if (bytes[end] == '\r') {
+      if (bytes.substr(end, 2) == "\r\n") {
+        next = end + 2;
+      } else if (bytes.substr(end, 3) == "\r\r\n") {
+        next = end + 3;
+      }
+    }
+    bytes.remove_prefix(next);
   }
   return doc;
 }
 
 std::string IniDocument::Serialize() const {
-  std::string out = bom_;
-  for (const Line& line : preamble_) out.append(line.raw).append("\r\n");
+  std::string text;
+  for (const Line& line : preamble_) text.append(line.raw).append(kLineEnd);
   for (const Section& section : sections_) {
-    out.append(section.header).append("\r\n");
-    for (const Line& line : section.lines) out.append(line.raw).append("\r\n");
+    text.append(section.header).append(kLineEnd);
+    for (const Line& line : section.lines) text.append(line.raw).append(kLineEnd);
   }
-  return out;
+  text.append(eof_marks_, '\x1A');
+  switch (form_) {
+    case TextForm::kAnsi: return text;
+    case TextForm::kUtf8Bom: return std::string(ByteOrderMark(form_)) + text;
+    case TextForm::kUtf16Le:
+    case TextForm::kUtf16Be: break;
+  }
+  return std::string(ByteOrderMark(form_)) + Utf8ToUtf16(text, form_ == TextForm::kUtf16Be) + odd_byte_;
 }
 
-const IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
+std::optional<std::string> IniDocument::Encode(std::string_view text) const {
+  switch (form_) {
+    case TextForm::kAnsi:
+      if (code_page_ == platform::kUtf8CodePage || IsAscii(text)) return std::string(text);
+      return platform::Utf8ToCodePage(code_page_, text);
+    case TextForm::kUtf8Bom: return std::string(text);
+    case TextForm::kUtf16Le:
+    case TextForm::kUtf16Be: break;
+  }
+  if (!IsStrictUtf8(text)) return std::nullopt;
+  return std::string(text);
+}
+
+std::string IniDocument::Decode(std::string_view stored) const {
+  if (IsAscii(stored)) return std::string(stored);
+  switch (form_) {
+    case TextForm::kAnsi:
+      if (code_page_ == platform::kUtf8CodePage) return std::string(stored);
+      return platform::CodePageToUtf8(code_page_, stored);
+    case TextForm::kUtf8Bom: return std::string(stored);
+    case TextForm::kUtf16Le:
+    case TextForm::kUtf16Be: break;
+  }
+  return WithoutSurrogates(stored);
+}
+
+bool IniDocument::NamesMatch(std::string_view stored, std::string_view wanted) const {
+  if (stored.size() != wanted.size()) return false;
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    if (lead_[static_cast<unsigned char>(stored[i])]) {
+      // A double-byte character compares whole and exactly: its second byte
+      // may look like an ASCII letter.
+      if (stored.substr(i, 2) != wanted.substr(i, 2)) return false;
+      ++i;
+    } else if (FoldAscii(stored[i]) != FoldAscii(wanted[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+const IniDocument::Section* IniDocument::FindSection(std::string_view stored_name) const {
   for (const Section& section : sections_) {
-    if (EqualsIgnoreCase(section.name, name)) return &section;
+    if (NamesMatch(section.name, stored_name)) return &section;
   }
   return nullptr;
 }
 
-IniDocument::Section* IniDocument::FindSection(std::string_view name) {
-  return const_cast<Section*>(static_cast<const IniDocument*>(this)->FindSection(name));
+IniDocument::Section* IniDocument::FindSection(std::string_view stored_name) {
+  return const_cast<Section*>(static_cast<const IniDocument*>(this)->FindSection(stored_name));
 }
 
-IniDocument::Section& IniDocument::FindOrAppendSection(std::string_view name) {
-  if (Section* found = FindSection(name)) return *found;
+const IniDocument::Line* IniDocument::FindKey(const Section& section, std::string_view key) const {
+  for (const Line& line : section.lines) {
+    if (line.kind == Line::Kind::kEntry && NamesMatch(line.key(), key)) return &line;
+  }
+  return nullptr;
+}
+
+IniDocument::Section& IniDocument::FindOrAppendSection(std::string_view stored_name) {
+  if (Section* found = FindSection(stored_name)) return *found;
   Section section;
-  section.name = std::string(name);
+  section.name = std::string(stored_name);
   section.header = "[" + section.name + "]";
   sections_.push_back(std::move(section));
   return sections_.back();
 }
 
-void IniDocument::RemoveSections(std::string_view name) {
+void IniDocument::RemoveSections(std::string_view stored_name) {
   // Every copy goes: a later duplicate would otherwise surface as the section.
-  std::erase_if(sections_, [&](const Section& s) { return EqualsIgnoreCase(s.name, name); });
+  std::erase_if(sections_, [&](const Section& s) { return NamesMatch(s.name, stored_name); });
 }
 
-bool IniDocument::HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
+bool IniDocument::HasSection(std::string_view section) const {
+  std::optional<std::string> name = Encode(section);
+  return name && FindSection(*name) != nullptr;
+}
 
 std::vector<std::string> IniDocument::SectionNames() const {
   std::vector<std::string> names;
-  for (const Section& section : sections_) names.push_back(section.name);
+  for (const Section& section : sections_) names.push_back(Decode(section.name));
   return names;
 }
 
 std::optional<std::string> IniDocument::Lookup(std::string_view section, std::string_view key) const {
-  const Section* found = FindSection(section);
+  std::optional<std::string> name = Encode(section), stored_key = Encode(key);
+  if (!name || !stored_key) return std::nullopt;
+  const Section* found = FindSection(*name);
   if (!found) return std::nullopt;
-  for (const Line& line : found->lines) {
-    if (line.kind == Line::Kind::kEntry && EqualsIgnoreCase(line.key(), key)) return std::string(line.value());
-  }
-  return std::nullopt;
+  const Line* line = FindKey(*found, *stored_key);
+  if (!line) return std::nullopt;
+  return Decode(Unquote(line->value()));
 }
 
 SectionBlock IniDocument::ReadSection(std::string_view section, std::size_t capacity) const {
   SectionBlock block;
   block.text.clear();
-  if (const Section* found = FindSection(section)) {
+  std::optional<std::string> name = Encode(section);
+  if (const Section* found = name ? FindSection(*name) : nullptr) {
     for (const Line& line : found->lines) {
-      if (line.kind != Line::Kind::kEntry) continue;
+      if (line.kind != Line::Kind::kEntry && line.kind != Line::Kind::kText) continue;
+      const std::string entry = Decode(line.text());
       // The entry, its NUL and the list's final NUL must all fit.
-      if (block.length + line.text_size + 2 > capacity) break;
-      block.text.append(line.text()).push_back('\0');
-      block.length += line.text_size + 1;
+      if (block.length + entry.size() + 2 > capacity) break;
+      block.text.append(entry).push_back('\0');
+      block.length += entry.size() + 1;
     }
   }
   block.text.push_back('\0');
@@ -175,27 +298,30 @@ SectionBlock IniDocument::ReadSection(std::string_view section, std::size_t capa
 
 bool IniDocument::WriteString(std::string_view section, std::optional<std::string_view> key,
                               std::optional<std::string_view> value) {
-  if (!IsWritableSectionName(section)) return false;
+  std::optional<std::string> name = IsWritableSectionName(section) ? Encode(section) : std::nullopt;
+  if (!name) return false;
   if (!key) {
-    RemoveSections(section);
+    RemoveSections(*name);
     return true;
   }
-  if (!IsWritableKey(*key)) return false;
+  std::optional<std::string> stored_key = IsWritableKey(*key) ? Encode(*key) : std::nullopt;
+  if (!stored_key) return false;
   if (!value) {
-    if (Section* found = FindSection(section)) {
+    if (Section* found = FindSection(*name)) {
       std::erase_if(found->lines, [&](const Line& line) {
-        return line.kind == Line::Kind::kEntry && EqualsIgnoreCase(line.key(), *key);
+        return line.kind == Line::Kind::kEntry && NamesMatch(line.key(), *stored_key);
       });
     }
     return true;
   }
-  if (!IsWritableValue(*value)) return false;
+  std::optional<std::string> stored_value = IsWritableValue(*value) ? Encode(QuoteIfNeeded(*value)) : std::nullopt;
+  if (!stored_value) return false;
 
-  Section& target = FindOrAppendSection(section);
+  Section& target = FindOrAppendSection(*name);
   for (Line& line : target.lines) {
-    if (line.kind == Line::Kind::kEntry && EqualsIgnoreCase(line.key(), *key)) {
+    if (line.kind == Line::Kind::kEntry && NamesMatch(line.key(), *stored_key)) {
       // The key keeps the spelling it has in the file.
-      line = ParseLine(std::string(line.key()) + "=" + std::string(*value));
+      line = ParseLine(std::string(line.key()) + "=" + *stored_value);
       return true;
     }
   }
@@ -203,22 +329,24 @@ bool IniDocument::WriteString(std::string_view section, std::optional<std::strin
   // in front of the next header.
   auto last = std::find_if(target.lines.rbegin(), target.lines.rend(),
                            [](const Line& line) { return line.kind != Line::Kind::kBlank; });
-  target.lines.insert(last.base(), ParseLine(std::string(*key) + "=" + std::string(*value)));
+  target.lines.insert(last.base(), ParseLine(*stored_key + "=" + *stored_value));
   return true;
 }
 
 bool IniDocument::WriteSection(std::string_view section, std::string_view block) {
-  if (!IsWritableSectionName(section)) return false;
+  std::optional<std::string> name = IsWritableSectionName(section) ? Encode(section) : std::nullopt;
+  if (!name) return false;
   std::vector<Line> lines;
   while (!block.empty()) {
     std::size_t end = block.find('\0');
     std::string_view entry = block.substr(0, end);
     if (entry.empty()) break;
-    if (!IsWritableSectionLine(entry)) return false;
-    lines.push_back(ParseLine(std::string(entry)));
+    std::optional<std::string> stored = IsWritableSectionLine(entry) ? Encode(entry) : std::nullopt;
+    if (!stored) return false;
+    lines.push_back(ParseLine(std::move(*stored)));
     block = end == block.npos ? std::string_view() : block.substr(end + 1);
   }
-  FindOrAppendSection(section).lines = std::move(lines);
+  FindOrAppendSection(*name).lines = std::move(lines);
   return true;
 }
 

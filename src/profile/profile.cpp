@@ -5,24 +5,45 @@
 
 namespace qv::profile {
 
-IniDocument ProfileFile::Load() const {
+namespace {
+
+constexpr const char* kUnknownEncoding = "is in an encoding no profile service reads (UTF-32)";
+
+}  // namespace
+
+ProfileRead ProfileFile::Read() const {
+  ProfileRead read;
   platform::FileContents file = platform::ReadWholeFile(path_);
-  if (file.status != platform::FileContents::Status::kOk) return IniDocument();
-  return IniDocument::Parse(file.bytes);
+  switch (file.status) {
+    case platform::FileContents::Status::kMissing: return read;
+    case platform::FileContents::Status::kError:
+      read.status = ProfileRead::Status::kUnreadable;
+      read.problem = file.problem;
+      return read;
+    case platform::FileContents::Status::kOk: break;
+  }
+  if (HasUtf32Bom(file.bytes)) {
+    read.status = ProfileRead::Status::kUnreadable;
+    read.problem = kUnknownEncoding;
+    return read;
+  }
+  read.status = ProfileRead::Status::kOk;
+  read.document = IniDocument::Parse(file.bytes);
+  return read;
 }
 
-bool ProfileFile::Update(const std::function<bool(IniDocument&)>& edit) {
-  if (path_.empty()) return false;
-  platform::InterProcessLock lock(path_ + ".lock");
-  if (!lock.locked()) return false;
-  platform::FileContents file = platform::ReadWholeFile(path_);
-  if (file.status == platform::FileContents::Status::kError) return false;
+ProfileResult ProfileFile::Update(const std::function<bool(IniDocument&)>& edit) {
+  platform::FileTransaction transaction(path_);
+  if (!transaction.ok()) return {false, transaction.problem()};
+  const platform::FileContents& file = transaction.contents();
+  if (HasUtf32Bom(file.bytes)) return {false, kUnknownEncoding};
   const bool existed = file.status == platform::FileContents::Status::kOk;
   IniDocument doc = IniDocument::Parse(file.bytes);
-  if (!edit(doc)) return false;
+  if (!edit(doc)) return {false, "the change cannot be stored in this file"};
   std::string bytes = doc.Serialize();
-  if (bytes == file.bytes && (existed || bytes.empty())) return true;
-  return platform::ReplaceFileAtomically(path_, bytes);
+  if (existed ? bytes == file.bytes : bytes.empty()) return {true, {}};
+  if (!transaction.Commit(bytes)) return {false, transaction.problem()};
+  return {true, {}};
 }
 
 std::optional<std::string> ProfileFile::Lookup(std::string_view section, std::string_view key) const {
@@ -35,15 +56,20 @@ SectionBlock ProfileFile::ReadSection(std::string_view section, std::size_t capa
 
 bool ProfileFile::WriteString(std::string_view section, std::optional<std::string_view> key,
                               std::optional<std::string_view> value) {
-  return Update([&](IniDocument& doc) { return doc.WriteString(section, key, value); });
+  // Refused before the file is touched (or its lock created).
+  if (!IsWritableSectionName(section) || (key && !IsWritableKey(*key)) || (key && value && !IsWritableValue(*value)))
+    return false;
+  return Update([&](IniDocument& doc) { return doc.WriteString(section, key, value); }).ok;
 }
 
 bool ProfileFile::WriteSection(std::string_view section, std::string_view block) {
-  return Update([&](IniDocument& doc) { return doc.WriteSection(section, block); });
+  if (!IsWritableSectionName(section)) return false;
+  return Update([&](IniDocument& doc) { return doc.WriteSection(section, block); }).ok;
 }
 
 bool ProfileFile::ClearSection(std::string_view section) {
-  return Update([&](IniDocument& doc) { return doc.ClearSection(section); });
+  if (!IsWritableSectionName(section)) return false;
+  return Update([&](IniDocument& doc) { return doc.ClearSection(section); }).ok;
 }
 
 int ProfileReadInt(std::string_view section, std::string_view key, int fallback) {

@@ -1,13 +1,16 @@
 // The profile file and the profile operations every part of the system uses.
 //
-// Reads take a snapshot of the file; a file that does not exist reads as
-// empty. Every write is one transaction: under an exclusive lock on the
-// sidecar file <profile>.lock the file is read, changed in memory and
-// replaced atomically, so a crash never leaves a half-written profile and
-// two processes writing at once lose neither's keys.
+// A read takes one snapshot of the file and parses it once; a file that does
+// not exist reads as empty, one that exists but cannot be read (a folder, no
+// permission, not a regular file, too large, an unknown encoding) reads as
+// empty too, and says so. Every write is one transaction: under an exclusive
+// lock the file is read, changed in memory and replaced in one step, so a
+// crash never leaves a half-written profile, a reader never sees half a
+// change, and two processes writing at once lose neither's keys.
 //
-// Each operation is one file access. For a consistent reading of many keys
-// read from Load(); to save many keys as one change, write them inside Update().
+// Each ProfileStore operation on a ProfileFile is one file access. To read
+// many keys, read once (Read) and ask the document; to write many keys as one
+// change, write them inside Update.
 #pragma once
 
 #include <functional>
@@ -20,19 +23,34 @@
 
 namespace qv::profile {
 
+// One reading of the profile file.
+struct ProfileRead {
+  enum class Status { kOk, kMissing, kUnreadable };
+  Status status = Status::kMissing;
+  std::string problem;    // kUnreadable: why, in words ("is a folder", "Permission denied")
+  IniDocument document;   // empty unless kOk
+};
+
+// What a write did; when it failed, why.
+struct ProfileResult {
+  bool ok = false;
+  std::string problem;
+};
+
 class ProfileFile final : public ProfileStore {
  public:
   explicit ProfileFile(std::string path) : path_(std::move(path)) {}
   const std::string& path() const { return path_; }
 
+  ProfileRead Read() const;
   // The current contents; empty when the file is missing or unreadable.
-  IniDocument Load() const;
+  IniDocument Load() const { return Read().document; }
 
-  // Runs `edit` on the current contents under the lock and writes the result
-  // when `edit` returns true and something changed. False when `edit` fails,
-  // the lock cannot be had, the file exists but cannot be read (it is never
-  // overwritten then), or the write fails.
-  bool Update(const std::function<bool(IniDocument&)>& edit);
+  // Runs `edit` on the current contents under the lock and replaces the file
+  // once when `edit` returns true and something changed. Fails, writing
+  // nothing, when `edit` fails, the lock cannot be had, or the file exists
+  // but cannot be read or written (it is never overwritten then).
+  ProfileResult Update(const std::function<bool(IniDocument&)>& edit);
 
   std::optional<std::string> Lookup(std::string_view section, std::string_view key) const override;
   SectionBlock ReadSection(std::string_view section, std::size_t capacity) const override;

@@ -10,30 +10,79 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(Ini, ReadsFilesAsWindowsWritesThem) {
-  IniDocument doc = IniDocument::Parse(
-      "; by hand\r\n\r\n[Property]\r\nLogFile=1\r\n  TimeOut =  7  \r\n; Beep=1\r\nlogfile=0\r\n\r\n"
-      "[ Debug ]\nEmpty=\nPath=C:\\a=b\n\x83\x5B=\x96\xBC\n");
-  EXPECT_EQ(doc.Lookup("property", "LOGFILE"), "1") << "case-insensitive, first duplicate wins";
-  EXPECT_EQ(doc.Lookup("Property", "TimeOut"), "7") << "blanks around name and value";
-  EXPECT_EQ(doc.Lookup("Property", "Beep"), std::nullopt) << "comment line";
-  EXPECT_EQ(doc.Lookup("DEBUG", "Path"), "C:\\a=b") << "LF line ends, value past a second '='";
-  EXPECT_EQ(doc.Lookup("Debug", "\x83\x7B"), std::nullopt) << "bytes above 0x7F are not folded";
-  EXPECT_EQ(doc.Lookup("Debug", "\x83\x5B"), "\x96\xBC");
-  EXPECT_EQ(doc.ReadInt("Debug", "Empty", 42), 42);
+constexpr unsigned kUtf8 = platform::kUtf8CodePage;
+
+// "[S]\r\n" + body as Notepad saves it as "Unicode": FF FE, then UTF-16LE.
+std::string Utf16File(const std::string& utf8, bool big_endian = false) {
+  std::string file(big_endian ? "\xFE\xFF" : "\xFF\xFE");
+  file.append(Utf8ToUtf16(utf8, big_endian));
+  return file;
 }
 
-TEST(Ini, IntegersReadAsDecimal) {
+TEST(Ini, ReadsFilesAsWindowsProgramsWriteThem) {
+  const std::string quotes =
+      "[S]\r\nq1=\"a b\"\r\nq2='x'\r\nq3=\"a'\r\nq4=\"\r\nq5= \" a \" \r\nq6=\"\"\r\n"
+      "t1=\tv\t\r\nt2=\vv\v\r\nt3=v\f\x1A\r\nt4=v\x01\r\n";
+  const std::string odd =
+      "; by hand\r\n[A]\r\nk=1\r\n[B\r\nk=2\r\nj=3\r\n[C]x\r\nnoeq\r\n k = x = y \r\n;c=5\r\nK=dup\r\n"
+      "n=v\0tail\r\n"s;
+  struct Case {
+    const char* what;
+    std::string file;
+    const char* section;
+    const char* key;
+    std::optional<std::string> value;
+  } cases[] = {
+      {"double quotes", quotes, "S", "q1", "a b"},
+      {"single quotes", quotes, "S", "q2", "x"},
+      {"quotes that do not match", quotes, "S", "q3", "\"a'"},
+      {"a lone quote", quotes, "S", "q4", "\""},
+      {"blanks inside quotes stay", quotes, "S", "q5", " a "},
+      {"empty quotes", quotes, "S", "q6", ""},
+      {"tabs", quotes, "S", "t1", "v"},
+      {"vertical tabs", quotes, "S", "t2", "v"},
+      {"form feed and Ctrl-Z", quotes, "S", "t3", "v"},
+      {"other control characters stay", quotes, "S", "t4", "v\x01"},
+      {"CR-only lines", "[S]\rk1=a\rk2=b\r", "S", "k2", "b"},
+      {"CR CR LF lines", "[S]\r\r\nk1=a\r\r\nk2=b\r\r\n", "S", "k2", "b"},
+      {"LF lines", "[S]\nk1=a\nk2=b", "s", "K2", "b"},
+      {"a final Ctrl-Z", "[S]\r\nk=v\r\n\x1A", "S", "k", "v"},
+      {"a Ctrl-Z right after the value", "[S]\r\nk=v\x1A", "S", "k", "v"},
+      {"UTF-16LE", Utf16File("[S]\r\nk=\"x \"\r\nj=\xE6\x99\x82\r\n"), "S", "k", "x "},
+      {"UTF-16LE, beyond ASCII", Utf16File("[S]\r\nj=\xE6\x99\x82\xF0\x9F\x95\x92\r\n"), "S", "j",
+       "\xE6\x99\x82\xF0\x9F\x95\x92"},
+      {"UTF-16BE", Utf16File("[S]\rk=v\r", true), "S", "k", "v"},
+      {"UTF-8 behind a byte-order mark", "\xEF\xBB\xBF[S]\r\nk=\xC3\xA9\r\n", "S", "k", "\xC3\xA9"},
+      {"a [ line without ] is no header", odd, "A", "j", "3"},
+      {"... and its keys are not its own", odd, "B", "k", std::nullopt},
+      {"text after ] is ignored", odd, "C", "k", "x = y"},
+      {"a line without = is no key", odd, "C", "noeq", std::nullopt},
+      {"a comment is no key", odd, "C", ";c", std::nullopt},
+      {"the first duplicate wins", odd, "c", "K", "x = y"},
+      {"a NUL ends what can be read", odd, "C", "n", "v"},
+      {"lines before any header belong nowhere", "k=1\r\n[S]\r\n", "S", "k", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    IniDocument doc = IniDocument::Parse(c.file, kUtf8);
+    EXPECT_EQ(doc.Lookup(c.section, c.key), c.value) << c.what;
+  }
+  EXPECT_EQ(IniDocument::Parse("[S]\r\nk=\"42\"\r\n", kUtf8).ReadInt("S", "k", 0), 42) << "quotes around a number";
+}
+
+TEST(Ini, IntegersAsWindowsReadsThem) {
   struct Case {
     const char* text;
     std::optional<int> value;
-  } cases[] = {{"12", 12}, {"-5", -5}, {"08", 8}, {"0x10", 0}, {"12abc", 12}, {"abc", {}}, {"", {}},
-               {"-", {}}, {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}, {"-2147483648", INT_MIN}};
+  } cases[] = {{"12", 12},  {"-5", -5},   {"+3", 3},         {"08", 8},           {"010", 10},
+               {"0x1F", 31}, {"0X10", 16}, {"-0x10", -16},    {"0x", 0},           {"0xg", 0},
+               {"12abc", 12}, {"0o17", 0}, {"abc", {}},       {"", {}},            {"-", {}},
+               {"99999999999", INT_MAX},   {"-99999999999", INT_MIN},              {"-2147483648", INT_MIN},
+               {"0xFFFFFFFF", INT_MAX},    {" 7", 7}};
   for (const Case& c : cases) EXPECT_EQ(ParseProfileInt(c.text), c.value) << c.text;
 }
 
 TEST(Ini, WritesKeepOtherLinesAndDelete) {
-  IniDocument doc = IniDocument::Parse("; keep\n[A]\nx = 1\nX=2\n\n[B]\ny=2\n[a]\nx=5\n");
+  IniDocument doc = IniDocument::Parse("; keep\n[A]\nx = 1\nX=2\n\n[B]\ny=2\n[a]\nx=5\n", kUtf8);
   ASSERT_TRUE(doc.WriteString("a", "new", "3"));
   ASSERT_TRUE(doc.WriteString("A", "X", "9"));
   ASSERT_TRUE(doc.WriteString("C", "z", ""));
@@ -47,36 +96,86 @@ TEST(Ini, WritesKeepOtherLinesAndDelete) {
   EXPECT_EQ(doc.Serialize(), "; keep\r\n[B]\r\ny=2\r\n[C]\r\nz=\r\n");
 }
 
+TEST(Ini, ValuesReadBackAsWritten) {
+  for (const char* value : {" padded ", "\"quoted\"", "'single'", "\"", "\"\"", "a=b", "\tx", "\xE6\x99\x82"}) {
+    IniDocument doc(kUtf8);
+    ASSERT_TRUE(doc.WriteString("S", "k", value)) << value;
+    EXPECT_EQ(IniDocument::Parse(doc.Serialize(), kUtf8).Lookup("S", "k"), value) << doc.Serialize();
+  }
+}
+
 TEST(Ini, RefusesWhatTheFileCouldNotHold) {
-  IniDocument doc;
+  IniDocument doc = IniDocument::Parse("", kUtf8);
   EXPECT_FALSE(doc.WriteString("Property", "k", "a\r\n[Property]\r\nAutoAdjust=1"));
+  EXPECT_FALSE(doc.WriteString("Property", "k", "a\rb"));
   EXPECT_FALSE(doc.WriteString("Property", "k", "a\0b"s));
-  for (const char* key : {"a=b", ";k", "[k", "", " k"}) EXPECT_FALSE(doc.WriteString("P", key, "1")) << key;
-  for (const char* section : {"P]", "", "P\n"}) EXPECT_FALSE(doc.WriteString(section, "k", "1")) << section;
+  for (const char* key : {"a=b", ";k", "[k", "", " k", "k\x1A"}) EXPECT_FALSE(doc.WriteString("P", key, "1")) << key;
+  for (const char* section : {"P]", "", "P\n", "\vP"}) EXPECT_FALSE(doc.WriteString(section, "k", "1")) << section;
   EXPECT_FALSE(doc.WriteSection("Servers", "ok\0[Property]\0\0"s));
   EXPECT_FALSE(doc.WriteSection("Servers", "; comment\0\0"s));
   EXPECT_EQ(doc.Serialize(), "");
+
+  // A Western code page has no form for Japanese text: nothing is stored
+  // as "?" or as UTF-8 bytes; a UTF-16 file takes it.
+  IniDocument western(1252);
+  EXPECT_FALSE(western.WriteString("TZ", "tz0", "\xE6\x9D\xB1\xE4\xBA\xAC"));
+  EXPECT_TRUE(western.WriteString("TZ", "tz1", "caf\xC3\xA9"));
+  EXPECT_EQ(western.Serialize(), "[TZ]\r\ntz1=caf\xE9\r\n");
+  IniDocument unicode = IniDocument::Parse(Utf16File(""), 1252);
+  EXPECT_TRUE(unicode.WriteString("TZ", "tz0", "\xE6\x9D\xB1\xE4\xBA\xAC"));
+  EXPECT_FALSE(unicode.WriteString("TZ", "tz0", "\xFF")) << "not UTF-8";
+}
+
+TEST(Ini, DoubleByteTextInTheJapaneseCodePage) {
+  // CP932: "ア" is 83 41 and "ヂ" is 83 61 (their second bytes are "A" and
+  // "a"); "ゾ" is 83 5D (its second byte is "]"); "時計" is 8E 9E 8C 76.
+  IniDocument doc =
+      IniDocument::Parse("[\x83\x5D]\r\n\x83\x41=1\r\n[Property]\r\nApplicationName=\x8E\x9E\x8C\x76\r\n", 932);
+  EXPECT_EQ(doc.Lookup("\xE3\x82\xBE", "\xE3\x82\xA2"), "1") << "section name holding a 5D byte";
+  EXPECT_EQ(doc.Lookup("\xE3\x82\xBE", "\xE3\x83\x82"), std::nullopt) << "a second byte is never folded";
+  EXPECT_EQ(doc.ReadString("Property", "ApplicationName"), "\xE6\x99\x82\xE8\xA8\x88");
+
+  ASSERT_TRUE(doc.WriteString("TZ", "tz0", "0,-9,\xE6\x9D\xB1\xE4\xBA\xAC,,JST-9"));
+  EXPECT_TRUE(doc.Serialize().ends_with("[TZ]\r\ntz0=0,-9,\x93\x8C\x8B\x9E,,JST-9\r\n"))
+      << "stored in CP932, not UTF-8";
+  EXPECT_EQ(IniDocument::Parse(doc.Serialize(), 932).ReadString("tz", "TZ0"), "0,-9,\xE6\x9D\xB1\xE4\xBA\xAC,,JST-9");
+}
+
+TEST(Ini, RewritesKeepTheFilesForm) {
+  struct Case {
+    const char* what;
+    std::string before, after;  // after writing [S] n=v
+  } cases[] = {
+      {"CR only", "[S]\rk=a\r[T]\rk=b\r", "[S]\r\nk=a\r\nn=v\r\n[T]\r\nk=b\r\n"},
+      {"CR CR LF", "[S]\r\r\nk=a\r\r\n", "[S]\r\nk=a\r\nn=v\r\n"},
+      {"LF, no final line end", "; c\n[S]\nk=a\n\n[T]", "; c\r\n[S]\r\nk=a\r\nn=v\r\n\r\n[T]\r\n"},
+      {"Ctrl-Z stays last", "[T]\r\nk=b\r\n\x1A", "[T]\r\nk=b\r\n[S]\r\nn=v\r\n\x1A"},
+      {"untouched odd lines keep their bytes", "[S]\r\n k = \"q\" \r\nx=1\0y\r\n"s,
+       "[S]\r\n k = \"q\" \r\nx=1\0y\r\nn=v\r\n"s},
+      {"UTF-8 mark", "\xEF\xBB\xBF[S]\r\n", "\xEF\xBB\xBF[S]\r\nn=v\r\n"},
+      {"UTF-16LE", Utf16File("[S]\rk=\xE6\x99\x82\r"), Utf16File("[S]\r\nk=\xE6\x99\x82\r\nn=v\r\n")},
+      {"UTF-16BE", Utf16File("[S]\n", true), Utf16File("[S]\r\nn=v\r\n", true)},
+      {"UTF-16 unpaired surrogate and odd last byte", "\xFF\xFE[\0S\0]\0\n\0k\0=\0\x00\xD8\n\0!"s,
+       "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\x00\xD8\r\0\n\0n\0=\0v\0\r\0\n\0!"s},
+  };
+  for (const Case& c : cases) {
+    IniDocument doc = IniDocument::Parse(c.before, kUtf8);
+    ASSERT_TRUE(doc.WriteString("S", "n", "v")) << c.what;
+    EXPECT_EQ(doc.Serialize(), c.after) << c.what;
+  }
 }
 
 TEST(Ini, SectionBlocks) {
-  IniDocument doc = IniDocument::Parse("[Servers]\nntp.example.jp\n; c\n\n  b = c \n[Other]\nx=1\n");
+  IniDocument doc = IniDocument::Parse("[Servers]\nntp.example.jp\n; c\n\n  b = \"c\" \n[Other]\nx=1\n", kUtf8);
   SectionBlock block = doc.ReadSection("servers", 512);
-  EXPECT_EQ(block.text, "ntp.example.jp\0b = c\0\0"s) << "entries as in the file";
-  EXPECT_EQ(block.length, 21u);
+  EXPECT_EQ(block.text, "ntp.example.jp\0b = \"c\"\0\0"s) << "entries as in the file, quotes kept";
+  EXPECT_EQ(block.length, 23u);
   // Whole entries only; the final NUL always fits.
   EXPECT_EQ(doc.ReadSection("Servers", 16).text, "ntp.example.jp\0\0"s);
   EXPECT_EQ(doc.ReadSection("Servers", 15).text, "\0"s);
 
   ASSERT_TRUE(doc.WriteSection("SERVERS", "one\0two=2\0\0ignored\0"s));
-  EXPECT_EQ(doc.Serialize(), "[Servers]\r\none\r\ntwo=2\r\n[Other]\r\nx=1\r\n") << "replaced in place";
-}
-
-TEST(Ini, OddBytesSurviveARewrite) {
-  const std::string odd = "\xEF\xBB\xBF[A]\r\nk=v\0tail\r\nlone\rcr\r\n[unclosed\r\nx=1"s;
-  IniDocument doc = IniDocument::Parse(odd);
-  EXPECT_EQ(doc.Lookup("A", "k"), "v") << "a stray NUL ends what can be read";
-  EXPECT_EQ(doc.Lookup("unclosed", "x"), "1");
-  EXPECT_EQ(doc.Serialize(), odd + "\r\n");
+  EXPECT_EQ(doc.Serialize(), "[Servers]\r\none\r\ntwo=2\r\n[Other]\r\nx=1\r\n") << "replaced in place, comments too";
 }
 
 }  // namespace

@@ -1,30 +1,21 @@
-// Profile writes from other processes: killed mid-write, and racing.
+// Profile writes from other processes: killed mid-write, racing, and read
+// while they save.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "generation.h"
 #include "platform/file.h"
-#include "platform/process.h"
-#include "profile/profile.h"
+#include "profile/program_profile.h"
 #include "temp_dir.h"
+#include "writer.h"
 
 namespace qv::profile {
 namespace {
-
-// Runs the writer helper that lies beside this test executable; "exec"
-// where a POSIX shell runs it, so the shell does not report the kill.
-int RunWriter(const std::string& arguments) {
-  const std::string self = platform::ExecutablePath();
-  const bool exe = self.ends_with(".exe");
-  const std::string folder = self.substr(0, self.find_last_of("\\/") + 1);
-  return std::system(((exe ? "" : "exec ") + folder + "profile_writer" + (exe ? ".exe " : " ") + arguments).c_str());
-}
 
 IniDocument LoadFile(const std::string& path) { return IniDocument::Parse(platform::ReadWholeFile(path).bytes); }
 
@@ -56,7 +47,7 @@ TEST(ProfileProcesses, AKilledWriterLeavesTheOldOrTheNewProfile) {
     const std::string args = "crash " + path + " " + std::to_string(last + 1) + " " + std::to_string(delay_us(random));
     std::atomic<bool> ended{false};
     std::thread writer([&] {
-      RunWriter(args);
+      test::RunWriter(args);
       ended = true;
     });
     ++runs;
@@ -77,8 +68,8 @@ TEST(ProfileProcesses, TwoWritersLoseNoKey) {
   const std::string path = dir.File("race.ini");
   constexpr int kCount = 1000;
   int results[2] = {-1, -1};
-  std::thread a([&] { results[0] = RunWriter("keys " + path + " a " + std::to_string(kCount)); });
-  std::thread b([&] { results[1] = RunWriter("keys " + path + " b " + std::to_string(kCount)); });
+  std::thread a([&] { results[0] = test::RunWriter("keys " + path + " a " + std::to_string(kCount)); });
+  std::thread b([&] { results[1] = test::RunWriter("keys " + path + " b " + std::to_string(kCount)); });
   a.join();
   b.join();
   EXPECT_EQ(results[0], 0);
@@ -90,6 +81,30 @@ TEST(ProfileProcesses, TwoWritersLoseNoKey) {
     for (const char* prefix : {"a", "b"}) missing += doc.ReadInt("Race", prefix + std::to_string(i), -1) != i;
   }
   EXPECT_EQ(missing, 0);
+}
+
+// While another process saves the settings program's settings again and
+// again, every load sees one whole save: never some keys old and some new.
+TEST(ProfileProcesses, AReaderNeverSeesHalfASave) {
+  test::TempDir dir(/*fast=*/true);
+  const std::string path = dir.File("Quorvel.INI");
+  ASSERT_TRUE(SaveSettings(path, test::SettingsSet(1)).ok);
+  std::atomic<bool> ended{false};
+  int result = -1;
+  std::thread writer([&] {
+    result = test::RunWriter("save " + path + " 100");
+    ended = true;
+  });
+  int seen[2] = {0, 0}, mixed = 0;
+  while (!ended) {
+    const int which = test::WhichSettingsSet(LoadProfile(path).settings);
+    which < 0 ? ++mixed : ++seen[which];
+  }
+  writer.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(mixed, 0);
+  EXPECT_GT(seen[0], 0);
+  EXPECT_GT(seen[1], 0);
 }
 
 }  // namespace

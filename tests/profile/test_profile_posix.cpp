@@ -1,0 +1,167 @@
+// The profile file on Linux: links, things that are not files, owners and
+// modes, folders the user may not write, and quorvel-cli's report of a
+// profile it cannot read. Users other than root are played by setpriv.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "generation.h"
+#include "platform/file.h"
+#include "profile/program_profile.h"
+#include "support/run_command.h"
+#include "temp_dir.h"
+#include "writer.h"
+
+namespace qv::profile {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kAsNobody = {QV_SETPRIV_PATH, "--reuid=65534", "--regid=65534", "--clear-groups"};
+const std::string kAsNobodyPrefix = test::ShellLine(kAsNobody);
+
+std::string Shell(const std::vector<std::string>& words) {
+  return test::RunCapture(words, (fs::temp_directory_path() / "qv_profile_shell").string()).out;
+}
+std::string StatOf(const std::string& path) { return Shell({"stat", "-c", "%u:%g:%a:%i", path}); }
+
+// Root runs these tests; they need setpriv to act as another user.
+bool CanActAsNobody() {
+  std::vector<std::string> words = kAsNobody;
+  words.push_back("true");
+  return fs::exists(QV_SETPRIV_PATH) && test::RunCommand(words);
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+TEST(ProfilePosix, LinksNameTheFileTheyPointTo) {
+  test::TempDir dir(/*fast=*/true);
+  fs::create_directory(dir.File("real"));
+  const std::string target = dir.File("real/q.ini"), link = dir.File("q.ini"), dangling = dir.File("gone.ini");
+  ASSERT_TRUE(ProfileFile(target).WriteString("A", "k", "1"));
+  fs::create_symlink(target, link);
+  fs::create_symlink(dir.File("real/nothing.ini"), dangling);
+
+  ASSERT_TRUE(ProfileFile(link).WriteString("A", "k", "2"));
+  EXPECT_TRUE(fs::is_symlink(link)) << "the link stays a link";
+  EXPECT_EQ(ProfileFile(target).ReadString("A", "k"), "2");
+  EXPECT_FALSE(fs::exists(link + ".lock")) << "the lock is the target's";
+
+  const ProfileResult refused = SaveSettings(dangling, test::SettingsSet(0));
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.problem, "is a symbolic link to nothing");
+  EXPECT_FALSE(fs::exists(dir.File("real/nothing.ini"))) << "a link to nothing is no new file";
+  EXPECT_EQ(LoadProfile(dangling).status, ProfileRead::Status::kMissing);
+
+  // Two writers naming one profile by the link and by its real path.
+  constexpr int kCount = 500;
+  int results[2] = {-1, -1};
+  std::thread a([&] { results[0] = test::RunWriter("keys " + link + " a " + std::to_string(kCount)); });
+  std::thread b([&] { results[1] = test::RunWriter("keys " + target + " b " + std::to_string(kCount)); });
+  a.join();
+  b.join();
+  EXPECT_EQ(results[0], 0);
+  EXPECT_EQ(results[1], 0);
+  const IniDocument doc = ProfileFile(target).Load();
+  int missing = 0;
+  for (int i = 0; i < kCount; ++i) {
+    for (const char* prefix : {"a", "b"}) missing += doc.ReadInt("Race", prefix + std::to_string(i), -1) != i;
+  }
+  EXPECT_EQ(missing, 0);
+}
+
+TEST(ProfilePosix, WhatIsNoFileIsRefusedWithoutWaiting) {
+  test::TempDir dir;
+  const std::string fifo = dir.File("fifo.ini");
+  ASSERT_TRUE(test::RunCommand({"mkfifo", fifo}));
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    const ProfileLoad load = LoadProfile(path);  // would block, or grow without end
+    EXPECT_EQ(load.status, ProfileRead::Status::kUnreadable) << path;
+    EXPECT_EQ(load.problem, "is not a regular file");
+    EXPECT_FALSE(SaveSettings(path, test::SettingsSet(0)).ok) << path;
+    EXPECT_FALSE(fs::exists(path + ".lock")) << path;
+  }
+}
+
+// A save by root keeps the user's ownership; where the user may not write
+// the folder, the user's save writes the file in place under the lock.
+TEST(ProfilePosix, OwnersModesAndFoldersTheUserMayNotWrite) {
+  if (!CanActAsNobody()) GTEST_SKIP() << "needs root and setpriv";
+  test::TempDir dir;
+  const std::string owned = dir.File("owned.ini");
+  WriteBytes(owned, "[A]\r\n");
+  ASSERT_TRUE(test::RunCommand({"chown", "65534:65534", owned}));
+  fs::permissions(owned, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const std::string before = StatOf(owned);
+  ASSERT_TRUE(ProfileFile(owned).WriteString("A", "k", "root"));
+  const std::string after = StatOf(owned);
+  EXPECT_EQ(after.substr(0, after.rfind(':')), "65534:65534:640");
+  EXPECT_NE(after, before) << "replaced: a new file";
+
+  // The folder is root's; the file is the user's.
+  const std::string mine = dir.File("mine.ini"), roots = dir.File("roots.ini"), absent = dir.File("absent.ini");
+  WriteBytes(mine, test::SavedForm(test::SettingsSet(1)));
+  WriteBytes(roots, "[Race]\r\n");
+  ASSERT_TRUE(test::RunCommand({"chown", "65534:65534", mine}));
+  const std::string inode = StatOf(mine);
+  EXPECT_EQ(test::RunWriter("keys " + mine + " a 3", kAsNobodyPrefix), 0);
+  EXPECT_EQ(ProfileFile(mine).ReadInt("Race", "a2", -1), 2);
+  EXPECT_EQ(StatOf(mine), inode) << "written in place";
+  EXPECT_EQ(test::WhichSettingsSet(LoadProfile(mine).settings), 1) << "the rest kept";
+  // Refused, and nothing is created.
+  EXPECT_NE(test::RunWriter("keys " + roots + " a 1", kAsNobodyPrefix), 0);
+  EXPECT_NE(test::RunWriter("keys " + absent + " a 1", kAsNobodyPrefix), 0);
+  EXPECT_EQ(ProfileFile(roots).Load().Serialize(), "[Race]\r\n");
+  for (const char* leftover : {"mine.ini.lock", "mine.ini.tmp", "roots.ini.lock", "absent.ini", "absent.ini.lock"})
+    EXPECT_FALSE(fs::exists(dir.File(leftover))) << leftover;
+
+  // A reader never sees half of an in-place save.
+  std::atomic<bool> ended{false};
+  int result = -1;
+  std::thread writer([&] {
+    result = test::RunWriter("save " + mine + " 200", kAsNobodyPrefix);
+    ended = true;
+  });
+  int seen[2] = {0, 0}, mixed = 0;
+  while (!ended) {
+    const int which = test::WhichSettingsSet(LoadProfile(mine).settings);
+    which < 0 ? ++mixed : ++seen[which];
+  }
+  writer.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(mixed, 0);
+  EXPECT_GT(seen[0] + seen[1], 0);
+  EXPECT_EQ(StatOf(mine), inode);
+}
+
+TEST(ProfilePosix, QuorvelCliReportsAProfileItCannotRead) {
+  test::TempDir dir;
+  const std::string folder = dir.File("folder.ini"), fifo = dir.File("fifo.ini"), closed = dir.File("closed.ini");
+  fs::create_directory(folder);
+  ASSERT_TRUE(test::RunCommand({"mkfifo", fifo}));
+  WriteBytes(closed, "[Property]\r\nDefaultServer=127.0.0.1\r\n");
+  fs::permissions(closed, fs::perms::none);
+  struct Case {
+    std::string profile, problem;
+    bool as_nobody;
+  } cases[] = {{folder, "is a folder", false},
+               {fifo, "is not a regular file", false},
+               {"/dev/zero", "is not a regular file", false},
+               {closed, "Permission denied", true}};
+  for (const Case& c : cases) {
+    if (c.as_nobody && !CanActAsNobody()) continue;
+    std::vector<std::string> words = c.as_nobody ? kAsNobody : std::vector<std::string>{};
+    words.insert(words.end(), {QV_CLI_PATH, "check", "--profile", c.profile, "--server", "127.0.0.1"});
+    const test::CommandResult run = test::RunCapture(words, dir.File("cli"));
+    EXPECT_EQ(run.exit_code, 2) << c.profile;
+    EXPECT_EQ(run.err, "quorvel-cli: cannot read the profile " + c.profile + ": " + c.problem + "\n");
+  }
+}
+
+}  // namespace
+}  // namespace qv::profile
