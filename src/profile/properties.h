@@ -96,6 +96,7 @@ struct SettingsProperties {
   int retry_interval = 10;              // 1..99
   int retry_unit = 0;                   // 0 seconds, 1 minutes, 2 hours
   int option_button = 0;                // "OptionButton" of "Debug"
+  friend bool operator==(const SettingsProperties&, const SettingsProperties&) = default;
 };
 
 SettingsProperties LoadSettingsProperties(const ProfileStore& profile);

@@ -61,7 +61,7 @@ void SettingsDialog::ApplyEnableRules() {
   const bool shown = d_.dialog_size != 0;
   w.Enable(ctl::kDaily, shown);
   w.Enable(ctl::kRetry, shown);
-  for (int id : kDailyControls) w.Enable(id, shown && d_.daily_on != 0);
+  for (int id : kDailyControls) w.Enable(id, shown && d_.adjust_on != 0);
   for (int id : kRetryControls) w.Enable(id, shown && d_.retry_on != 0);
 }
 
@@ -128,8 +128,8 @@ void SettingsDialog::FillFromClock() {
   UpdateData(true);
   const platform::SystemTime now = platform::SystemClock().LocalTime();
   const HourMinute next = NextMinute(now.hour, now.minute);
-  d_.daily_hour = next.hour;
-  d_.daily_minute = next.minute;
+  d_.adjust_hour = next.hour;
+  d_.adjust_minute = next.minute;
   UpdateData(false);
 }
 

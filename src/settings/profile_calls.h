@@ -21,7 +21,7 @@ class ProfileCalls {
   // transaction: another reader sees the whole old or the whole new set.
   // False when nothing was written.
   virtual bool Save(const SettingsData& data) = 0;
-  // "ApplicationName" as stored; empty when unset.
+  // "ApplicationName": the shortcuts' name.
   virtual std::string ShortcutName() = 0;
 };
 

@@ -38,11 +38,11 @@ void SettingsDialog::DoDataExchange(ui::DataExchange& dx) {
   dx.IntRange(ctl::kRetryCount, d_.retry_count, 1, 10);
   dx.IntRange(ctl::kRetryInterval, d_.retry_interval, 0, 999);
   dx.Radio(ctl::kUnitSeconds, d_.retry_unit);
-  dx.IntRange(ctl::kHour, d_.daily_hour, 0, 23);
-  dx.Check(ctl::kDaily, d_.daily_on);
+  dx.IntRange(ctl::kHour, d_.adjust_hour, 0, 23);
+  dx.Check(ctl::kDaily, d_.adjust_on);
   dx.Check(ctl::kIconicStart, d_.iconic_start);
   dx.Check(ctl::kStartupLink, d_.startup_link);
-  dx.IntRange(ctl::kMinute, d_.daily_minute, 0, 59);
+  dx.IntRange(ctl::kMinute, d_.adjust_minute, 0, 59);
   dx.Radio(ctl::kPositionDialog, d_.clock_position);
   dx.Check(ctl::kReferenceCheck, d_.reference_check);
   dx.IntRange(ctl::kReferenceHours, d_.reference_hours, 1, 24);
