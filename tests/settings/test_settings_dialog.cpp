@@ -151,8 +151,8 @@ TEST_F(SettingsTest, NotificationsOfApplyCancelAndOk) {
 // A profile that cannot be replaced: said so, no shortcut, no notice of a
 // save, and the dialog stays.
 TEST_F(SettingsTest, AFailedWriteIsReportedAndNothingElseHappens) {
-  WriteProfile("[Property]\nDesktopLink=1\n");
-  std::filesystem::create_directory(profile_ + ".tmp");
+  // A folder where the profile should be: it can be neither read nor saved.
+  std::filesystem::create_directory(profile_);
   Notes notes;
   EXPECT_EQ(Open({ClickOn(ui::kIdOk), ClickOn(ui::kIdCancel)}, &notes), ui::kIdCancelResult);
   ASSERT_EQ(host_.message_boxes().size(), 1u);
