@@ -1,0 +1,18 @@
+// A program for the process tests: writes how it was started (Windows: its
+// command line; elsewhere: its words, one a line) to qv_echo_args.out beside
+// itself, and exits with its number of words.
+#include <fstream>
+#include <string>
+
+#include "platform/command_line.h"
+#include "platform/spawn.h"
+
+int main(int argc, char** argv) {
+  std::ofstream out(qv::platform::ExecutableFolder() + "qv_echo_args.out", std::ios::binary);
+  if (const auto line = qv::platform::ProcessCommandLine()) {
+    out << "line:" << *line;
+  } else {
+    for (int i = 1; i < argc; ++i) out << argv[i] << "\n";
+  }
+  return argc - 1;
+}
