@@ -1,6 +1,7 @@
 // A program for the process tests: writes how it was started (Windows: its
 // command line; elsewhere: its words, one a line) to qv_echo_args.out beside
 // itself, and exits with its number of words.
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -8,7 +9,8 @@
 #include "platform/spawn.h"
 
 int main(int argc, char** argv) {
-  std::ofstream out(qv::platform::ExecutableFolder() + "qv_echo_args.out", std::ios::binary);
+  const std::string path = qv::platform::ExecutableFolder() + "qv_echo_args.out";  // UTF-8
+  std::ofstream out(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
   if (const auto line = qv::platform::ProcessCommandLine()) {
     out << "line:" << *line;
   } else {

@@ -7,7 +7,7 @@ namespace qv::platform {
 
 CRuntimeZoneState ReadCRuntimeZone() {
   CRuntimeZoneState s;
-  s.daylight = daylight;
+  s.daylight = daylight != 0 ? 1 : 0;
   s.seconds_west = timezone;
   s.standard_name = tzname[0] ? tzname[0] : "";
   s.daylight_name = tzname[1] ? tzname[1] : "";

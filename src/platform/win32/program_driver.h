@@ -1,0 +1,31 @@
+// Drives another program's windows from a test, as a user would: finds the
+// dialogs of a process and reads what the driver in ui_driver.h does not.
+// Windows tests only; the programs never link it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/win32/ui_driver.h"
+
+namespace qv::ui::driver {
+
+// Visible top-level dialogs and message boxes of the process.
+std::vector<WindowId> DialogsOfProcess(std::uint32_t pid);
+// Polls until `match` accepts one of them; 0 on time-out.
+WindowId WaitForDialogOf(std::uint32_t pid, const std::function<bool(WindowId)>& match, int timeout_ms);
+
+bool PostSysCommand(WindowId window, unsigned command);
+// Moves a top-level window as a user's drag would, keeping its size.
+bool MoveWindowTo(WindowId window, int left, int top);
+PixelRect WindowRectOf(WindowId window);  // screen pixels
+PixelRect ClientRectOf(WindowId window);  // from 0, 0
+bool IsIconicWindow(WindowId window);
+bool IsVisibleWindow(WindowId window);
+std::intptr_t PropertyOf(WindowId window, const std::string& name);
+// A button's check state (0, 1, 2); -1 when it cannot be asked.
+int CheckStateOf(WindowId dialog, int control);
+
+}  // namespace qv::ui::driver
