@@ -87,6 +87,17 @@ TEST(QuorvelWin, OpensAsTheProfileSaysAndReopensWhereClosed) {
   EXPECT_EQ(tz1.substr(tz1.size() - 6), ",JST-9") << tz1;
 }
 
+TEST(QuorvelWin, IconicStartOpensMinimised) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelI", Profile("IconicStart=1\r\n"));
+  Running q(copy.exe());
+  const ui::WindowId w = q.MainWindow();
+  ASSERT_NE(w, 0);
+  for (int i = 0; i < 250 && !drv::IsIconicWindow(w); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(drv::IsIconicWindow(w));
+  drv::PostSysCommand(w, ui::kScClose);
+  EXPECT_EQ(q.Ended(10000), 0);
+}
+
 TEST(QuorvelWin, AboutBoxFromTheSystemMenu) {
   QuorvelCopy copy(kQuorvel, "q", "QuorvelB", Profile(""));
   Running q(copy.exe());
@@ -251,6 +262,20 @@ TEST_F(QuorvelAdjust, WithinHalfASecondSucceedsTwoSecondsOffIsRefused) {
     drv::ClickButton(w, ui::kIdOk);
     EXPECT_EQ(q.Ended(20000), 0);
   }
+}
+
+// Adjusts as its window first shows, then ends by itself after the two
+// notices; the window position is not written (it ends as ESC does).
+TEST_F(QuorvelAdjust, AdjustAtStartThenEndsByItself) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelJ",
+                   Profile("DefaultServer=" + kPlain + "\r\nprotocol=SNTP\r\nAutoAdjust=1\r\nAutoTerminate=1\r\n"
+                           "WindowPos=1,100,100,5\r\n"));
+  Running q(copy.exe());
+  const ui::WindowId last = drv::WaitForDialogOf(
+      q.pid(), [](ui::WindowId d) { return drv::ControlText(d, kIdNoticeFirst) == "自動終了します。"; }, 30000);
+  EXPECT_NE(last, 0);
+  EXPECT_EQ(q.Ended(20000), 0);
+  EXPECT_EQ(copy.Value("Property", "WindowPos"), "1,100,100,5");
 }
 
 TEST_F(QuorvelAdjust, RetrySeriesRunsToItsEndAndStops) {
