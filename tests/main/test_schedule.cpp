@@ -1,6 +1,6 @@
 // The schedule without a dialog: the daily arithmetic, retry intervals and
-// texts, a retry series, ticks put off while a cycle runs, and timers that
-// cannot start.
+// texts, ticks put off while a cycle runs, and timers that cannot start (the
+// retry series runs through the dialog in test_main_cycle.cpp).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -54,27 +54,6 @@ class FakeTimers : public TimerPort {
   std::map<std::uintptr_t, std::uint32_t> running;
   bool fail = false;
 };
-
-TEST(Schedule, RetrySeriesCountsAndEnds) {
-  FakeTimers timers;
-  Schedule s(timers);
-  s.SetRetry(true, 2, 10, 0);
-  s.MarkManual();
-  EXPECT_EQ(s.BeginCycle().status, "0/2");
-  EXPECT_EQ(s.EndCycle(false), std::nullopt);
-  EXPECT_EQ(timers.running.at(kRetryTimer), 10000u);
-  std::vector<std::string> seen;
-  while (timers.running.count(kRetryTimer)) {
-    ASSERT_EQ(s.OnTick(kRetryTimer), Schedule::Action::kRetryCycle);
-    const Schedule::Start start = s.BeginCycle();
-    ASSERT_TRUE(start.adjust);
-    seen.push_back(start.status.value_or("-"));
-    EXPECT_FALSE(timers.running.count(kRetryTimer)) << "stopped while the attempt runs";
-    if (auto end = s.EndCycle(false)) seen.push_back(*end);
-  }
-  EXPECT_EQ(seen, (std::vector<std::string>{"1/2", "2/2", "2回"}));
-  EXPECT_EQ(s.counter(), 0);
-}
 
 TEST(Schedule, TicksDuringACycleAreDeferred) {
   FakeTimers timers;

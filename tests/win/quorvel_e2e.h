@@ -60,9 +60,6 @@ class QuorvelCopy {
   std::string Value(const char* section, const char* key) const {
     return profile::ProfileFile(profile_).Load().ReadString(section, key);
   }
-  void SetValue(const char* section, const char* key, const std::string& value) {
-    profile::ProfileFile(profile_).WriteString(section, key, value);
-  }
   std::string LogText() const {
     std::stringstream text;
     text << std::ifstream(FsPath(profile_.substr(0, profile_.size() - 3) + "log"), std::ios::binary).rdbuf();

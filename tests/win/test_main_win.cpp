@@ -73,18 +73,6 @@ TEST(QuorvelWin, OpensAsTheProfileSaysAndReopensWhereClosed) {
     EXPECT_EQ(q.Ended(10000), 0);
   }
   EXPECT_EQ(copy.Value("Property", "WindowPos"), "1,210,160,1");
-  copy.SetValue("Property", "WindowPos", "1,0,0,1");
-  {
-    Running q(copy.exe());
-    const ui::WindowId w = q.MainWindow();
-    ASSERT_NE(w, 0);
-    const drv::PixelRect r = drv::WindowRectOf(w);
-    EXPECT_EQ(std::pair(r.left, r.top), std::pair(1, 0)) << "never at the very corner";
-    drv::PostSysCommand(w, ui::kScClose);
-  }
-  const std::string tz1 = copy.Value("TZ", "tz1");
-  EXPECT_EQ(tz1.substr(0, 5), "0,-9,") << tz1;
-  EXPECT_EQ(tz1.substr(tz1.size() - 6), ",JST-9") << tz1;
 }
 
 TEST(QuorvelWin, IconicStartOpensMinimised) {
