@@ -16,6 +16,8 @@ const ui::StringTable& Strings() {
       {131, "Quorvel"},
       {132, "Quorvel "},
       {133, "Ver.1.00"},
+      {134, "SNTP / TIME / DAYTIME 時刻合わせﾌﾘｰｿﾌﾄ"},
+      {136, "(C) 2026 Orvanta  https://www.orvanta.example/"},
       {511, "ﾊﾞｰｼﾞｮﾝ情報 (&A)..."},
   };
   return table;

@@ -1,8 +1,39 @@
-// The main program's string table.
+// The main program's string table, and the fixed texts it shows that have
+// no number.
 #pragma once
 
 #include "ui/dialog_template.h"
 
 namespace qv::main {
+
 const ui::StringTable& Strings();
-}
+
+// Numbers of the table's entries.
+inline constexpr int kStrSocketsFailed = 111;
+inline constexpr int kStrHostNotFound = 112;
+inline constexpr int kStrNoServer = 114;
+inline constexpr int kStrAlreadyRunning = 115;
+inline constexpr int kStrSettingsProgram = 121;
+inline constexpr int kStrAutoTerminate = 124;
+inline constexpr int kStrEscToCancel = 125;
+inline constexpr int kStrProductName = 131;
+inline constexpr int kStrAboutCaption = 132;
+inline constexpr int kStrVersion = 133;
+inline constexpr int kStrAboutNotice = 134;
+inline constexpr int kStrAboutMaker = 136;
+inline constexpr int kStrAboutMenuItem = 511;
+
+namespace text {
+inline constexpr const char* kCannotSetTz = "can't set putenv().";
+inline constexpr const char* kDialupRefused = "ﾀﾞｲｱﾙｱｯﾌﾟに接続されていません。";
+inline constexpr const char* kConnecting = "connecting...";
+inline constexpr const char* kAdjusted = "<< ADJUSTED!! >>";
+inline constexpr const char* kErrorMark = "<< ERROR!! >>";
+inline constexpr const char* kClosing = "終了します。";
+inline constexpr const char* kSecondSettings = "ZevAde is already running.";
+inline constexpr const char* kTimerKilled = "timerID=%i is killed";
+// A query asked for while another runs: it fails at once, never nests.
+inline constexpr const char* kBusy = "ERROR (Busy)";
+}  // namespace text
+
+}  // namespace qv::main

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/file.h"
-#include "platform/win32/process_driver.h"
+#include "platform/win32/program_driver.h"
 #include "platform/win32/ui_driver.h"
 
 int main(int argc, char** argv) {

@@ -1,0 +1,11 @@
+// The main program's icons: 100 (the program) and 501 (the Adjust button),
+// clock faces drawn here at 16, 32 and 48 pixels.
+#pragma once
+
+#include "ui/dialog_template.h"
+
+namespace qv::main {
+
+const ui::IconTable& Icons();
+
+}  // namespace qv::main

@@ -1,0 +1,197 @@
+// The main dialog's check and adjust cycle and its timers: what the Check
+// and Adjust buttons, the retry timer and the daily timer do.
+#include <cstdio>
+
+#include "main/main_dialog.h"
+#include "main/notice_dialog.h"
+#include "main/strings.h"
+#include "main/templates.h"
+#include "platform/clock.h"
+
+namespace qv::main {
+
+namespace {
+
+// Marks a cycle in progress for as long as it lives: ticks that come
+// meanwhile are put off, never nested.
+class CycleScope {
+ public:
+  explicit CycleScope(Schedule& s) : s_(s) { s_.EnterCycle(); }
+  ~CycleScope() { s_.LeaveCycle(); }
+  CycleScope(const CycleScope&) = delete;
+  CycleScope& operator=(const CycleScope&) = delete;
+
+ private:
+  Schedule& s_;
+};
+
+}  // namespace
+
+void MainDialog::OnCommand(int id) {
+  switch (id) {
+    case kIdCheck:
+    case kIdAdjust:
+      // Only another program can press these while a cycle's modal loop
+      // runs (the window is disabled for the user); a query never nests.
+      if (schedule_.busy() || closing_) return;
+      if (id == kIdCheck)
+        CheckNow();
+      else
+        AdjustNow();
+      RunDeferredTicks();
+      return;
+    case kIdSettings: LaunchSettings(); return;
+    case kIdVoice:
+      UpdateData(true);
+      UpdateData(false);
+      return;
+    default: ui::Dialog::OnCommand(id); return;
+  }
+}
+
+void MainDialog::OnTimer(std::uintptr_t id) {
+  if (closing_) return;
+  Perform(schedule_.OnTick(id), id);
+  RunDeferredTicks();
+}
+
+void MainDialog::Perform(Schedule::Action action, std::uintptr_t id) {
+  switch (action) {
+    case Schedule::Action::kNone: break;
+    case Schedule::Action::kShowClock: ShowClock(); break;
+    case Schedule::Action::kRetryCycle: RunAdjustCycle(); break;
+    case Schedule::Action::kDailyCycle: DailyTick(); break;
+    case Schedule::Action::kUnknown: {
+      Window()->KillTimer(id);
+      char text[64];
+      std::snprintf(text, sizeof text, text::kTimerKilled, static_cast<int>(id));
+      ui::ShowMessage(text, ui::kMbOk, Id());
+      break;
+    }
+  }
+}
+
+void MainDialog::RunDeferredTicks() {
+  for (;;) {
+    if (closing_) return;
+    const Schedule::Action action = schedule_.TakeDeferred();
+    if (action == Schedule::Action::kNone) return;
+    Perform(action, 0);
+  }
+}
+
+void MainDialog::OnTimeChange() {
+  // The wall clock moved (set by us, by the user, or after sleep): the
+  // next daily moment counts from the new time, so it never drifts.
+  if (!closing_ && schedule_.daily_on()) ArmDailyTimer();
+}
+
+void MainDialog::ArmDailyTimer() {
+  const platform::SystemTime t = platform::SystemClock().LocalTime();
+  schedule_.ArmDaily(t.hour * 3600 + t.minute * 60 + t.second);
+}
+
+void MainDialog::StopAllTimers() { schedule_.StopAll(); }
+
+void MainDialog::DailyTick() {
+  schedule_.MarkDaily();
+  RunAdjustCycle();
+  if (closing_) return;
+  schedule_.StopDaily();
+  ArmDailyTimer();
+}
+
+// -------------------------------------------------------------------- cycle
+
+bool MainDialog::CanQuery() {
+  if (server_.empty()) {
+    ui::ShowMessage(ui::LoadString(kStrNoServer), ui::kMbOk | ui::kMbIconWarning, Id());
+    return false;
+  }
+  if (!CheckDialup(*services_.dialup)) {
+    ui::ShowMessage(text::kDialupRefused, ui::kMbOk | ui::kMbIconWarning, Id());
+    return false;
+  }
+  return true;
+}
+
+QueryRequest MainDialog::Request() const {
+  QueryRequest r;
+  r.protocol = settings_.protocol;
+  r.server = server_;
+  r.timeout = time_out_;
+  r.beep = settings_.beep != 0;
+  r.reference_check = settings_.reference_check;
+  r.reference_hours = settings_.reference_hours;
+  r.log = settings_.log_file != 0;
+  return r;
+}
+
+void MainDialog::CheckNow() {
+  UpdateData(true);
+  if (!CanQuery()) return;
+  CycleScope cycle(schedule_);
+  server_time_ = text::kConnecting;
+  UpdateData(false);
+  const QueryOutcome o = services_.engine->Check(Request());
+  server_time_ = o.ok ? o.server_time : o.status;
+  pc_time_ = o.pc_time;
+  last_pc_time_ = o.pc_time;
+  UpdateData(false);
+  // Lets the result be read before the clock display runs on.
+  if (settings_.clock_on) services_.pause(1000);
+}
+
+void MainDialog::AdjustNow() {
+  UpdateData(true);
+  if (!CanQuery()) return;
+  schedule_.MarkManual();
+  RunAdjustCycle();
+  UpdateData(false);
+}
+
+bool MainDialog::RunAdjustCycle() {
+  CycleScope cycle(schedule_);
+  const Schedule::Start start = schedule_.BeginCycle();
+  if (!start.adjust) return false;
+  if (start.status) ShowRetry(*start.status);
+  const bool ok = AdjustOnce();
+  ShowNotice(3000, ok ? server_time_ : std::string(text::kErrorMark), pc_time_);
+  if (const auto status = schedule_.EndCycle(ok)) ShowRetry(*status);
+  if (ok && settings_.auto_terminate && !closing_) AutoTerminateNow();
+  return ok;
+}
+
+bool MainDialog::AdjustOnce() {
+  server_time_ = text::kConnecting;
+  UpdateData(false);
+  const QueryOutcome o = services_.engine->Adjust(Request());
+  last_pc_time_ = o.pc_time;
+  if (o.ok) {
+    server_time_ = o.server_time;
+    pc_time_ = text::kAdjusted;
+  } else {
+    server_time_ = o.status;
+    pc_time_ = last_pc_time_;
+  }
+  UpdateData(false);
+  return o.ok;
+}
+
+void MainDialog::AutoTerminateNow() {
+  if (!auto_adjust_) {
+    CloseAs(ui::kIdOkResult);
+    return;
+  }
+  if (ShowNotice(2000, ui::LoadString(kStrAutoTerminate), ui::LoadString(kStrEscToCancel)) == ui::kIdOkResult)
+    CloseAs(ui::kIdCancelResult);
+  else
+    Window()->ShowWindow(ui::kSwRestore);
+}
+
+int MainDialog::ShowNotice(std::uint32_t ms, const std::string& first, const std::string& second) {
+  NoticeDialog notice(ms, first, second);
+  return notice.DoModal(Id());
+}
+
+}  // namespace qv::main

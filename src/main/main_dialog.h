@@ -1,0 +1,133 @@
+// Dialog 512, the main program's window: the server, its time and the PC's,
+// the status line of options, the check and adjust cycle, the daily and
+// retry schedule, and the settings program's notifications.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "main/dialup_check.h"
+#include "main/engine_calls.h"
+#include "main/profile_calls.h"
+#include "main/schedule.h"
+#include "main/settings_launch.h"
+#include "ui/dialog.h"
+
+namespace qv::main {
+
+// The dialog's own messages, beside WM_SETTINGS_NOTIFY.
+inline constexpr unsigned kMsgSettingsEnded = ui::kWmUser + 101;  // wparam: the start it ended
+inline constexpr unsigned kMsgReport = ui::kWmUser + 102;         // a worker's message for the user
+// The about item of the system menu.
+inline constexpr unsigned kAboutCommand = 16;
+
+// What the dialog works with; tests put fakes here.
+struct MainServices {
+  EngineCalls* engine = nullptr;
+  MainProfile* profile = nullptr;
+  DialupProbe* dialup = nullptr;
+  SettingsProgram* settings = nullptr;
+  // Blocks the dialog's thread (the check's pause while the clock shows).
+  std::function<void(unsigned ms)> pause;
+  std::function<void(unsigned hz, unsigned ms)> beep;
+  // The window property start-up attaches: the executable's base name.
+  std::string property_name;
+};
+
+class MainDialog final : public ui::Dialog, private TimerPort {
+ public:
+  explicit MainDialog(MainServices services);
+  ~MainDialog() override;
+
+  // A message for the user from any thread: shown by the dialog's thread.
+  void Report(const std::string& text);
+
+  // Read by tests.
+  const Schedule& schedule() const { return schedule_; }
+
+ protected:
+  bool OnInitDialog() override;
+  void OnShow(bool shown) override;
+  void OnCommand(int id) override;
+  void OnTimer(std::uintptr_t id) override;
+  std::intptr_t OnMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
+  bool OnSysCommand(unsigned command) override;
+  void OnTimeChange() override;
+  void OnDestroy() override;
+  void OnOK() override;
+  void OnCancel() override;
+  void DoDataExchange(ui::DataExchange& dx) override;
+
+ private:
+  // TimerPort: the dialog's window timers.
+  bool StartTimer(std::uintptr_t id, std::uint32_t period_ms) override;
+  bool StopTimer(std::uintptr_t id) override;
+
+  // Settings and display.
+  void LoadSettings();
+  void ReloadSettings();
+  void FoldDialog(bool with_status_line);
+  void EnableIndicators();
+  void SetupClock();
+  void ShowClock();
+  void ShowRetry(const std::string& text);
+  void RestoreWindowPos();
+  void SaveWindowPos();
+  void ArmDailyTimer();
+  void StopAllTimers();
+
+  // The cycle.
+  bool CanQuery();
+  QueryRequest Request() const;
+  void CheckNow();
+  void AdjustNow();
+  bool RunAdjustCycle();
+  bool AdjustOnce();
+  void AutoTerminateNow();
+  int ShowNotice(std::uint32_t ms, const std::string& first, const std::string& second);
+  void RunDeferredTicks();
+  void DailyTick();
+  void Perform(Schedule::Action action, std::uintptr_t id);
+
+  // Closing and the settings program.
+  void CloseAs(int result);
+  void LaunchSettings();
+  void FreeSettingsButton();
+  void OnSettingsNotify(int code, ui::WindowId window);
+  void CloseSettingsProgram();
+
+  MainServices services_;
+  Schedule schedule_;
+  MainSettings settings_;  // the latest reading of the profile
+
+  // Exchanged with controls.
+  std::string pc_time_, server_time_, server_, time_out_text_, protocol_name_;
+  int voice_ = 0;
+
+  // The cycle's own members.
+  int auto_adjust_ = 0, iconic_start_ = 0;  // SHIFT at start clears them for the run
+  int time_out_ = 3;                        // in force: what the runner can count
+  std::string last_pc_time_;
+  bool first_show_done_ = false;
+  bool closing_ = false;
+
+  // The fold.
+  bool fold_known_ = false;
+  ui::Rect full_rect_, folded_rect_;
+
+  // The settings program.
+  ui::WindowId settings_window_ = 0;
+  bool settings_hidden_ = false;
+  std::uintptr_t settings_start_ = 0;  // counts starts; an end notice names its start
+
+  // Messages from other threads waiting for the dialog's thread.
+  std::atomic<ui::WindowId> self_{0};
+  std::mutex reports_mutex_;
+  std::deque<std::string> reports_;
+};
+
+}  // namespace qv::main

@@ -1,0 +1,118 @@
+#include "main/startup.h"
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "engine/environment.h"
+#include "main/icons.h"
+#include "main/main_dialog.h"
+#include "main/profile_calls.h"
+#include "main/strings.h"
+#include "platform/codepage.h"
+#include "platform/clock.h"
+#include "platform/ctime.h"
+#include "platform/czone_state.h"
+#include "platform/instance.h"
+#include "platform/net.h"
+#include "platform/process.h"
+#include "profile/app_state.h"
+#include "profile/options.h"
+#include "profile/properties.h"
+#include "runner/query_runner.h"
+
+namespace qv::main {
+
+namespace {
+
+// The running main dialog, for messages that reach us on other threads.
+std::atomic<MainDialog*> g_dialog{nullptr};
+std::thread::id g_ui_thread;
+
+void ReportToUser(const std::string& text) {
+  if (std::this_thread::get_id() == g_ui_thread) {
+    ui::ShowMessage(text);
+  } else if (MainDialog* dialog = g_dialog.load()) {
+    dialog->Report(text);  // shown by the dialog's thread
+  } else {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+}
+
+// The C runtime's zone state as a "TZ" record; its names are in the
+// system's code page.
+std::string ZoneRecord() {
+  const platform::CRuntimeZoneState z = platform::ReadCRuntimeZone();
+  // An unset TZ is written as the runtime writes a null string.
+  return profile::FormatTimeZoneRecord(z.daylight, z.seconds_west / 3600, platform::CodePageToUtf8(platform::AnsiCodePage(), z.standard_name),
+                                       platform::CodePageToUtf8(platform::AnsiCodePage(), z.daylight_name), z.tz.value_or("(null)"));
+}
+
+}  // namespace
+
+std::string BaseNameOf(const std::string& executable_path) {
+  const std::size_t slash = executable_path.find_last_of("\\/");
+  std::string name = slash == std::string::npos ? executable_path : executable_path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+int RunMainProgram(const StartupOptions& options) {
+  ui::SetStringTable(&Strings());
+  ui::SetIconTable(&Icons());
+  // The OS zone is the one we started with, whatever TZ becomes below.
+  platform::CaptureOsZone();
+
+  const std::string base_name = BaseNameOf(options.executable_path);
+  const platform::InstanceLock instance(base_name);
+  if (instance.state() == platform::InstanceLock::State::kAlreadyRunning) {
+    ui::ShowMessage(ui::LoadString(kStrAlreadyRunning));
+    return 1;
+  }
+  if (platform::NetStartup() != 0) {
+    ui::ShowMessage(ui::LoadString(kStrSocketsFailed));
+    return 1;
+  }
+
+  profile::ScanDebugSwitch(options.argument_text, profile::kMainDebugSwitch);
+  const std::string profile_path = profile::MakeProfilePath(options.executable_path);
+  profile::SetProfilePath(profile_path);
+  MainProfile profile(profile_path);
+
+  // Times the runtime renders (server times, the clock display) are Japan
+  // Standard Time whatever the system's zone; the records show what was
+  // found and what was made of it.
+  std::array<std::string, 3> records;
+  records[0] = ZoneRecord();
+  if (!platform::SetCRuntimeZone("JST-9")) ui::ShowMessage(text::kCannotSetTz);
+  records[1] = ZoneRecord();
+  platform::ClearCRuntimeDaylight();
+  records[2] = ZoneRecord();
+  profile.WriteTimeZoneRecords(records);
+
+  g_ui_thread = std::this_thread::get_id();
+  engine::SetEnvironment({profile_path, profile::DebugSwitch(), ui::LoadString(kStrHostNotFound), ReportToUser});
+  if (!options.engine) runner::InstallQueryRunner(runner::Variant::kMain);
+
+  SettingsProcess settings_process;
+  MainServices services;
+  services.engine = options.engine ? options.engine : &RealEngine();
+  services.profile = &profile;
+  services.dialup = options.dialup ? options.dialup : &SystemDialup();
+  services.settings = options.settings ? options.settings : &settings_process;
+  services.pause = options.pause ? options.pause : [](unsigned ms) { platform::SleepMs(ms); };
+  services.beep = options.beep ? options.beep : [](unsigned hz, unsigned ms) { platform::Beep(hz, ms); };
+  services.property_name = base_name;
+  {
+    MainDialog dialog(std::move(services));
+    g_dialog = &dialog;
+    dialog.DoModal(0);
+    g_dialog = nullptr;
+  }
+  engine::SetEnvironment({});
+  return 0;
+}
+
+}  // namespace qv::main

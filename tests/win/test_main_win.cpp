@@ -1,0 +1,301 @@
+// Quorvel.exe end to end under Wine: started with a profile, found and
+// driven from this process. QuorvelWin.* runs in the tests' prefix;
+// QuorvelAdjust.* sets the clock and runs only where that provably cannot
+// reach this machine's clock (tests/win/quorvel-unprivileged).
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "main/main_dialog.h"
+#include "quorvel_e2e.h"
+#include "platform/clock.h"
+
+namespace qv::e2e {
+namespace {
+
+using namespace main;
+
+const std::string kQuorvel = BuiltProgram("Quorvel.exe", QV_QUORVEL_EXE);
+const std::string kPlain = QV_LOOPBACK_NET ".64";    // qv-timeserver, no offset
+const std::string kTwoOff = QV_LOOPBACK_NET ".65";   // qv-timeserver, 2 s ahead
+const std::string kNobody = QV_LOOPBACK_NET ".66";   // nobody listens
+
+std::string Profile(const std::string& lines) { return "[Property]\r\n" + lines; }
+
+// a * b / c rounded, as the dialog manager scales dialog units.
+int MulDiv(int a, int b, int c) { return (a * b * 2 + c) / (2 * c); }
+
+TEST(QuorvelWin, OpensAsTheProfileSaysAndReopensWhereClosed) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelA",
+                   Profile("DefaultServer=" + kPlain + "\r\nprotocol=SNTP\r\nTimeOut=5\r\nindicatorline=1\r\n"
+                           "AdjustAt=1,7:30\r\nErrorRetry=1,3,10,0\r\nlogfile=1\r\nWindowPos=1,120,80,1\r\n"));
+  {
+    Running q(copy.exe());
+    const ui::WindowId w = q.MainWindow();
+    ASSERT_NE(w, 0);
+    const std::pair<int, const char*> texts[] = {{kIdServerName, kPlain.c_str()}, {kIdProtocolName, "SNTP"},
+                                                 {kIdTimeOut, "5s"},             {kIdDailyTime, "07:30"},
+                                                 {kIdRetryCount, "3回"},         {kIdRetryInterval, "10s"}};
+    for (const auto& [control, text] : texts) EXPECT_EQ(drv::ControlText(w, control), text) << control;
+    EXPECT_EQ(drv::TextOf(w), "Quorvel");
+    EXPECT_TRUE(drv::IsEnabled(drv::ControlOf(w, kIdLogFile)));
+    EXPECT_FALSE(drv::IsEnabled(drv::ControlOf(w, kIdBeep)));
+    EXPECT_EQ(drv::PropertyOf(w, "QuorvelA"), 1);
+    // Every control of the template where the template puts it, in the
+    // dialog units of the window's font (found from the client size).
+    const drv::PixelRect client = drv::ClientRectOf(w);
+    int bx = 0, by = 0;
+    for (int x = 4; x < 40 && !bx; ++x) bx = MulDiv(162, x, 4) == client.right ? x : 0;
+    for (int y = 8; y < 80 && !by; ++y) by = MulDiv(93, y, 8) == client.bottom ? y : 0;
+    ASSERT_TRUE(bx && by) << client.right << "x" << client.bottom;
+    for (const ui::ControlTemplate& c : MainTemplate().controls) {
+      if (c.id == ui::kIdStatic) continue;
+      const drv::PixelRect got = drv::ControlRect(w, c.id);
+      const int left = MulDiv(c.x, bx, 4), top = MulDiv(c.y, by, 8);
+      const int want[] = {left, top, left + MulDiv(c.cx, bx, 4), top + MulDiv(c.cy, by, 8)};
+      EXPECT_EQ((std::vector<int>{got.left, got.top, got.right, got.bottom}), std::vector<int>(want, want + 4)) << c.id;
+    }
+    EXPECT_FALSE(drv::IsVisibleWindow(drv::ControlOf(w, kIdSettings))) << "no settings program beside it";
+    const drv::PixelRect r = drv::WindowRectOf(w);
+    EXPECT_EQ(std::pair(r.left, r.top), std::pair(120, 80));
+    // The system menu's Close is ESC: the position is not written.
+    drv::MoveWindowTo(w, 200, 150);
+    ASSERT_TRUE(drv::PostSysCommand(w, ui::kScClose));
+    EXPECT_EQ(q.Ended(10000), 0);
+  }
+  EXPECT_EQ(copy.Value("Property", "WindowPos"), "1,120,80,1");
+  {
+    Running q(copy.exe());
+    const ui::WindowId w = q.MainWindow();
+    ASSERT_NE(w, 0);
+    drv::MoveWindowTo(w, 210, 160);
+    ASSERT_TRUE(drv::ClickButton(w, ui::kIdOk));
+    EXPECT_EQ(q.Ended(10000), 0);
+  }
+  EXPECT_EQ(copy.Value("Property", "WindowPos"), "1,210,160,1");
+}
+
+TEST(QuorvelWin, IconicStartOpensMinimised) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelI", Profile("IconicStart=1\r\n"));
+  Running q(copy.exe());
+  const ui::WindowId w = q.MainWindow();
+  ASSERT_NE(w, 0);
+  for (int i = 0; i < 250 && !drv::IsIconicWindow(w); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(drv::IsIconicWindow(w));
+  drv::PostSysCommand(w, ui::kScClose);
+  EXPECT_EQ(q.Ended(10000), 0);
+}
+
+TEST(QuorvelWin, AboutBoxFromTheSystemMenu) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelB", Profile(""));
+  Running q(copy.exe());
+  const ui::WindowId w = q.MainWindow();
+  ASSERT_NE(w, 0);
+  ASSERT_TRUE(drv::PostSysCommand(w, kAboutCommand));
+  const ui::WindowId about = q.DialogCaptioned("Quorvel ");
+  ASSERT_NE(about, 0);
+  EXPECT_EQ(drv::ControlText(about, kIdAboutName), "Quorvel    Ver.1.00");
+  EXPECT_NE(drv::ControlText(about, kIdAboutMaker).find("Orvanta"), std::string::npos);
+  ASSERT_TRUE(drv::ClickButton(about, ui::kIdOk));
+  EXPECT_TRUE(drv::WaitGone(about, 5000));
+  ASSERT_TRUE(drv::ClickButton(w, ui::kIdOk));
+  EXPECT_EQ(q.Ended(10000), 0);
+}
+
+TEST(QuorvelWin, SecondStartIsRefusedAndTheFirstRunsOn) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelC", Profile(""));
+  Running first(copy.exe());
+  const ui::WindowId w = first.MainWindow();
+  ASSERT_NE(w, 0);
+  {
+    Running second(copy.exe());
+    const ui::WindowId box = second.DialogCaptioned("QuorvelC");
+    ASSERT_NE(box, 0);
+    EXPECT_EQ(drv::ControlText(box, 0xFFFF), "Quorvelは既に起動しています。");
+    drv::ClickButton(box, ui::kIdOk);
+    EXPECT_EQ(second.Ended(10000), 1);
+  }
+  EXPECT_TRUE(drv::Exists(w));
+  drv::ClickButton(w, ui::kIdOk);
+  EXPECT_EQ(first.Ended(10000), 0);
+}
+
+TEST(QuorvelWin, CheckShowsTheServerTimeAndLogs) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelD", Profile("DefaultServer=" + kPlain + "\r\nprotocol=SNTP\r\nlogfile=1\r\n"));
+  Running q(copy.exe());
+  const ui::WindowId w = q.MainWindow();
+  ASSERT_NE(w, 0);
+  ASSERT_TRUE(drv::ClickButton(w, kIdCheck));
+  EXPECT_TRUE(IsTimeText(WaitForText(w, kIdServerTime, IsTimeText)));
+  EXPECT_TRUE(IsTimeText(drv::ControlText(w, kIdPcTime))) << drv::ControlText(w, kIdPcTime);
+  drv::ClickButton(w, ui::kIdOk);
+  EXPECT_EQ(q.Ended(10000), 0);
+  // As on Linux, with the system's line end.
+  const std::regex line("\\w{3} \\w{3} \\d\\d \\d\\d:\\d\\d:\\d\\d \\d{4}, " + std::regex_replace(kPlain, std::regex("\\."), "\\.") +
+                        ",    SNTP,  check, OK, \\w{3} \\w{3} \\d\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\r\n");
+  EXPECT_TRUE(std::regex_match(copy.LogText(), line)) << copy.LogText();
+}
+
+// Run as a program: reg.exe, and waits for it.
+void Reg(const std::string& arguments) {
+  std::uint32_t error = 0;
+  auto reg = platform::ChildProcess::Start("reg", arguments, error);
+  ASSERT_TRUE(reg) << error;
+  int code = -1;
+  ASSERT_TRUE(reg->Wait(30000, code));
+}
+const std::string kInternetSettings = "\"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\"";
+
+TEST(QuorvelWin, DialupSettingDecidesWhetherAQueryGoesOut) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelE", Profile("DefaultServer=" + kPlain + "\r\nprotocol=SNTP\r\n"));
+  Running q(copy.exe());
+  const ui::WindowId w = q.MainWindow();
+  ASSERT_NE(w, 0);
+  struct Row {
+    const char* value;  // reg add's type and data; nullptr: no value
+    bool goes_out;      // Wine has no dial-up connection up
+  } rows[] = {{nullptr, true},
+              {"/t REG_DWORD /d 0", true},
+              {"/t REG_DWORD /d 1", false},
+              {"/t REG_BINARY /d 01", false},
+              {"/t REG_DWORD /d 2", false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.value ? row.value : "missing");
+    if (row.value)
+      Reg("add " + kInternetSettings + " /v EnableAutodial " + row.value + " /f");
+    else
+      Reg("delete " + kInternetSettings + " /v EnableAutodial /f");
+    drv::TypeText(w, kIdServerTime, "-");
+    ASSERT_TRUE(drv::ClickButton(w, kIdCheck));
+    if (row.goes_out) {
+      EXPECT_TRUE(IsTimeText(WaitForText(w, kIdServerTime, IsTimeText)));
+    } else {
+      const ui::WindowId box = q.DialogCaptioned("QuorvelE");
+      ASSERT_NE(box, 0);
+      EXPECT_EQ(drv::ControlText(box, 0xFFFF), "ﾀﾞｲｱﾙｱｯﾌﾟに接続されていません。");
+      drv::ClickButton(box, ui::kIdOk);
+      EXPECT_TRUE(drv::WaitGone(box, 5000));
+      EXPECT_EQ(drv::ControlText(w, kIdServerTime), "-");
+    }
+  }
+  Reg("delete " + kInternetSettings + " /v EnableAutodial /f");
+  drv::ClickButton(w, ui::kIdOk);
+  EXPECT_EQ(q.Ended(10000), 0);
+}
+
+// A settings program that ends at once without a word: it gets the whole
+// command line, and its end frees the Settings button.
+TEST(QuorvelWin, SettingsProgramGetsItsCommandLineAndItsEndFreesTheButton) {
+  QuorvelCopy copy(kQuorvel, "設定 テスト フォルダ", "QuorvelF", Profile(""));
+  std::filesystem::copy_file(FsPath(BuiltProgram("qv_echo_args.exe", QV_ECHO_EXE)), FsPath(copy.Beside("Quorcfg.exe")));
+  Running q(copy.exe());
+  const ui::WindowId w = q.MainWindow();
+  ASSERT_NE(w, 0);
+  EXPECT_TRUE(drv::IsVisibleWindow(drv::ControlOf(w, kIdSettings)));
+  ASSERT_TRUE(drv::ClickButton(w, kIdSettings));
+  const std::string out = copy.Beside("qv_echo_args.out");
+  for (int i = 0; i < 500 && !platform::FileExists(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::stringstream line;
+  line << std::ifstream(FsPath(out), std::ios::binary).rdbuf();
+  EXPECT_EQ(line.str(), "line:Quorcfg.exe -profile=\"" + copy.Beside("QuorvelF.INI") + "\" -geohwnd=" +
+                            std::to_string(static_cast<std::int32_t>(w)) + " xyz");
+  for (int i = 0; i < 500 && drv::CheckStateOf(w, kIdSettings) != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(drv::CheckStateOf(w, kIdSettings), 0);
+  EXPECT_TRUE(drv::IsEnabled(drv::ControlOf(w, kIdSettings)));
+  drv::ClickButton(w, ui::kIdOk);
+  EXPECT_EQ(q.Ended(10000), 0);
+}
+
+// ---------------------------------------------------------------- adjust
+
+class QuorvelAdjust : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Wine's clock setter calls the host's: only a process that provably
+    // cannot set the clock may adjust.
+    if (!platform::ProvenUnableToSetClock()) GTEST_SKIP() << "this process might be able to set the clock";
+  }
+  // Adjusts once from the button; the notice's two lines.
+  static std::pair<std::string, std::string> AdjustOnce(Running& q, ui::WindowId w) {
+    EXPECT_TRUE(drv::ClickButton(w, kIdAdjust));
+    const ui::WindowId found = drv::WaitForDialogOf(
+        q.pid(), [](ui::WindowId d) { return drv::ControlOf(d, kIdNoticeFirst) != 0; }, 30000);
+    if (!found) return {};
+    return {drv::ControlText(found, kIdNoticeFirst), drv::ControlText(found, kIdNoticeSecond)};
+  }
+};
+
+TEST_F(QuorvelAdjust, WithinHalfASecondSucceedsTwoSecondsOffIsRefused) {
+  struct Row {
+    const std::string& server;
+    bool ok;
+  } rows[] = {{kPlain, true}, {kTwoOff, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.server);
+    QuorvelCopy copy(kQuorvel, "q", "QuorvelG", Profile("DefaultServer=" + row.server + "\r\nprotocol=SNTP\r\n"));
+    Running q(copy.exe());
+    const ui::WindowId w = q.MainWindow();
+    ASSERT_NE(w, 0);
+    const auto [first, second] = AdjustOnce(q, w);
+    if (row.ok) {
+      EXPECT_TRUE(IsTimeText(first)) << first;
+      EXPECT_EQ(second, "<< ADJUSTED!! >>");
+    } else {
+      EXPECT_EQ(first, "<< ERROR!! >>");
+      EXPECT_TRUE(IsTimeText(second)) << second;
+    }
+    const std::string line = WaitForText(w, kIdServerTime, [](const std::string& t) { return t != "connecting..."; });
+    EXPECT_EQ(line == "ERROR (localtime-set)", !row.ok) << line;
+    drv::ClickButton(w, ui::kIdOk);
+    EXPECT_EQ(q.Ended(20000), 0);
+  }
+}
+
+// Adjusts as its window first shows, then ends by itself after the two
+// notices; the window position is not written (it ends as ESC does).
+TEST_F(QuorvelAdjust, AdjustAtStartThenEndsByItself) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelJ",
+                   Profile("DefaultServer=" + kPlain + "\r\nprotocol=SNTP\r\nAutoAdjust=1\r\nAutoTerminate=1\r\n"
+                           "WindowPos=1,100,100,5\r\n"));
+  Running q(copy.exe());
+  const ui::WindowId last = drv::WaitForDialogOf(
+      q.pid(), [](ui::WindowId d) { return drv::ControlText(d, kIdNoticeFirst) == "自動終了します。"; }, 30000);
+  EXPECT_NE(last, 0);
+  EXPECT_EQ(q.Ended(20000), 0);
+  EXPECT_EQ(copy.Value("Property", "WindowPos"), "1,100,100,5");
+}
+
+TEST_F(QuorvelAdjust, RetrySeriesRunsToItsEndAndStops) {
+  QuorvelCopy copy(kQuorvel, "q", "QuorvelH",
+                   Profile("DefaultServer=" + kNobody + "\r\nprotocol=SNTP\r\nTimeOut=2\r\nlogfile=1\r\n"
+                           "indicatorline=1\r\nErrorRetry=1,2,1,0\r\n"));
+  Running q(copy.exe());
+  const ui::WindowId w = q.MainWindow();
+  ASSERT_NE(w, 0);
+  std::vector<std::string> seen{drv::ControlText(w, kIdRetryCount)};
+  ASSERT_TRUE(drv::ClickButton(w, kIdAdjust));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < end && !(seen.size() > 2 && seen.back() == "2回")) {
+    // Two readings that agree: a text read while it changes may come torn.
+    const std::string t = drv::ControlText(w, kIdRetryCount);
+    if (!t.empty() && t != seen.back() && t == drv::ControlText(w, kIdRetryCount)) seen.push_back(t);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"2回", "0/2", "1/2", "2/2", "2回"}));
+  // No fourth attempt: the status stays and no notice comes.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  EXPECT_EQ(drv::DialogsOfProcess(q.pid()).size(), 1u);
+  drv::ClickButton(w, ui::kIdOk);
+  EXPECT_EQ(q.Ended(20000), 0);
+  const std::string log = copy.LogText();
+  const std::regex line("\\w{3} \\w{3} \\d\\d \\d\\d:\\d\\d:\\d\\d \\d{4}, " +
+                        std::regex_replace(kNobody, std::regex("\\."), "\\.") +
+                        ",    SNTP, adjust, ERROR \\([^)]*\\):\\d+, \r\n");
+  std::size_t lines = 0;
+  for (std::sregex_iterator it(log.begin(), log.end(), line), none; it != none; ++it) ++lines;
+  EXPECT_EQ(lines, 3u) << log;
+}
+
+}  // namespace
+}  // namespace qv::e2e
