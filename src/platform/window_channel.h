@@ -10,13 +10,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qv::platform {
 
 // One message on the wire, decoded. Requests (send, placement) are answered
 // with a reply that carries the same request number.
 struct ChannelFrame {
-  enum class Kind : std::uint16_t { kPost = 1, kSend = 2, kPlacement = 3, kProbe = 4, kReply = 5 };
+  enum class Kind : std::uint16_t { kPost = 1, kSend = 2, kPlacement = 3, kProbe = 4, kReply = 5, kQuery = 6 };
   Kind kind = Kind::kPost;
   std::uint32_t request = 0;
   std::uint32_t msg = 0;
@@ -29,11 +30,25 @@ struct ChannelFrame {
   std::int32_t show_cmd = 0;
   std::int32_t min_x = 0, min_y = 0;
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+  std::string text;  // UTF-8, at most kChannelTextMax bytes (a query's answer)
 };
 
-inline constexpr std::size_t kChannelFrameSize = 72;
-using ChannelBytes = std::array<std::uint8_t, kChannelFrameSize>;
+// What a query asks of a window (in `msg`; the control's id in `wparam`):
+// what any program of the user may read of another's window on Windows too.
+enum class ChannelQuery : std::uint32_t {
+  kCaption = 1,  // text: the window's caption
+  kText = 2,     // text: the control's text; result 1 when the control exists
+  kEnabled = 3,  // result 0 or 1
+  kVisible = 4,  // result 0 or 1
+  kCheck = 5,    // result 0, 1 or 2
+  kRect = 6,     // left, top, right, bottom: the control on the screen (control 0: the window)
+};
 
+inline constexpr std::size_t kChannelFrameSize = 72;  // without its text
+inline constexpr std::size_t kChannelTextMax = 4096;
+using ChannelBytes = std::vector<std::uint8_t>;
+
+// A text longer than kChannelTextMax is cut at a character's start.
 ChannelBytes EncodeChannelFrame(const ChannelFrame& frame);
 // False for anything that is not exactly one well-formed frame.
 bool DecodeChannelFrame(const std::uint8_t* data, std::size_t size, ChannelFrame& out);
@@ -95,5 +110,7 @@ bool ChannelRequest(std::int32_t window, ChannelFrame request, ChannelFrame& rep
 
 // Removes sockets that no process holds any more (left by a crash).
 void PruneChannelFolder();
+// The numbers of this user's windows that have a socket.
+std::vector<std::int32_t> ChannelWindows();
 
 }  // namespace qv::platform

@@ -76,5 +76,53 @@ TEST_F(HostTest, AnotherProgramsWindowIsPostedToPlacedByAndClosed) {
   for (const char* ext : {".out", ".err", ".rc"}) std::filesystem::remove(scratch + ext);
 }
 
+// What another program of the same user may read of a window, as it may
+// on Windows: its caption, a control's text, state and place.
+TEST_F(HostTest, AnotherProgramReadsWhatTheWindowShows) {
+  Watchdog dog(std::chrono::seconds(60));
+  using namespace wintest;
+  const ui::DialogTemplate tmpl = FormTemplate();
+  ScriptedDialog d(tmpl);
+  d.on_init = [](ScriptedDialog& self) {
+    self.Window()->SetCheck(kAgree, 1);
+    self.Window()->SetText(kName, "ntp.example.jp");
+  };
+  const std::string scratch = (std::filesystem::temp_directory_path() / "qv-query-").string() +
+                              std::to_string(std::random_device()() % 1000000);
+  const auto ask = [&](const std::vector<std::string>& words) {
+    std::vector<std::string> command{QV_CHANNEL_PEER};
+    command.insert(command.end(), words.begin(), words.end());
+    return test::RunCapture(command, scratch).out;
+  };
+  std::vector<std::string> got, want;
+  Driver driver([&] {
+    const ui::WindowId w = drv::WaitForCaption(kFormCaption);
+    ASSERT_NE(w, 0);
+    const std::string id = std::to_string(w);
+    const ui::Rect r = drv::ControlRect(w, kName);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"query", id, "caption"}, std::string(kFormCaption) + "\n"},
+        {{"query", id, "text", std::to_string(kName)}, "ntp.example.jp\n"},
+        {{"query", id, "text", std::to_string(kLabel)}, std::string(kLabelText) + "\n"},
+        {{"query", id, "enabled", std::to_string(kGreyed)}, "0\n"},
+        {{"query", id, "visible", std::to_string(kHidden)}, "0\n"},
+        {{"query", id, "check", std::to_string(kAgree)}, "1\n"},
+        {{"query", id, "rect", std::to_string(kName)},
+         std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+             std::to_string(r.bottom) + "\n"},
+    };
+    for (const auto& [words, answer] : cases) {
+      got.push_back(ask(words));
+      want.push_back(answer);
+    }
+    const std::string list = ask({"list"});
+    EXPECT_NE(list.find(id + "\t" + kFormCaption + "\n"), std::string::npos) << list;
+    drv::Keys(w, "Escape");
+  });
+  EXPECT_EQ(d.DoModal(), 2);
+  EXPECT_EQ(got, want);
+  for (const char* ext : {".out", ".err", ".rc"}) std::filesystem::remove(scratch + ext);
+}
+
 }  // namespace
 }  // namespace qv::fltktest

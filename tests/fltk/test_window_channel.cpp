@@ -74,7 +74,11 @@ TEST(ChannelFrame, FieldsSitAtTheirOffsetsAndComeBackWhole) {
   f.show_cmd = 7;
   f.min_x = -1, f.min_y = -32000;
   f.left = 10, f.top = 20, f.right = 310, f.bottom = 220;
+  f.text = "ﾁｪｯｸ";
   const ChannelBytes b = EncodeChannelFrame(f);
+  ASSERT_EQ(b.size(), kChannelFrameSize + 12);
+  EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + 68, b.begin() + 75),
+            (std::vector<std::uint8_t>{12, 0, 0, 0, 0xEF, 0xBE, 0x81}));  // the length, then the text
   EXPECT_EQ(std::vector<std::uint8_t>(b.begin(), b.begin() + 16),
             (std::vector<std::uint8_t>{'Q', 'V', 'W', '1', 5, 0, 3, 0, 4, 3, 2, 1, 0x64, 0x04, 0, 0}));
   EXPECT_EQ(b[16], 0x88);
@@ -85,10 +89,19 @@ TEST(ChannelFrame, FieldsSitAtTheirOffsetsAndComeBackWhole) {
   EXPECT_EQ(EncodeChannelFrame(back), b);
   EXPECT_EQ(back.lparam, -2);
   EXPECT_EQ(back.min_y, -32000);
+  EXPECT_EQ(back.text, "ﾁｪｯｸ");
+  // A text beyond the limit is cut, never inside a character.
+  f.text = "x" + std::string(kChannelTextMax, '\xA0');
+  for (std::size_t i = 1; i < f.text.size(); i += 2) f.text[i] = '\xC2';
+  ASSERT_TRUE(DecodeChannelFrame(EncodeChannelFrame(f).data(), EncodeChannelFrame(f).size(), back));
+  EXPECT_EQ(back.text.size(), kChannelTextMax - 1);
+  EXPECT_EQ(back.text, f.text.substr(0, kChannelTextMax - 1));
 }
 
 TEST(ChannelFrame, AnythingElseIsRefused) {
-  const ChannelBytes good = EncodeChannelFrame(ChannelFrame{});
+  ChannelFrame with_text;
+  with_text.text = "ab";
+  const ChannelBytes good = EncodeChannelFrame(with_text);
   struct Case {
     const char* what;
     std::size_t at;  // byte changed (size: length given instead)
@@ -96,10 +109,10 @@ TEST(ChannelFrame, AnythingElseIsRefused) {
     std::size_t size;
   };
   const Case cases[] = {
-      {"short", 0, 'Q', kChannelFrameSize - 1}, {"long", 0, 'Q', kChannelFrameSize + 1},
-      {"magic", 3, '2', kChannelFrameSize},     {"kind 0", 4, 0, kChannelFrameSize},
-      {"kind 6", 4, 6, kChannelFrameSize},      {"unknown flag", 6, 4, kChannelFrameSize},
-      {"reserved", 70, 1, kChannelFrameSize},
+      {"no text", 0, 'Q', kChannelFrameSize},        {"short", 0, 'Q', kChannelFrameSize - 1},
+      {"long", 0, 'Q', kChannelFrameSize + 3},       {"magic", 3, '2', kChannelFrameSize + 2},
+      {"kind 0", 4, 0, kChannelFrameSize + 2},       {"kind 7", 4, 7, kChannelFrameSize + 2},
+      {"unknown flag", 6, 4, kChannelFrameSize + 2}, {"text length", 70, 1, kChannelFrameSize + 2},
   };
   for (const Case& c : cases) {
     std::vector<std::uint8_t> bytes(good.begin(), good.end());
@@ -234,7 +247,9 @@ TEST_F(ChannelTest, OnlyTheSameUserIsHeard) {
     ChannelFrame got;
     std::uint32_t uid = 12345;
     EXPECT_EQ(ReceiveSoon(*e, got, &uid), c.read);
-    if (c.read != ChannelEndpoint::Read::kNone) EXPECT_EQ(uid, c.uid);
+    if (c.read != ChannelEndpoint::Read::kNone) {
+      EXPECT_EQ(uid, c.uid);
+    }
   }
   // What nobody made of its own fallback folder goes.
   fs::remove_all("/tmp/quorvel-65534");

@@ -6,6 +6,10 @@
 //   send-fd FD MSG                       post on an inherited connected socket
 //   stale PATH                           leave a socket at PATH that nobody listens on,
 //                                        as a crashed program does
+//   list                                 this user's windows: "ID<tab>CAPTION" per line
+//   query WINDOW caption|text|enabled|visible|check|rect [CONTROL]
+//                                        what a window shows; prints the text, the
+//                                        number, or "L T R B" on the screen
 //   dialog CAPTION OWNER_WINDOW          a dialog of another program: tells OWNER its
 //                                        window when it opens (WM_USER+100, 0, id) and
 //                                        when it is cancelled (WM_USER+100, 2, id); prints
@@ -101,6 +105,42 @@ int RunDialog(const char* caption, const char* owner) {
 
 }  // namespace
 
+bool Ask(std::int32_t window, qv::platform::ChannelQuery what, int control, ChannelFrame& reply) {
+  ChannelFrame query;
+  query.kind = ChannelFrame::Kind::kQuery;
+  query.msg = static_cast<std::uint32_t>(what);
+  query.wparam = static_cast<std::uint64_t>(control);
+  return qv::platform::ChannelRequest(window, query, reply, 5000) && reply.ok;
+}
+
+int List() {
+  for (std::int32_t id : qv::platform::ChannelWindows()) {
+    ChannelFrame reply;
+    if (Ask(id, qv::platform::ChannelQuery::kCaption, 0, reply)) std::printf("%d\t%s\n", id, reply.text.c_str());
+  }
+  return 0;
+}
+
+int Query(const char* window, const std::string& what, const char* control) {
+  using qv::platform::ChannelQuery;
+  const std::pair<const char*, ChannelQuery> names[] = {
+      {"caption", ChannelQuery::kCaption}, {"text", ChannelQuery::kText},   {"enabled", ChannelQuery::kEnabled},
+      {"visible", ChannelQuery::kVisible}, {"check", ChannelQuery::kCheck}, {"rect", ChannelQuery::kRect}};
+  for (const auto& [name, kind] : names) {
+    if (what != name) continue;
+    ChannelFrame reply;
+    if (!Ask(std::atoi(window), kind, control ? std::atoi(control) : 0, reply)) return 1;
+    if (kind == ChannelQuery::kCaption || kind == ChannelQuery::kText)
+      std::printf("%s\n", reply.text.c_str());
+    else if (kind == ChannelQuery::kRect)
+      std::printf("%d %d %d %d\n", reply.left, reply.top, reply.right, reply.bottom);
+    else
+      std::printf("%lld\n", static_cast<long long>(reply.result));
+    return 0;
+  }
+  return 64;
+}
+
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "post" && argc == 6)
@@ -118,6 +158,8 @@ int main(int argc, char** argv) {
     return fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? 0 : 1;
   }
   if (mode == "dialog" && argc == 4) return RunDialog(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: qv-channel-peer post|post-dropped|send-fd|stale|dialog ...\n");
+  if (mode == "list" && argc == 2) return List();
+  if (mode == "query" && (argc == 4 || argc == 5)) return Query(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+  std::fprintf(stderr, "usage: qv-channel-peer post|post-dropped|send-fd|stale|dialog|list|query ...\n");
   return 64;
 }

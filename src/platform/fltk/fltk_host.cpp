@@ -391,8 +391,35 @@ void FltkHost::ServeChannel(platform::ChannelEndpoint& endpoint) {
         }
         endpoint.Reply(from, reply);
         break;
+      case ChannelFrame::Kind::kQuery:
+        if (FltkWindow* w = Find(id); w && !w->ended()) {
+          Answer(*w, frame, reply);
+          reply.ok = true;
+        }
+        endpoint.Reply(from, reply);
+        break;
       default:
         break;  // probes, stray replies
+    }
+  }
+}
+
+void FltkHost::Answer(FltkWindow& w, const ChannelFrame& query, ChannelFrame& reply) {
+  using platform::ChannelQuery;
+  const int control = static_cast<int>(query.wparam);
+  switch (static_cast<ChannelQuery>(query.msg)) {
+    case ChannelQuery::kCaption: reply.text = w.Caption(); break;
+    case ChannelQuery::kText:
+      reply.text = w.Text(control);
+      reply.result = w.FindControl(control) ? 1 : 0;
+      break;
+    case ChannelQuery::kEnabled: reply.result = w.IsEnabled(control) ? 1 : 0; break;
+    case ChannelQuery::kVisible: reply.result = w.IsVisible(control) ? 1 : 0; break;
+    case ChannelQuery::kCheck: reply.result = w.Check(control); break;
+    case ChannelQuery::kRect: {
+      const Rect r = control ? w.ControlRect(control) : w.WindowRect();
+      reply.left = r.left, reply.top = r.top, reply.right = r.right, reply.bottom = r.bottom;
+      break;
     }
   }
 }

@@ -19,6 +19,7 @@
 
 namespace qv::platform {
 class ChannelEndpoint;
+struct ChannelFrame;
 }
 
 namespace qv::ui::fltk {
@@ -97,6 +98,8 @@ class FltkHost final : public Host {
   static void ChannelReadable(int fd, void* self);
   static void ServeAllChannels(void* self);
   void ServeChannel(platform::ChannelEndpoint& endpoint);
+  // What another program of the user asked of a window.
+  static void Answer(FltkWindow& window, const platform::ChannelFrame& query, platform::ChannelFrame& reply);
   void StopTimers(WindowId window);
   WindowId NewWindowId(std::unique_ptr<platform::ChannelEndpoint>& endpoint);
 

@@ -24,7 +24,7 @@ namespace {
 //   0 magic "QVW1"   4 kind u16   6 flags u16 (bit 0 ok, bit 1 set_min_position)
 //   8 request u32   12 msg u32   16 wparam u64   24 lparam i64   32 result i64
 //  40 show_cmd i32  44 min_x     48 min_y        52 left  56 top  60 right  64 bottom
-//  68 reserved, zero
+//  68 text length u32, then the text's bytes
 constexpr std::uint32_t kMagic = 0x31575651;  // "QVW1"
 constexpr std::uint16_t kFlagOk = 1, kFlagSetMin = 2;
 
@@ -121,7 +121,7 @@ bool EnableCredentials(int fd) {
 
 // Reads one datagram with the sender's credentials.
 ChannelEndpoint::Read ReceiveFrom(int fd, ChannelFrame& frame, ChannelPeer& from, std::uint32_t* sender_uid) {
-  std::uint8_t data[kChannelFrameSize + 1];
+  std::uint8_t data[kChannelFrameSize + kChannelTextMax + 1];
   iovec iov{data, sizeof data};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
   sockaddr_un addr{};
@@ -161,7 +161,10 @@ long long NowMs() {
 }  // namespace
 
 ChannelBytes EncodeChannelFrame(const ChannelFrame& f) {
-  ChannelBytes b{};
+  std::size_t text = std::min(f.text.size(), kChannelTextMax);
+  // Never half a character.
+  while (text > 0 && text < f.text.size() && (static_cast<unsigned char>(f.text[text]) & 0xC0) == 0x80) --text;
+  ChannelBytes b(kChannelFrameSize + text);
   Put32(&b[0], kMagic);
   Put16(&b[4], static_cast<std::uint16_t>(f.kind));
   Put16(&b[6], static_cast<std::uint16_t>((f.ok ? kFlagOk : 0) | (f.set_min_position ? kFlagSetMin : 0)));
@@ -172,13 +175,18 @@ ChannelBytes EncodeChannelFrame(const ChannelFrame& f) {
   Put64(&b[32], static_cast<std::uint64_t>(f.result));
   const std::int32_t ints[] = {f.show_cmd, f.min_x, f.min_y, f.left, f.top, f.right, f.bottom};
   for (std::size_t i = 0; i < 7; ++i) Put32(&b[40 + 4 * i], static_cast<std::uint32_t>(ints[i]));
+  Put32(&b[68], static_cast<std::uint32_t>(text));
+  std::memcpy(b.data() + kChannelFrameSize, f.text.data(), text);
   return b;
 }
 
 bool DecodeChannelFrame(const std::uint8_t* data, std::size_t size, ChannelFrame& out) {
-  if (size != kChannelFrameSize || Get32(data) != kMagic) return false;
+  if (size < kChannelFrameSize || Get32(data) != kMagic) return false;
   const std::uint16_t kind = Get16(data + 4), flags = Get16(data + 6);
-  if (kind < 1 || kind > 5 || (flags & ~(kFlagOk | kFlagSetMin)) != 0 || Get32(data + 68) != 0) return false;
+  const std::uint32_t text = Get32(data + 68);
+  if (kind < 1 || kind > 6 || (flags & ~(kFlagOk | kFlagSetMin)) != 0 || text > kChannelTextMax ||
+      size != kChannelFrameSize + text)
+    return false;
   ChannelFrame f;
   f.kind = static_cast<ChannelFrame::Kind>(kind);
   f.ok = flags & kFlagOk;
@@ -190,7 +198,8 @@ bool DecodeChannelFrame(const std::uint8_t* data, std::size_t size, ChannelFrame
   f.result = static_cast<std::int64_t>(Get64(data + 32));
   std::int32_t* ints[] = {&f.show_cmd, &f.min_x, &f.min_y, &f.left, &f.top, &f.right, &f.bottom};
   for (std::size_t i = 0; i < 7; ++i) *ints[i] = static_cast<std::int32_t>(Get32(data + 40 + 4 * i));
-  out = f;
+  f.text.assign(reinterpret_cast<const char*>(data + kChannelFrameSize), text);
+  out = std::move(f);
   return true;
 }
 
@@ -341,25 +350,45 @@ bool ChannelRequest(std::int32_t window, ChannelFrame request, ChannelFrame& rep
   return answered;
 }
 
-void PruneChannelFolder() {
-  std::string error;
-  const std::string folder = ChannelFolder(error);
-  if (folder.empty()) return;
+namespace {
+// The window numbers whose sockets are in the folder.
+std::vector<std::int32_t> SocketNumbers(const std::string& folder) {
+  std::vector<std::int32_t> ids;
   DIR* dir = opendir(folder.c_str());
-  if (!dir) return;
+  if (!dir) return ids;
   while (const dirent* e = readdir(dir)) {
     if (e->d_name[0] != 'w') continue;
     char* end = nullptr;
     const long id = std::strtol(e->d_name + 1, &end, 10);
-    if (!end || *end != '\0' || id <= 0 || id > 0x7FFFFFFF) continue;
+    if (end && *end == '\0' && id > 0 && id <= 0x7FFFFFFF) ids.push_back(static_cast<std::int32_t>(id));
+  }
+  closedir(dir);
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+}  // namespace
+
+void PruneChannelFolder() {
+  std::string error;
+  const std::string folder = ChannelFolder(error);
+  if (folder.empty()) return;
+  for (std::int32_t id : SocketNumbers(folder)) {
     const int fd = NewSocket();
     if (fd < 0) break;
     // Nobody bound to it: the connect is refused.
-    if (ConnectTo(static_cast<std::int32_t>(id), fd) != 0 && errno == ECONNREFUSED)
-      unlink((folder + "/" + e->d_name).c_str());
+    if (ConnectTo(id, fd) != 0 && errno == ECONNREFUSED) unlink(SocketPath(folder, id).c_str());
     close(fd);
   }
-  closedir(dir);
+}
+
+std::vector<std::int32_t> ChannelWindows() {
+  std::string error;
+  const std::string folder = ChannelFolder(error);
+  std::vector<std::int32_t> live;
+  if (folder.empty()) return live;
+  for (std::int32_t id : SocketNumbers(folder))
+    if (ChannelWindowExists(id)) live.push_back(id);
+  return live;
 }
 
 }  // namespace qv::platform
