@@ -324,6 +324,7 @@ TEST_F(HostTest, IconsPropertiesAndTheShiftKey) {
     ASSERT_NE(w, 0);
     EXPECT_EQ(drv::XProperty(w, "Quorvel"), 1) << "other programs see the property";
     EXPECT_EQ(drv::XProperty(w, "gone"), 0);
+    EXPECT_EQ(drv::IconSizes(w), (std::vector<int>{16, 32})) << "window and task-bar icons";
     const auto probe = [&] {
       const std::size_t before = shift.size();
       Host().Post(w, ui::kWmUser + 1, 0, 0);

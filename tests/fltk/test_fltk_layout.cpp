@@ -153,7 +153,8 @@ TEST_F(HostTest, LabelsBreakAtBlanksAndBetweenWideCharacters) {
       {"short", 1000, {0}},
       {"one two", ui::fltk::TextWidth("one tw", f.face, f.size), {0, 4}},  // at the blank
       {jp, wide, {0, 6, 12}},                                              // between any two
-      {"ｷｬﾝｾﾙｷｬﾝｾﾙ", ui::fltk::TextWidth("ｷｬﾝ", f.face, f.size), {0, 9, 18, 27}},  // half-width: a word, broken only by need
+      {"ｷｬﾝｾﾙｷｬﾝｾﾙ", ui::fltk::TextWidth("ｷｬﾝ", f.face, f.size), {0}},  // half-width: one word, cut off
+      {"connecting... now", ui::fltk::TextWidth("conn", f.face, f.size), {0, 14}},  // too long: whole
       {"line\nnext", 1000, {0, 5}},
   };
   for (const Case& c : cases) EXPECT_EQ(ui::fltk::WrapLines(c.text, c.width), c.starts) << c.text;

@@ -183,7 +183,7 @@ int Width(const std::string& s, std::size_t from, std::size_t to) {
 
 std::vector<std::size_t> WrapLines(const std::string& text, int width) {
   std::vector<std::size_t> starts{0};
-  std::size_t line = 0;       // first byte of the current line
+  std::size_t line = 0;        // first byte of the current line
   std::size_t last_break = 0;  // where the line may end (0: nowhere yet)
   std::size_t i = 0;
   while (i < text.size()) {
@@ -203,9 +203,10 @@ std::vector<std::size_t> WrapLines(const std::string& text, int width) {
     }
     if (Breakable(cp) && i > line) last_break = i;
     const std::size_t end = i + static_cast<std::size_t>(bytes);
-    if (Width(text, line, end) > width && i > line) {
-      // Past the edge: end the line at the last break, else before this character.
-      line = last_break > line ? last_break : i;
+    // Past the edge: the line ends at its last break. A word with no break
+    // in it stays whole and is cut off at the edge, as the system draws it.
+    if (Width(text, line, end) > width && last_break > line) {
+      line = last_break;
       last_break = 0;
       starts.push_back(line);
       i = line;

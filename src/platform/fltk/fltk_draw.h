@@ -54,9 +54,10 @@ struct Mnemonic {
 };
 Mnemonic ParseMnemonic(const std::string& text, bool prefix = true);
 
-// Line breaks as the dialog statics make them: at blanks and between
-// wide (Japanese) characters, a word too long for a line by characters,
-// and at every newline. Offsets of each line's first byte in `text`.
+// Line breaks as the dialog statics make them: at blanks, between wide
+// (Japanese) characters and at every newline; a word too long for a line is
+// never broken (it is cut off at the edge). Offsets of each line's first
+// byte in `text`.
 std::vector<std::size_t> WrapLines(const std::string& text, int width);
 
 enum class HAlign { kLeft, kCenter, kRight };

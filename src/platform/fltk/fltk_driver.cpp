@@ -225,6 +225,29 @@ long XProperty(WindowId window, const std::string& name) {
   return out;
 }
 
+std::vector<int> IconSizes(WindowId window) {
+  std::vector<int> sizes;
+  With(window, [&](fltk::FltkWindow& w) {
+    if (!w.fl().shown()) return;
+    const Atom atom = XInternAtom(fl_display, "_NET_WM_ICON", True);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (atom != None && XGetWindowProperty(fl_display, fl_xid(&w.fl()), atom, 0, 1 << 20, False, XA_CARDINAL, &type,
+                                           &format, &count, &after, &data) == Success && data) {
+      // Width, height, then the pixels, one image after another.
+      const long* v = reinterpret_cast<const long*>(data);
+      for (unsigned long i = 0; i + 1 < count;) {
+        sizes.push_back(static_cast<int>(v[i]));
+        i += 2 + static_cast<unsigned long>(v[i] * v[i + 1]);
+      }
+    }
+    if (data) XFree(data);
+  });
+  return sizes;
+}
+
 // The server takes the move and the button in order; waiting for the move
 // (--sync) would wait for ever when the pointer is already there.
 bool ClickAt(int x, int y, int button) {

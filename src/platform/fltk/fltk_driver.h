@@ -47,6 +47,8 @@ bool Mapped(WindowId window);
 unsigned long Xid(WindowId window);
 // A window property as the X server holds it (0 when absent).
 long XProperty(WindowId window, const std::string& name);
+// The sizes of the icon images the window gives the task bar (_NET_WM_ICON).
+std::vector<int> IconSizes(WindowId window);
 
 // Real input. Each waits until the X server has taken the events.
 bool Click(WindowId window, int control);  // left button, the control's middle; false when hidden

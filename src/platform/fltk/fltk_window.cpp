@@ -374,6 +374,7 @@ void FltkWindow::Realize() {
     own_change_ = true;
     fl_->show();
     own_change_ = false;
+    RestoreFocus();
     Activate();
   }
   OnMapped();
@@ -555,9 +556,11 @@ bool FltkWindow::FocusControl(Control& c) {
   Fl_Widget& w = c.focus_widget();
   if (Fl::focus() == &w) return true;
   if (!c.Focusable() || !c.Usable()) return false;
-  if (!w.handle(FL_FOCUS)) return false;
+  if (!w.handle(FL_FOCUS)) return false;  // the control records itself as the focused one
+  // Until the window is shown the toolkit gives no focus; it is given then
+  // (RestoreFocus).
   Fl::focus(&w);
-  return Fl::focus() == &w;
+  return true;
 }
 
 void FltkWindow::Focused(Control& c) {
