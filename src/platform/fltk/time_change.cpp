@@ -51,16 +51,16 @@ TimeChangeWatch::~TimeChangeWatch() {
 bool TimeChangeWatch::Arm() {
   // An absolute expiry far ahead that the kernel cancels when the clock is
   // set; the expiry itself is never meant to come.
-  itimerspec spec{};
+  itimerspec timer{};
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  spec.it_value.tv_sec = now.tv_sec + 10 * 365 * 24 * 3600LL;
-  return timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+  timer.it_value.tv_sec = now.tv_sec + 10 * 365 * 24 * 3600LL;
+  return timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &timer, nullptr) == 0;
 }
 
 bool TimeChangeWatch::armed() const {
-  itimerspec spec{};
-  return fd_ >= 0 && timerfd_gettime(fd_, &spec) == 0 && (spec.it_value.tv_sec != 0 || spec.it_value.tv_nsec != 0);
+  itimerspec timer{};
+  return fd_ >= 0 && timerfd_gettime(fd_, &timer) == 0 && (timer.it_value.tv_sec != 0 || timer.it_value.tv_nsec != 0);
 }
 
 void TimeChangeWatch::Readable(int, void* self) {
