@@ -1,8 +1,11 @@
 #include "platform/process.h"
 
+#include "platform/posix/beep.h"
+
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 
@@ -24,7 +27,14 @@ std::string ExecutableBaseName() {
   return name;
 }
 
-void Beep(unsigned /*frequency_hz*/, unsigned duration_ms) {
+namespace {
+std::atomic<BeepSink> g_beep_sink{nullptr};
+}
+
+void SetBeepSink(BeepSink sink) { g_beep_sink = sink; }
+
+void Beep(unsigned frequency_hz, unsigned duration_ms) {
+  if (BeepSink sink = g_beep_sink.load()) return sink(frequency_hz, duration_ms);
   // No speaker API here: the terminal bell, when there is a terminal.
   if (isatty(STDERR_FILENO)) {
     std::fputc('\a', stderr);

@@ -1,0 +1,558 @@
+#include "platform/fltk/fltk_host.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_ask.H>
+#include <FL/x.H>
+#include <X11/Xatom.h>
+
+#include <algorithm>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <exception>
+
+#include "platform/fltk/fltk_window.h"
+#include "platform/fltk/message_box.h"
+#include "platform/fltk/time_change.h"
+#include "platform/posix/beep.h"
+#include "platform/process.h"
+#include "platform/window_channel.h"
+
+namespace qv::ui::fltk {
+
+namespace {
+using platform::ChannelFrame;
+
+constexpr double kLoopWakeSeconds = 0.5;  // a loop looks at its queue at least this often
+constexpr int kSendTimeoutMs = 5000;      // another program's window that does not answer
+constexpr int kChannelBurst = 256;        // datagrams read per wake-up, so a flood cannot starve the loop
+
+std::atomic<FltkHost*> g_host{nullptr};
+
+// The bell of the display, for the programs' beeps.
+void DisplayBeep(unsigned /*frequency_hz*/, unsigned duration_ms) {
+  if (FltkHost* host = g_host.load(); host && host->has_display()) host->Bell();
+  platform::SleepMs(duration_ms);
+}
+
+bool InChannelRange(WindowId window) { return window > 0 && window <= INT_MAX; }
+}  // namespace
+
+void FltkHost::Guard(const char* what, const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "dialog host: a %s handler threw (%s); event dropped\n", what, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "dialog host: a %s handler threw; event dropped\n", what);
+  }
+}
+
+FltkHost::FltkHost() : ui_thread_(std::this_thread::get_id()) {
+  Display* display = XOpenDisplay(nullptr);
+  if (display) {
+    fl_open_display(display);
+    display_ = true;
+  } else {
+    std::fprintf(stderr, "dialog host: cannot open the X display; no window can be shown\n");
+  }
+  // Threads may wake the event loop from here on.
+  Fl::lock();
+  if (display_) {
+    Fl::background(0xF0, 0xF0, 0xF0);
+    time_watch_ = std::make_unique<TimeChangeWatch>([this] { NotifyTimeChange(); });
+    platform::PruneChannelFolder();
+  }
+  g_host = this;
+  platform::SetBeepSink(DisplayBeep);
+}
+
+FltkHost::~FltkHost() {
+  platform::SetBeepSink(nullptr);
+  g_host = nullptr;
+  time_watch_.reset();
+  for (const auto& timer : timers_) Fl::remove_timeout(TimerFired, timer.get());
+  for (const auto& [id, endpoint] : endpoints_) Fl::remove_fd(endpoint->fd());
+  Fl::unlock();
+}
+
+FltkWindow* FltkHost::Find(WindowId id) const {
+  auto it = windows_.find(id);
+  return it == windows_.end() ? nullptr : it->second;
+}
+
+bool FltkHost::time_watch_armed() const { return time_watch_ && time_watch_->armed(); }
+
+bool FltkHost::WindowManagerRunning() const {
+  if (!display_ || !fl_display) return false;
+  // A running window manager names its check window on the root window.
+  const Atom check = XInternAtom(fl_display, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool found = XGetWindowProperty(fl_display, RootWindow(fl_display, fl_screen), check, 0, 1, False,
+                                        XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+                     data && count == 1;
+  if (data) XFree(data);
+  return found;
+}
+
+// ------------------------------------------------------------------ modal runs
+
+WindowId FltkHost::NewWindowId(std::unique_ptr<platform::ChannelEndpoint>& endpoint) {
+  if (channel_ok_) {
+    std::string error;
+    endpoint = platform::ChannelEndpoint::Open(error);
+    if (endpoint) return endpoint->id();
+    // Windows still work, only other programs cannot reach them.
+    std::fprintf(stderr, "dialog host: no window channel (%s)\n", error.c_str());
+    channel_ok_ = false;
+  }
+  return next_local_id_++;
+}
+
+int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owner) {
+  if (!OnUiThread()) {
+    std::fprintf(stderr, "dialog host: dialog %d run off the UI thread; cancelled\n", tmpl.id);
+    return kIdCancelResult;
+  }
+  if (!display_) {
+    std::fprintf(stderr, "dialog host: dialog %d cannot be shown without a display; cancelled\n", tmpl.id);
+    return kIdCancelResult;
+  }
+  std::unique_ptr<platform::ChannelEndpoint> endpoint;
+  const WindowId id = NewWindowId(endpoint);
+  FltkWindow* owner_window = Find(owner);
+  FltkWindow window(*this, id, dialog, tmpl, owner_window ? owner : 0);
+  windows_[id] = &window;
+  if (endpoint) {
+    Fl::add_fd(endpoint->fd(), FL_READ, ChannelReadable, this);
+    endpoints_[id] = std::move(endpoint);
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    live_.insert(id);
+    live_order_.push_back(id);
+  }
+  if (owner_window) owner_window->SetInputEnabled(false);
+  stack_.push_back(&window);
+  active_ = id;
+  dialog.Attach(&window);
+
+  bool default_focus = true;
+  Guard("init", [&] { default_focus = dialog.HandleInit(); });
+  if (!window.ended()) {
+    if (default_focus) window.FocusFirst();
+    // Told before it appears, as a dialog hears WM_SHOWWINDOW; whatever
+    // the handler made of the window (minimised, placed) is what shows.
+    Guard("show", [&] { dialog.HandleShow(true); });
+    window.Realize();
+  }
+  while (!window.ended()) {
+    Fl::wait(kLoopWakeSeconds);
+    Drain();
+  }
+
+  window.Close();
+  Guard("destroy", [&] { dialog.HandleDestroy(); });
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    live_.erase(id);
+    live_order_.erase(std::remove(live_order_.begin(), live_order_.end(), id), live_order_.end());
+  }
+  StopTimers(id);
+  if (auto it = endpoints_.find(id); it != endpoints_.end()) {
+    Fl::remove_fd(it->second->fd());
+    endpoints_.erase(it);
+  }
+  windows_.erase(id);
+  stack_.erase(std::remove(stack_.begin(), stack_.end(), &window), stack_.end());
+  active_ = stack_.empty() ? 0 : stack_.back()->Id();
+  if (owner_window) {
+    owner_window->SetInputEnabled(true);
+    owner_window->Activate();
+  }
+  dialog.Attach(nullptr);
+  return window.result();
+}
+
+// ------------------------------------------------------------------ the queue
+
+void FltkHost::Enqueue(Task task) const {
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(task));
+    wake = !wake_pending_;
+    wake_pending_ = true;
+  }
+  // One wake-up at a time is enough: the loop empties the whole queue.
+  if (wake) Fl::awake(Woken, const_cast<FltkHost*>(this));
+}
+
+void FltkHost::Woken(void* self) { static_cast<FltkHost*>(self)->Drain(); }
+
+void FltkHost::Drain() {
+  for (;;) {
+    Task task;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.empty()) {
+        wake_pending_ = false;
+        return;
+      }
+      task = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    // One at a time: a handler's nested loop goes on with the rest, in order.
+    if (task.run) {
+      task.run();
+    } else if (FltkWindow* w = Find(task.window); w && !w->ended()) {
+      Deliver(*w, task.msg, task.wparam, task.lparam);
+    }
+  }
+}
+
+void FltkHost::Bell() const {
+  const auto ring = [] {
+    fl_beep(FL_BEEP_DEFAULT);
+    if (fl_display) XFlush(fl_display);
+  };
+  if (OnUiThread()) return ring();
+  // Workers never touch the display: the UI thread rings it.
+  Task task;
+  task.run = ring;
+  Enqueue(std::move(task));
+}
+
+bool FltkHost::RunOnUiThread(const std::function<void()>& fn, int timeout_ms) const {
+  if (OnUiThread()) return fn(), true;
+  struct State {
+    std::mutex mutex;
+    std::condition_variable cv;
+    enum { kWaiting, kRunning, kDone, kCancelled } stage = kWaiting;
+  };
+  auto state = std::make_shared<State>();
+  Task task;
+  task.run = [&fn, state] {
+    {
+      std::lock_guard<std::mutex> lock(state->mutex);
+      if (state->stage == State::kCancelled) return;  // the caller gave up and is gone
+      state->stage = State::kRunning;
+    }
+    fn();
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->stage = State::kDone;
+    state->cv.notify_all();
+  };
+  Enqueue(std::move(task));
+  std::unique_lock<std::mutex> lock(state->mutex);
+  const auto done = [&] { return state->stage == State::kDone; };
+  if (timeout_ms < 0) {
+    state->cv.wait(lock, done);
+  } else if (!state->cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), done)) {
+    if (state->stage == State::kWaiting) {
+      state->stage = State::kCancelled;
+      return false;
+    }
+    state->cv.wait(lock, done);  // already running: it must finish with us here
+  }
+  return true;
+}
+
+std::vector<WindowId> FltkHost::LiveWindows() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return live_order_;
+}
+
+std::intptr_t FltkHost::Deliver(FltkWindow& w, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
+  if (w.ended()) return 0;
+  std::intptr_t result = 0;
+  switch (msg) {
+    case kWmCommand: w.Command(static_cast<int>(wparam & 0xFFFF)); break;
+    case kWmClose: w.Command(kIdCancel); break;
+    case kWmSysCommand: w.SysCommand(static_cast<unsigned>(wparam)); break;
+    default: Guard("message", [&] { result = w.dialog().HandleMessage(msg, wparam, lparam); }); break;
+  }
+  return result;
+}
+
+// ------------------------------------------------------------------ posts and sends
+
+bool FltkHost::Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
+  // 0 is no window (not this thread's queue) and 0xFFFF is never a broadcast.
+  if (window == 0 || window == 0xFFFF) return false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (live_.count(window)) {
+      bool wake = !wake_pending_;
+      wake_pending_ = true;
+      queue_.push_back(Task{window, msg, wparam, lparam, {}});
+      if (wake) Fl::awake(Woken, this);
+      return true;
+    }
+  }
+  if (!InChannelRange(window)) return false;
+  ChannelFrame frame;
+  frame.kind = ChannelFrame::Kind::kPost;
+  frame.msg = msg;
+  frame.wparam = wparam;
+  frame.lparam = lparam;
+  return platform::ChannelSend(static_cast<std::int32_t>(window), frame);
+}
+
+std::intptr_t FltkHost::Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
+  if (window == 0 || window == 0xFFFF) return 0;
+  bool local = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    local = live_.count(window) != 0;
+  }
+  if (local) {
+    std::intptr_t result = 0;
+    RunOnUiThread([&] {
+      if (FltkWindow* w = Find(window)) result = Deliver(*w, msg, wparam, lparam);
+    });
+    return result;
+  }
+  if (!InChannelRange(window)) return 0;
+  ChannelFrame request, reply;
+  request.kind = ChannelFrame::Kind::kSend;
+  request.msg = msg;
+  request.wparam = wparam;
+  request.lparam = lparam;
+  // While waiting, this program's own windows answer what they are asked.
+  if (!platform::ChannelRequest(static_cast<std::int32_t>(window), request, reply, kSendTimeoutMs,
+                                OnUiThread() ? ServeAllChannels : nullptr, this))
+    return 0;
+  return static_cast<std::intptr_t>(reply.result);
+}
+
+void FltkHost::ChannelReadable(int fd, void* self) {
+  auto* host = static_cast<FltkHost*>(self);
+  for (const auto& [id, endpoint] : host->endpoints_)
+    if (endpoint->fd() == fd) return host->ServeChannel(*endpoint);
+}
+
+void FltkHost::ServeAllChannels(void* self) {
+  auto* host = static_cast<FltkHost*>(self);
+  // A handler may open or close windows: look each one up afresh.
+  std::vector<WindowId> ids;
+  for (const auto& [id, endpoint] : host->endpoints_) ids.push_back(id);
+  for (WindowId id : ids)
+    if (auto it = host->endpoints_.find(id); it != host->endpoints_.end()) host->ServeChannel(*it->second);
+}
+
+void FltkHost::ServeChannel(platform::ChannelEndpoint& endpoint) {
+  const WindowId id = endpoint.id();
+  for (int n = 0; n < kChannelBurst; ++n) {
+    ChannelFrame frame;
+    platform::ChannelPeer from;
+    std::uint32_t uid = 0;
+    switch (endpoint.Receive(frame, from, &uid)) {
+      case platform::ChannelEndpoint::Read::kNone: return;
+      case platform::ChannelEndpoint::Read::kRefused:
+        std::fprintf(stderr, "dialog host: window %ld refused a message from user %u\n", static_cast<long>(id), uid);
+        continue;
+      case platform::ChannelEndpoint::Read::kInvalid: continue;
+      case platform::ChannelEndpoint::Read::kFrame: break;
+    }
+    ChannelFrame reply;
+    reply.kind = ChannelFrame::Kind::kReply;
+    reply.request = frame.request;
+    switch (frame.kind) {
+      case ChannelFrame::Kind::kPost:
+        Enqueue(Task{id, frame.msg, static_cast<std::uintptr_t>(frame.wparam), static_cast<std::intptr_t>(frame.lparam),
+                     {}});
+        break;
+      case ChannelFrame::Kind::kSend:
+        if (FltkWindow* w = Find(id)) {
+          reply.result = Deliver(*w, frame.msg, static_cast<std::uintptr_t>(frame.wparam),
+                                 static_cast<std::intptr_t>(frame.lparam));
+          reply.ok = true;
+        }
+        endpoint.Reply(from, reply);
+        // The handler may have ended the run that owns this endpoint.
+        return;
+      case ChannelFrame::Kind::kPlacement:
+        if (FltkWindow* w = Find(id)) {
+          const WindowPlacement p = w->Placement();
+          reply.ok = true;
+          reply.show_cmd = p.show_cmd;
+          reply.set_min_position = p.set_min_position;
+          reply.min_x = p.min_position.x;
+          reply.min_y = p.min_position.y;
+          reply.left = p.normal.left;
+          reply.top = p.normal.top;
+          reply.right = p.normal.right;
+          reply.bottom = p.normal.bottom;
+        }
+        endpoint.Reply(from, reply);
+        break;
+      case ChannelFrame::Kind::kQuery:
+        if (FltkWindow* w = Find(id); w && !w->ended()) {
+          Answer(*w, frame, reply);
+          reply.ok = true;
+        }
+        endpoint.Reply(from, reply);
+        break;
+      default:
+        break;  // probes, stray replies
+    }
+  }
+}
+
+void FltkHost::Answer(FltkWindow& w, const ChannelFrame& query, ChannelFrame& reply) {
+  using platform::ChannelQuery;
+  const int control = static_cast<int>(query.wparam);
+  switch (static_cast<ChannelQuery>(query.msg)) {
+    case ChannelQuery::kCaption: reply.text = w.Caption(); break;
+    case ChannelQuery::kText:
+      reply.text = w.Text(control);
+      reply.result = w.FindControl(control) ? 1 : 0;
+      break;
+    case ChannelQuery::kEnabled: reply.result = w.IsEnabled(control) ? 1 : 0; break;
+    case ChannelQuery::kVisible: reply.result = w.IsVisible(control) ? 1 : 0; break;
+    case ChannelQuery::kCheck: reply.result = w.Check(control); break;
+    case ChannelQuery::kRect: {
+      const Rect r = control ? w.ControlRect(control) : w.WindowRect();
+      reply.left = r.left, reply.top = r.top, reply.right = r.right, reply.bottom = r.bottom;
+      break;
+    }
+  }
+}
+
+// ------------------------------------------------------------------ timers
+
+std::uintptr_t FltkHost::StartTimer(FltkWindow& window, std::uintptr_t id, unsigned period_ms) {
+  // Setting a running timer again restarts it, as window timers do.
+  StopTimer(window.Id(), id);
+  auto timer = std::make_unique<Timer>(Timer{this, window.Id(), id, std::max(period_ms, 10u) / 1000.0});
+  Fl::add_timeout(timer->period, TimerFired, timer.get());
+  timers_.push_back(std::move(timer));
+  return id == 0 ? 1 : id;  // window timers never report 0 on success
+}
+
+bool FltkHost::StopTimer(WindowId window, std::uintptr_t id) {
+  auto it = std::find_if(timers_.begin(), timers_.end(),
+                         [&](const auto& t) { return t->window == window && t->id == id; });
+  if (it == timers_.end()) return false;
+  Fl::remove_timeout(TimerFired, it->get());
+  timers_.erase(it);
+  return true;
+}
+
+void FltkHost::StopTimers(WindowId window) {
+  for (auto it = timers_.begin(); it != timers_.end();) {
+    if ((*it)->window == window) {
+      Fl::remove_timeout(TimerFired, it->get());
+      it = timers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void FltkHost::TimerFired(void* data) {
+  const Timer* timer = static_cast<Timer*>(data);
+  FltkHost* host = timer->host;
+  const WindowId window = timer->window;
+  const std::uintptr_t id = timer->id;
+  // The next tick is one period after this one was due; a late one is not
+  // delivered twice. The handler may kill or restart the timer, so the
+  // record is not touched after it.
+  Fl::repeat_timeout(timer->period, TimerFired, data);
+  if (FltkWindow* w = host->Find(window); w && !w->ended())
+    Guard("timer", [&] { w->dialog().HandleTimer(id); });
+}
+
+// ------------------------------------------------------------------ the rest
+
+int FltkHost::MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
+  if (!OnUiThread()) {
+    // A worker's box is shown by the UI thread; the worker waits for it.
+    int result = kIdCancelResult;
+    RunOnUiThread([&] { result = MessageBox(owner, text, caption, flags); });
+    return result;
+  }
+  if (!display_) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    // Nobody could confirm: an OK/Cancel question counts as cancelled.
+    return (flags & 0xF) == kMbOkCancel ? kIdCancelResult : kIdOkResult;
+  }
+  return RunMessageBox(*this, Find(owner) ? owner : 0, text, caption, flags);
+}
+
+Point FltkHost::ScreenSize() const {
+  if (!display_) return {};
+  int x = 0, y = 0, w = 0, h = 0;
+  RunOnUiThread([&] { Fl::screen_xywh(x, y, w, h, 0); });
+  return {w, h};
+}
+
+Rect FltkHost::WorkArea() const {
+  if (!display_) return {};
+  int x = 0, y = 0, w = 0, h = 0;
+  RunOnUiThread([&] { Fl::screen_work_area(x, y, w, h, 0); });
+  return {x, y, x + w, y + h};
+}
+
+bool FltkHost::IsKeyDown(Key key) const {
+  if (!display_) return false;
+  bool down = false;
+  // The keyboard as it is now, not as the last event left it.
+  RunOnUiThread([&] {
+    down = key == Key::kShift ? (Fl::get_key(FL_Shift_L) || Fl::get_key(FL_Shift_R))
+                              : (Fl::get_key(FL_Control_L) || Fl::get_key(FL_Control_R));
+  });
+  return down;
+}
+
+bool FltkHost::WindowExists(WindowId window) const {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (live_.count(window)) return true;
+  }
+  return InChannelRange(window) && platform::ChannelWindowExists(static_cast<std::int32_t>(window));
+}
+
+bool FltkHost::PlacementOf(WindowId window, WindowPlacement& out, std::string& error) const {
+  bool local = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    local = live_.count(window) != 0;
+  }
+  if (local) {
+    RunOnUiThread([&] {
+      if (const FltkWindow* w = Find(window)) out = w->Placement();
+    });
+    return true;
+  }
+  ChannelFrame request, reply;
+  request.kind = ChannelFrame::Kind::kPlacement;
+  if (!InChannelRange(window) ||
+      !platform::ChannelRequest(static_cast<std::int32_t>(window), request, reply, kSendTimeoutMs,
+                                OnUiThread() ? ServeAllChannels : nullptr, const_cast<FltkHost*>(this)) ||
+      !reply.ok) {
+    error = InChannelRange(window) && platform::ChannelWindowExists(static_cast<std::int32_t>(window))
+                ? "The window did not answer."
+                : "Invalid window handle.";
+    return false;
+  }
+  out.show_cmd = reply.show_cmd;
+  out.set_min_position = reply.set_min_position;
+  out.min_position = {reply.min_x, reply.min_y};
+  out.normal = {reply.left, reply.top, reply.right, reply.bottom};
+  return true;
+}
+
+void FltkHost::NotifyTimeChange() {
+  // A copy: a handler may open or close windows.
+  const std::vector<FltkWindow*> windows = stack_;
+  for (FltkWindow* w : windows)
+    if (Find(w->Id()) == w && !w->ended()) Guard("time change", [&] { w->dialog().HandleTimeChange(); });
+}
+
+}  // namespace qv::ui::fltk

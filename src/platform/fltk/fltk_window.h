@@ -1,0 +1,180 @@
+// The HostWindow of one running dialog on the Linux GUI: a window laid out
+// from the template in dialog units, with the dialog manager's keyboard
+// (Tab order, arrow keys in groups, mnemonics, the default button, Esc).
+#pragma once
+
+#include <FL/Fl_Double_Window.H>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/fltk/fltk_controls.h"
+#include "platform/fltk/fltk_metrics.h"
+#include "ui/dialog.h"
+
+namespace qv::ui::fltk {
+
+class FltkHost;
+class FltkWindow;
+
+// The toolkit's window of a dialog.
+class DialogWindow : public Fl_Double_Window {
+ public:
+  DialogWindow(FltkWindow& owner, int x, int y, int w, int h);
+  int handle(int event) override;
+
+ private:
+  static void CloseBox(Fl_Widget*, void* self);
+  FltkWindow& owner_;
+};
+
+class FltkWindow final : public HostWindow {
+ public:
+  FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
+  ~FltkWindow() override;
+
+  WindowId Id() const override { return id_; }
+  void SetCaption(const std::string& text) override;
+  std::string Caption() const override;
+  void SetText(int control, const std::string& text) override;
+  std::string Text(int control) const override;
+  void SetCheck(int control, int state) override;
+  int Check(int control) const override;
+  void Enable(int control, bool on) override;
+  bool IsEnabled(int control) const override;
+  void Show(int control, bool on) override;
+  bool IsVisible(int control) const override;
+  void Focus(int control) override;
+  int AddItem(int control, const std::string& text) override;
+  void DeleteItem(int control, int index) override;
+  void ClearItems(int control) override;
+  std::vector<std::string> Items(int control) const override;
+  int Selection(int control) const override;
+  void Select(int control, int index) override;
+  void SelectAllText(int control) override;
+  void SetSpinRange(int spin, int min, int max) override;
+  void SetSpinAccel(int spin, const std::vector<SpinAccel>& steps) override;
+  std::uintptr_t SetTimer(std::uintptr_t id, unsigned period_ms) override;
+  bool KillTimer(std::uintptr_t id) override;
+  void End(int result) override;
+  Rect WindowRect() const override;
+  Rect ControlRect(int control) const override;
+  void MoveWindow(int left, int top) override;
+  void ResizeWindow(int width, int height) override;
+  WindowPlacement Placement() const override;
+  void SetPlacement(const WindowPlacement& placement) override;
+  void ShowWindow(int show_cmd) override;
+  bool IsMinimized() const override { return minimized_; }
+  void SetIcon(int icon_id) override;
+  void SetButtonIcon(int control, int icon_id) override;
+  void AppendSystemMenuSeparator() override;
+  void AppendSystemMenuItem(unsigned command, const std::string& text) override;
+  void RemoveSystemMenuItem(unsigned command) override;
+  void SetProperty(const std::string& name, std::intptr_t value) override;
+  std::intptr_t Property(const std::string& name) const override;
+  void RemoveProperty(const std::string& name) override;
+
+  // --- the host's side
+  Dialog& dialog() { return dialog_; }
+  const DialogTemplate& tmpl() const { return tmpl_; }
+  bool ended() const { return ended_; }
+  int result() const { return result_; }
+  WindowId owner() const { return owner_; }
+  DialogWindow& fl() { return *fl_; }
+  const DialogWindow& fl() const { return *fl_; }
+  // Shows the window the way its show handler left it (normal, minimised
+  // or hidden).
+  void Realize();
+  // Takes the window off the screen at the end of its run.
+  void Close();
+  // Gives the focus to the first control Tab would reach.
+  void FocusFirst();
+  // Makes this the window that takes the keyboard, as Windows activates a
+  // dialog it shows (and its owner again when the dialog closes).
+  void Activate();
+  // A modal window runs over this one: it takes no input meanwhile.
+  void SetInputEnabled(bool on) { input_blocked_ += on ? -1 : 1; }
+  bool input_enabled() const { return input_blocked_ == 0; }
+  int focused_control() const;
+  // The client area's top-left corner on the screen.
+  Point ClientOrigin() const;
+  // The pixels the window system adds around the client area.
+  Rect FrameInsets() const;
+  const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
+  const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
+  int icon() const { return icon_; }
+  // A stock image on a static icon control (the message box's warning).
+  void SetStockIcon(int control, StockIcon icon);
+
+  // --- the controls' side
+  const DialogFont& font() const { return font_; }
+  FltkHost& host() { return host_; }
+  // A button was clicked (or its mnemonic pressed): the dialog's command.
+  void Command(int id);
+  // The user changed a control.
+  void UserNotify(int id, Notify code);
+  // A system-menu command, or the window's close box.
+  void SysCommand(unsigned command);
+  bool FocusControl(Control& c);
+  void Focused(Control& c);
+  bool HasFocus(const Control& c) const;
+  bool IsDefaultButton(const Control& c) const;
+  void CheckRadio(Control& c);
+  Control* FindControl(int id) const;
+  SpinControl* SpinFor(int buddy) const;
+
+  // --- the toolkit window's side
+  bool HandleKey();
+  bool RestoreFocus();
+  void PopupSystemMenu();
+  void OnShowEvent();
+  void OnUnmapped();
+
+ private:
+  struct MenuItem {
+    unsigned command;  // 0: separator
+    std::string text;
+  };
+  int DefaultId() const;
+  int IndexOf(const Control* c) const;
+  Control* Focusable(int index, bool need_tab_stop) const;
+  void Navigate(bool back);
+  void ArrowInGroup(bool back);
+  bool Mnemonic(char key);
+  void Enter();
+  void Minimize();
+  void Publish(const std::string& name) const;
+  bool WindowManaged() const;
+  void OnMapped();
+  static void ActivateLater(void* self);
+
+  FltkHost& host_;
+  const WindowId id_;
+  const WindowId owner_;
+  Dialog& dialog_;
+  const DialogTemplate& tmpl_;
+  DialogFont font_;
+  std::unique_ptr<DialogWindow> fl_;
+  std::vector<std::unique_ptr<Control>> controls_;  // template order
+  std::map<int, Control*> by_id_;
+  std::string caption_;
+  int focused_ = 0;  // the control that has or last had the focus
+  bool ended_ = false;
+  int result_ = 0;
+  bool realized_ = false;
+  bool minimized_ = false;
+  bool hidden_ = false;
+  bool own_change_ = false;  // our own hide or iconify: not the user's
+  int input_blocked_ = 0;
+  int icon_ = 0;
+  int activate_tries_ = 0;
+  std::vector<MenuItem> menu_;
+  std::set<unsigned> removed_;  // standard system-menu commands taken out
+  std::map<std::string, std::intptr_t> properties_;
+};
+
+}  // namespace qv::ui::fltk

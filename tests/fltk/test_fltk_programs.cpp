@@ -1,0 +1,128 @@
+// Two programs through the window channel, as the main program and the
+// settings program meet: the other program's dialog announces its window,
+// reads this one's placement, is closed by a synchronous WM_CLOSE and says
+// so before it goes; afterwards a post to its window does nothing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <fstream>
+#include <sstream>
+
+#include "fltk_test_support.h"
+#include "support/run_command.h"
+#include "win/test_templates.h"
+
+namespace qv::fltktest {
+namespace {
+
+constexpr unsigned kNotify = ui::kWmUser + 100;
+
+TEST_F(HostTest, AnotherProgramsWindowIsPostedToPlacedByAndClosed) {
+  Watchdog dog(std::chrono::seconds(60));
+  const std::string scratch = (std::filesystem::temp_directory_path() / "qv-programs-").string() +
+                              std::to_string(std::random_device()() % 1000000);
+  std::filesystem::remove(scratch + ".rc");
+  const ui::DialogTemplate tmpl = wintest::SmallTemplate("main window");
+  ScriptedDialog d(tmpl);
+  ui::WindowId peer = 0;
+  std::vector<std::uintptr_t> codes;
+  std::intptr_t closed = -1;
+  ui::WindowPlacement own;
+  d.on_show = [&](ScriptedDialog& self, bool shown) {
+    if (!shown) return;
+    self.Window()->MoveWindow(200, 150);
+    own = self.Window()->Placement();
+    const std::string line = test::ShellLine({QV_CHANNEL_PEER, "dialog", "settings window", std::to_string(self.Id())});
+    std::system(("(" + line + ">" + scratch + ".out 2>" + scratch + ".err; echo $? >" + scratch + ".rc) &").c_str());
+  };
+  d.on_message = [&](ScriptedDialog& self, unsigned msg, std::uintptr_t wp, std::intptr_t lp) -> std::intptr_t {
+    if (msg == kNotify && wp == 0) peer = lp;
+    if (msg == kNotify) codes.push_back(wp);
+    if (msg == ui::kWmUser + 1) closed = ui::CurrentHost().Send(peer, ui::kWmClose, 0, 0);
+    if (msg == kNotify && wp == 2) self.EndDialog(1);
+    return 0;
+  };
+  std::string placement;
+  Driver driver([&] {
+    const ui::WindowId w = drv::WaitForCaption("main window");
+    ASSERT_NE(w, 0);
+    ASSERT_TRUE(drv::WaitUntil([&] { return peer != 0; }, 10000)) << "the other program announces its window";
+    EXPECT_TRUE(ui::CurrentHost().WindowExists(peer));
+    ui::WindowPlacement theirs;
+    std::string error;
+    EXPECT_TRUE(ui::CurrentHost().PlacementOf(peer, theirs, error)) << error;
+    EXPECT_GT(theirs.normal.Width(), 0);
+    drv::WaitUntil([&] { return !test::ReadWholeFile(scratch + ".out").empty(); });
+    placement = test::ReadWholeFile(scratch + ".out");
+    ui::CurrentHost().Post(w, ui::kWmUser + 1, 0, 0);  // this window sends the close
+  });
+  EXPECT_EQ(d.DoModal(), 1);
+  ASSERT_TRUE(drv::WaitUntil([&] { return !test::ReadWholeFile(scratch + ".rc").empty(); }, 10000));
+  EXPECT_EQ(std::atoi(test::ReadWholeFile(scratch + ".rc").c_str()), 2) << test::ReadWholeFile(scratch + ".err");
+  std::ostringstream want;
+  want << "placement " << own.normal.left << " " << own.normal.top << " " << own.normal.right << " "
+       << own.normal.bottom << " " << ui::kSwShowNormal << "\n";
+  EXPECT_EQ(placement, want.str()) << "the other program read where this window is";
+  EXPECT_EQ(codes, (std::vector<std::uintptr_t>{0, 2}));
+  EXPECT_EQ(closed, 0);
+  EXPECT_FALSE(ui::CurrentHost().Post(peer, kNotify, 1, 0)) << "its window is gone";
+  EXPECT_FALSE(ui::CurrentHost().WindowExists(peer));
+  ui::WindowPlacement none;
+  std::string error;
+  EXPECT_FALSE(ui::CurrentHost().PlacementOf(peer, none, error));
+  EXPECT_EQ(error, "Invalid window handle.");
+  for (const char* ext : {".out", ".err", ".rc"}) std::filesystem::remove(scratch + ext);
+}
+
+// What another program of the same user may read of a window, as it may
+// on Windows: its caption, a control's text, state and place.
+TEST_F(HostTest, AnotherProgramReadsWhatTheWindowShows) {
+  Watchdog dog(std::chrono::seconds(60));
+  using namespace wintest;
+  const ui::DialogTemplate tmpl = FormTemplate();
+  ScriptedDialog d(tmpl);
+  d.on_init = [](ScriptedDialog& self) {
+    self.Window()->SetCheck(kAgree, 1);
+    self.Window()->SetText(kName, "ntp.example.jp");
+  };
+  const std::string scratch = (std::filesystem::temp_directory_path() / "qv-query-").string() +
+                              std::to_string(std::random_device()() % 1000000);
+  const auto ask = [&](const std::vector<std::string>& words) {
+    std::vector<std::string> command{QV_CHANNEL_PEER};
+    command.insert(command.end(), words.begin(), words.end());
+    return test::RunCapture(command, scratch).out;
+  };
+  std::vector<std::string> got, want;
+  Driver driver([&] {
+    const ui::WindowId w = drv::WaitForCaption(kFormCaption);
+    ASSERT_NE(w, 0);
+    const std::string id = std::to_string(w);
+    const ui::Rect r = drv::ControlRect(w, kName);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"query", id, "caption"}, std::string(kFormCaption) + "\n"},
+        {{"query", id, "text", std::to_string(kName)}, "ntp.example.jp\n"},
+        {{"query", id, "text", std::to_string(kLabel)}, std::string(kLabelText) + "\n"},
+        {{"query", id, "enabled", std::to_string(kGreyed)}, "0\n"},
+        {{"query", id, "visible", std::to_string(kHidden)}, "0\n"},
+        {{"query", id, "check", std::to_string(kAgree)}, "1\n"},
+        {{"query", id, "rect", std::to_string(kName)},
+         std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+             std::to_string(r.bottom) + "\n"},
+    };
+    for (const auto& [words, answer] : cases) {
+      got.push_back(ask(words));
+      want.push_back(answer);
+    }
+    const std::string list = ask({"list"});
+    EXPECT_NE(list.find(id + "\t" + kFormCaption + "\n"), std::string::npos) << list;
+    drv::Keys(w, "Escape");
+  });
+  EXPECT_EQ(d.DoModal(), 2);
+  EXPECT_EQ(got, want);
+  for (const char* ext : {".out", ".err", ".rc"}) std::filesystem::remove(scratch + ext);
+}
+
+}  // namespace
+}  // namespace qv::fltktest
