@@ -10,6 +10,7 @@
 
 #include "platform/ctime.h"
 #include "platform/process.h"
+#include "platform/test_seams.h"
 #include "support/run_command.h"
 
 namespace qv::platform {
@@ -91,6 +92,15 @@ TEST(OsZoneChild, StartZoneSurvivesTheCRuntimeZone) {
   EXPECT_STREQ(std::getenv("QV_EXPECT_PUBLISHED"), std::getenv("QUORVEL_OS_TZ"));  // handed on in turn
 }
 
+// Run as a child by the next test but one, with TZ naming no zone file.
+TEST(OsZoneChild, ZoneFileThatIsNoFileIsRefused) {
+  if (!std::getenv("QV_EXPECT_ZONE_PROBLEM")) GTEST_SKIP() << "run by Clock.ZoneFileIsReadOnlyWhenItIsOne";
+  EXPECT_NE(OsZoneProblem().find("is not a regular file"), std::string::npos) << OsZoneProblem();
+  SystemTime t;
+  ASSERT_TRUE(UtcToOsLocal(FileTimeOf(kWinter), t));
+  EXPECT_EQ(t.hour, 12);  // UTC
+}
+
 TEST(Clock, OsZoneHandedToChildProcesses) {
   for (const char* run : {"env -u QUORVEL_OS_TZ TZ=EST5 QV_EXPECT_OFFSET=-300 QV_EXPECT_PUBLISHED=TZ=EST5 ",
                           // Started by a program that set TZ=JST-9: its parent's OS zone, not JST.
@@ -100,6 +110,21 @@ TEST(Clock, OsZoneHandedToChildProcesses) {
     if (out.empty()) GTEST_SKIP() << "no POSIX shell to start a child with another environment";
     EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << run << "\n" << out;
   }
+}
+
+// /dev/zero never ends and a FIFO never answers: neither is read.
+TEST(Clock, ZoneFileIsReadOnlyWhenItIsOne) {
+  const std::string fifo = std::filesystem::temp_directory_path().string() + "/qv-zone-fifo";
+  std::filesystem::remove(fifo);
+  if (!test::RunCommand({"mkfifo", fifo})) GTEST_SKIP() << "no FIFO here";
+  EXPECT_EQ(OsZoneProblem(), "");
+  for (const std::string& tz : {std::string("/dev/zero"), fifo}) {
+    const std::string out = RunSelf("env -u QUORVEL_OS_TZ TZ=" + tz + " QV_EXPECT_ZONE_PROBLEM=1 timeout 20 ",
+                                    "OsZoneChild.ZoneFileThatIsNoFileIsRefused");
+    if (out.empty()) GTEST_SKIP() << "no POSIX shell to start a child with another environment";
+    EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << tz << "\n" << out;
+  }
+  std::filesystem::remove(fifo);
 }
 
 TEST(Clock, ClockRightProvenOnlyByAFullStatus) {

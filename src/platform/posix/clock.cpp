@@ -2,10 +2,13 @@
 // started with, read through the tz database rather than by toggling TZ:
 // the main program later sets TZ for the C runtime only.
 #include "platform/clock.h"
+#include "platform/test_seams.h"
 
 #include <date/tz.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -34,6 +37,40 @@ using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, kFileTicksPerSec
 using SysTicks = date::sys_time<Ticks>;
 using LocalTicks = date::local_time<Ticks>;
 
+// Zone files run to a few kilobytes; anything far larger is no zone file.
+constexpr off_t kZoneFileLimit = 1 << 20;
+
+// The whole zone file at `path`. A missing file is no problem (the name may
+// be a rule); something that is not a regular file, or is too large, is
+// refused before a byte is read: /dev/zero would never end, a FIFO would
+// block for ever.
+bool ReadZoneFile(const std::string& path, std::string& data, std::string& problem) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = fstat(fd, &info) == 0;
+  if (ok && !S_ISREG(info.st_mode)) {
+    problem = "the time zone file " + path + " is not a regular file";
+    ok = false;
+  } else if (ok && info.st_size > kZoneFileLimit) {
+    problem = "the time zone file " + path + " is too large to be one";
+    ok = false;
+  }
+  if (ok) {
+    data.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < data.size()) {
+      const ssize_t n = read(fd, data.data() + got, data.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    data.resize(got);
+  }
+  close(fd);
+  return ok;
+}
+
 // Either a zone of the tz database or a POSIX rule such as "JST-9".
 class Zone {
  public:
@@ -43,10 +80,9 @@ class Zone {
   // a version 2+ zone file. Reading it spares loading the whole database,
   // which costs more than the rest of a query; only the present is ever
   // converted (the PC's time now, the clock set now).
-  static std::optional<Zone> FromFileFooter(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  static std::optional<Zone> FromFileFooter(const std::string& path, std::string& problem) {
+    std::string data;
+    if (!ReadZoneFile(path, data, problem)) return std::nullopt;
     if (data.size() < 6 || data.compare(0, 4, "TZif") != 0 || data[4] < '2' || data.back() != '\n')
       return std::nullopt;
     const std::size_t start = data.rfind('\n', data.size() - 2);
@@ -62,14 +98,14 @@ class Zone {
 
   // Reads a TZ value as the C library would: ":name" is a zone file; a bare
   // value is a zone file when one exists, else a POSIX rule.
-  static std::optional<Zone> FromTz(std::string tz) {
+  static std::optional<Zone> FromTz(std::string tz, std::string& problem) {
     if (tz.empty()) return Utc();
     bool file_only = tz[0] == ':';
     if (file_only) tz.erase(0, 1);
     static const std::string kZoneDir = "/usr/share/zoneinfo/";
     if (tz.compare(0, kZoneDir.size(), kZoneDir) == 0) tz.erase(0, kZoneDir.size());
     if (tz.find("..") == std::string::npos) {
-      if (auto zone = FromFileFooter(tz[0] == '/' ? tz : kZoneDir + tz)) return zone;
+      if (auto zone = FromFileFooter(tz[0] == '/' ? tz : kZoneDir + tz, problem)) return zone;
     }
     try {
       return Zone(date::locate_zone(tz));
@@ -84,10 +120,10 @@ class Zone {
   }
 
   // The zone of a TZ value, or of the system when there is none.
-  static Zone FromStartTz(const std::optional<std::string>& tz) {
+  static Zone FromStartTz(const std::optional<std::string>& tz, std::string& problem) {
     // The C library falls back to UTC for a TZ it cannot read.
-    if (tz) return FromTz(*tz).value_or(Utc());
-    if (auto zone = FromFileFooter("/etc/localtime")) return *zone;
+    if (tz) return FromTz(*tz, problem).value_or(Utc());
+    if (auto zone = FromFileFooter("/etc/localtime", problem)) return *zone;
     try {
       return Zone(date::current_zone());
     } catch (...) {
@@ -134,12 +170,13 @@ std::mutex g_zone_mutex;
 std::optional<Zone> g_captured;           // guarded by g_zone_mutex
 std::optional<Zone> g_override;           // guarded by g_zone_mutex
 std::optional<std::string> g_start_tz;    // guarded by g_zone_mutex; what g_captured came from
+std::string g_zone_problem;               // guarded by g_zone_mutex
 
 Zone CurrentZone() {
   std::lock_guard<std::mutex> lock(g_zone_mutex);
   if (!g_captured) {
     g_start_tz = StartTz();
-    g_captured = Zone::FromStartTz(g_start_tz);
+    g_captured = Zone::FromStartTz(g_start_tz, g_zone_problem);
   }
   return g_override ? *g_override : *g_captured;
 }
@@ -243,10 +280,17 @@ void CaptureOsZone() {
   setenv(kStartZoneVariable, published.c_str(), 1);
 }
 
+std::string OsZoneProblem() {
+  (void)CurrentZone();
+  std::lock_guard<std::mutex> lock(g_zone_mutex);
+  return g_zone_problem;
+}
+
 bool SetOsZoneForTesting(const char* tz) {
   std::optional<Zone> zone;
   if (tz) {
-    zone = Zone::FromTz(tz);
+    std::string problem;
+    zone = Zone::FromTz(tz, problem);
     if (!zone) return false;
   }
   CaptureOsZone();

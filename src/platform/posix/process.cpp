@@ -1,4 +1,5 @@
 #include "platform/process.h"
+#include "platform/process_system.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -24,7 +25,7 @@ std::string ExecutableBaseName() {
   return name;
 }
 
-void Beep(unsigned /*frequency_hz*/, unsigned duration_ms) {
+void detail::SystemBeep(unsigned /*frequency_hz*/, unsigned duration_ms) {
   // No speaker API here: the terminal bell, when there is a terminal.
   if (isatty(STDERR_FILENO)) {
     std::fputc('\a', stderr);

@@ -158,21 +158,20 @@ NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* 
   return outcome;
 }
 
-int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint to, int& error) {
-  const sockaddr_in address = ToSockaddr(to);
-  const int sent = sendto(Native(socket), reinterpret_cast<const char*>(data), size, 0,
-                          reinterpret_cast<const sockaddr*>(&address), sizeof address);
+int Send(SocketHandle socket, const std::uint8_t* data, int size, int& error) {
+  const int sent = send(Native(socket), reinterpret_cast<const char*>(data), size, 0);
   error = sent == SOCKET_ERROR ? WSAGetLastError() : 0;
   return sent == SOCKET_ERROR ? -1 : sent;
 }
 
-NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSignal* cancel, int& error) {
+NetWait WaitReadable(SocketHandle socket, std::chrono::milliseconds timeout, const CancelSignal* cancel,
+                     int& error) {
   error = 0;
-  if (timeout_seconds < 0) {
+  if (timeout.count() < 0) {
     error = WSAEINVAL;
     return NetWait::kFailed;
   }
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+  const Clock::time_point deadline = Clock::now() + timeout;
   return WaitFor(Native(socket), Readiness::kRead, &deadline, cancel, error);
 }
 
@@ -183,6 +182,9 @@ int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& er
   const int received = recvfrom(Native(socket), reinterpret_cast<char*>(buffer), size, 0,
                                 reinterpret_cast<sockaddr*>(&from), &from_length);
   error = received == SOCKET_ERROR ? WSAGetLastError() : 0;
+  // A closed port answers a datagram with ICMP "port unreachable", which
+  // Windows reports as a reset; Wine passes the refusal through as is.
+  if (error == WSAECONNREFUSED) error = WSAECONNRESET;
   return received == SOCKET_ERROR ? -1 : received;
 }
 
