@@ -24,6 +24,7 @@ using platform::SystemTime;
 using test::ServerSpec;
 using test::TimeServer;
 namespace servers = test::servers;
+constexpr bool kWine = QV_UNDER_WINE;  // where a reset reads as the end of the stream
 
 class AnswersTest : public test::LoopbackQueryTest {
  protected:
@@ -65,7 +66,7 @@ TEST_F(AnswersTest, NoUntrustworthyAnswerSetsTheClock) {
       {&servers::an_time_close, kTime, "ERROR (TIME:IncorrectPacket)", "0", ""},
       {&servers::an_time_short, kTime, "ERROR (TIME:IncorrectPacket)", "0", ""},
       {&servers::an_time_before, kTime, "ERROR (TIME:IncorrectPacket)", "0", ""},
-      {&servers::an_reset, kTime, "ERROR (Recv)", "10054", ""},
+      {&servers::an_reset, kTime, kWine ? "ERROR (TIME:IncorrectPacket)" : "ERROR (Recv)", kWine ? "0" : "10054", ""},
       // DAYTIME: fields that only partly parse, escapes, no line.
       {&servers::an_daytime_field, kDaytime, "ERROR (localtime-set)", "0", "Sun Dec  6 22:xx:12 2026\r"},
       {&servers::an_daytime_escape, kDaytime, "ERROR (localtime-set)", "0", "Sun Dec  6 11:36:06 2026?[2J\r"},

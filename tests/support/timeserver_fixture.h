@@ -50,11 +50,11 @@ inline std::vector<std::string> ReadPidfile(const std::string& path) {
 class TimeServer {
  public:
   explicit TimeServer(const ServerSpec& spec) : pidfile_(PidfilePath(spec.name)) {
-    const int octet = 2 + spec.slot;
 #ifdef QV_TIMESERVER_EXTERNAL
     problem_ = std::string("no qv-timeserver ") + spec.name + " as this test needs it: run the test through ctest";
 #else
     RunCommand({QV_TIMESERVER_PATH, "--stop", pidfile_});  // left over from a crashed run
+    const int octet = 2 + spec.slot;
     std::vector<std::string> command{QV_TIMESERVER_PATH, LoopbackAddress(octet), "--scan",
                                      std::to_string(kLastOctet - octet)};
     command.insert(command.end(), spec.options.begin(), spec.options.end());
