@@ -82,8 +82,9 @@ bool IsValidSystemTime(const SystemTime& t);
 // touches TZ. Later calls keep the first capture.
 void CaptureOsZone();
 // Why the OS zone could not be read from the zone file that names it (not a
-// regular file, or far larger than any zone file), in which case the zone
-// is UTC; empty when nothing went wrong. Captures the zone first.
+// regular file, far larger than any zone file, or without a rule for the
+// present), in which case the zone is UTC; empty when nothing went wrong.
+// Captures the zone first.
 std::string OsZoneProblem();
 
 // Conversions in the OS zone. False when the time cannot be converted. On
