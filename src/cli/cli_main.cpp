@@ -1,6 +1,5 @@
 // quorvel-cli: one check or adjustment from a terminal, through the same
 // engine and query runner as the programs (on the headless host).
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -104,22 +103,19 @@ int main(int argc, char** argv) {
   request.host_not_found = main::Strings().at(kStrHostNotFound);
 
   runner::InstallQueryRunner(runner::Variant::kMain);
-  static std::atomic<ui::WindowId> runner_window{0};
   const bool tty = platform::StderrIsTerminal();
-  host.on_text = [&](ui::WindowId window, int control, const std::string& text) {
-    if (control != runner::kIdCountdown) return;
-    runner_window = window;
-    if (tty) std::fprintf(stderr, "\r%s  %s sec. ", settings.server.c_str(), text.c_str());
-  };
-  // Ctrl-C is the runner's Cancel button.
+  if (tty) {
+    host.on_text = [&](ui::WindowId, int control, const std::string& text) {
+      if (control == runner::kIdCountdown) std::fprintf(stderr, "\r%s  %s sec. ", settings.server.c_str(), text.c_str());
+    };
+  }
+  // Ctrl-C is the runner's Cancel button; outside a query it ends the program.
   platform::InstallInterruptHandler([] {
-    const ui::WindowId w = runner_window.load();
-    if (w == 0 || !ui::CurrentHost().Post(w, ui::kWmCommand, ui::kIdCancel, 0)) Exit(130);
+    if (!runner::InterruptQuery()) std::_Exit(130);
   });
 
   const engine::Result result =
       parsed->command == cli::Command::kAdjust ? engine::Adjust(request) : engine::Check(request);
-  runner_window = 0;
   if (tty) std::fputs("\r\033[K", stderr);
 
   bool logs_ok = ReportLog(result.detail_log, "SNTP detail log", request.sntp_detail_log);

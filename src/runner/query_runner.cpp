@@ -1,9 +1,11 @@
 #include "runner/query_runner.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "engine/run_query.h"
 #include "platform/cancel_signal.h"
@@ -34,6 +36,26 @@ std::uintptr_t g_next_token = 1;
 std::mutex g_live_mutex;
 std::condition_variable g_live_cv;
 int g_live = 0;
+
+// What InterruptQuery may touch, lock-free: the running worker's cancel
+// signal while the slot holds its task, how many interrupters are at it
+// (the UI thread lets go of the task only when none is), and whether one
+// came.
+std::atomic<platform::CancelSignal*> g_running_cancel{nullptr};
+std::atomic<int> g_interrupters{0};
+std::atomic<bool> g_interrupted{false};
+
+void FillSlot(const std::shared_ptr<WorkerTask>& task) {
+  g_slot = task;
+  g_interrupted.store(false);
+  g_running_cancel.store(&task->cancel);
+}
+
+void EmptySlot() {
+  g_running_cancel.store(nullptr);
+  while (g_interrupters.load() != 0) std::this_thread::yield();
+  g_slot.reset();
+}
 
 void CountWorker(int change) {
   std::lock_guard<std::mutex> lock(g_live_mutex);
@@ -88,14 +110,14 @@ void QueryRunnerDialog::Start() {
   task->job.cancel = &task->cancel;
 
   // The slot is filled before the worker runs.
-  g_slot = task;
+  FillSlot(task);
   task_ = task;
   CountWorker(+1);
   if (!platform::StartDetachedThread([task, query = query_] { WorkerMain(task, query); })) {
     // No worker, so nothing would ever end the countdown but Cancel: end
     // the query at once, and free the slot for the next one.
     CountWorker(-1);
-    g_slot.reset();
+    EmptySlot();
     task_.reset();
     reply_.stage = engine::Stage::kThread;
     EndDialog(ui::kIdOkResult);
@@ -117,7 +139,7 @@ void QueryRunnerDialog::Abandon() {
     task_->abandoned = true;
   }
   task_->cancel.Fire();  // wakes the worker; it closes its own socket
-  g_slot.reset();
+  EmptySlot();
   task_.reset();
 }
 
@@ -164,6 +186,8 @@ void QueryRunnerDialog::EndWith(engine::Stage stage, int modal_result) {
 }
 
 void QueryRunnerDialog::OnTimer(std::uintptr_t /*id*/) {
+  // An interrupt that the worker could not act on (a name lookup).
+  if (task_ && g_slot == task_ && g_interrupted.exchange(false)) return OnCancel();
   --countdown_;
   Window()->SetText(kIdCountdown, std::to_string(countdown_));
   if (countdown_ <= 0) EndWith(engine::Stage::kTimeOut, ui::kIdOkResult);
@@ -186,6 +210,17 @@ void InstallQueryRunner(Variant variant, QueryFn query) {
     dialog.Run(job);
     return dialog.reply();
   });
+}
+
+bool InterruptQuery() {
+  g_interrupters.fetch_add(1);
+  platform::CancelSignal* const cancel = g_running_cancel.load();
+  if (cancel) {
+    g_interrupted.store(true);
+    cancel->Fire();
+  }
+  g_interrupters.fetch_sub(1);
+  return cancel != nullptr;
 }
 
 bool WorkerSlotBusy() { return g_slot != nullptr; }

@@ -65,6 +65,12 @@ class QueryRunnerDialog : public ui::Dialog {
 // Makes every RunQuery of this process go through the runner dialog.
 void InstallQueryRunner(Variant variant, QueryFn query = engine::QueryServer);
 
+// Cancels the running query as its Cancel button would (quorvel-cli's
+// Ctrl-C), from any thread and from a signal handler: the worker's waits
+// end at once, and a worker that cannot be woken (inside a name lookup) is
+// given up at the countdown's next tick. False when no query runs.
+bool InterruptQuery();
+
 // True while a worker occupies the process-wide current-worker slot.
 bool WorkerSlotBusy();
 // Number of worker threads still alive, abandoned ones included.

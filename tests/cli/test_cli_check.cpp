@@ -158,6 +158,18 @@ TEST_F(CliTest, ServerTextIsShownSafely) {
   EXPECT_EQ(ReadWholeFile(File("q.log")).find('\x1b'), std::string::npos);
 }
 
+// Ctrl-C (SIGINT) is the runner's Cancel button: the query ends at once,
+// as cancelled.
+TEST_F(CliTest, InterruptCancelsTheQuery) {
+  const std::string line = ShellLine({QV_CLI_PATH, "check", "--profile", File("q.INI"), "--server",
+                                      Address(servers::cli_silent), "--protocol", "SNTP", "--timeout", "30"});
+  const CommandResult run =
+      RunCapture({"sh", "-c", line + "& pid=$!; sleep 0.5; kill -INT $pid; wait $pid"}, File("run"));
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_NE(run.out.find("status: ERROR (UserCancelled)\n"), std::string::npos) << run.out;
+  EXPECT_LT(run.seconds, 5);
+}
+
 // A log that cannot be written is said on stderr, and the exit status tells
 // it from a failed query.
 TEST_F(CliTest, LogFailuresAreReported) {

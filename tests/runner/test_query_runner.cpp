@@ -283,3 +283,35 @@ TEST_F(RunnerTest, AWorkerThatCannotStartEndsTheQueryAndFreesTheSlot) {
 
 }  // namespace
 }  // namespace qv::runner
+
+namespace qv::runner {
+namespace {
+
+// Ctrl-C of quorvel-cli: a worker that hears its cancel signal ends at once
+// with its own "UserCancelled"; one that cannot (a name lookup) is given up
+// at the next tick.
+TEST_F(RunnerTest, InterruptEndsTheRunningQueryFromAnotherThread) {
+  EXPECT_FALSE(InterruptQuery());  // no query: the caller ends the program
+  auto hears = [](const QueryJob& job) {
+    BlockUntilCancelled(job);
+    return Answer(0, Stage::kUserCancelled);
+  };
+  host_.Then([](HeadlessHost&) { std::thread([] { EXPECT_TRUE(InterruptQuery()); }).join(); });
+  EXPECT_EQ(Run(hears, 30), 1);
+  EXPECT_EQ(reply_.stage, Stage::kUserCancelled);
+  EXPECT_EQ(host_.NowMs(), 0);
+
+  Gate gate;
+  host_.Then([](HeadlessHost& h) {
+    EXPECT_TRUE(InterruptQuery());
+    h.Advance(1000);
+  });
+  EXPECT_EQ(Run([&](const QueryJob&) { return gate.Wait(), Answer(1); }, 30), 2);
+  EXPECT_EQ(reply_.stage, Stage::kUserCancelled);
+  EXPECT_EQ(countdown_, std::vector<std::string>{"30"});
+  gate.open = true;
+  EXPECT_TRUE(WaitForWorkers(std::chrono::seconds(5)));  // before the gate goes
+}
+
+}  // namespace
+}  // namespace qv::runner
