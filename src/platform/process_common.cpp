@@ -37,6 +37,8 @@ void SetBeepForTesting(BeepFn beep) {
 
 bool StartDetachedThread(std::function<void()> body) {
   if (g_fail_thread_starts.load()) return false;
+  static const bool shared = (detail::ShareHeapWithThreads(), true);
+  (void)shared;
   try {
     std::thread(std::move(body)).detach();
     return true;

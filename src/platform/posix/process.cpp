@@ -1,6 +1,7 @@
 #include "platform/process.h"
 #include "platform/process_system.h"
 
+#include <malloc.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -24,6 +25,8 @@ std::string ExecutableBaseName() {
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return name;
 }
+
+void detail::ShareHeapWithThreads() { mallopt(M_ARENA_MAX, 1); }
 
 void detail::SystemBeep(unsigned /*frequency_hz*/, unsigned duration_ms) {
   // No speaker API here: the terminal bell, when there is a terminal.

@@ -35,6 +35,8 @@ std::string ExecutableBaseName() {
   return name;
 }
 
+void detail::ShareHeapWithThreads() {}  // one heap for all threads already
+
 void detail::SystemBeep(unsigned frequency_hz, unsigned duration_ms) { ::Beep(frequency_hz, duration_ms); }
 
 void SleepMs(unsigned ms) { ::Sleep(ms); }
