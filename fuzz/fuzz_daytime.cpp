@@ -1,47 +1,94 @@
-// Whatever a TIME, DAYTIME or SNTP server sends, turning it into a server
-// time text stays inside the reply buffer, and a DAYTIME text is at most
-// the first line of what arrived.
+// Whatever a TIME, DAYTIME or SNTP server sends, a check and an adjustment
+// through the engine's operations: the texts that come back are safe to
+// show, and the clock is only ever set to what the server time text reads
+// as a whole (first byte: the protocol; the rest: what arrived).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "engine/query_job.h"
-#include "engine/query_server_time.h"
+#include "engine/operations.h"
 #include "engine/run_query.h"
+#include "engine/time_text.h"
+#include "platform/clock.h"
+#include "platform/test_seams.h"
 
 namespace {
 
-const std::uint8_t* g_reply = nullptr;
-std::size_t g_reply_size = 0;
+using qv::platform::SystemTime;
 
-// Stands in for the transport: the reply arrives whole, up to the
-// receive length, and the query succeeds.
-void DeliverReply(qv::engine::QueryJob& job) {
-  const std::size_t size = std::min<std::size_t>(g_reply_size, static_cast<std::size_t>(job.reply_size));
-  std::memcpy(job.reply, g_reply, size);
-  job.result = 1;
+// A clock that reads 2026 and records what would be set.
+class RecordingClock final : public qv::platform::Clock {
+ public:
+  std::int64_t UtcFileTime() override { return qv::platform::kFileTimeUnixEpoch + 1796556966LL * 10000000; }
+  SystemTime LocalTime() override { return {2026, 12, 0, 6, 20, 36, 6, 0}; }
+  bool SetUtc(const SystemTime& t) override { return Record(t); }
+  bool SetLocal(const SystemTime& t) override { return Record(t); }
+  std::vector<SystemTime> sets;
+
+ private:
+  bool Record(const SystemTime& t) {
+    if (!qv::platform::IsValidSystemTime(t)) std::abort();  // the engine refuses such times itself
+    sets.push_back(t);
+    return true;
+  }
+};
+
+qv::engine::Reply g_reply;
+
+bool Safe(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 || c > 0x7E) && !(c == '\r' && i + 1 == text.size())) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace qv::engine;
   if (size < 1) return 0;
-  static const bool installed = (qv::engine::SetQueryRunner(DeliverReply), true);
+  static RecordingClock clock;
+  static const bool installed = (qv::platform::SetClockForTesting(&clock),
+                                 SetQueryRunner([](const QueryJob&) { return g_reply; }), true);
   (void)installed;
-  const int protocol = data[0] % 3;
-  g_reply = data + 1;
-  g_reply_size = size - 1;
 
-  std::string text, status;
-  int error = 0;
-  qv::engine::QueryServerTime(protocol, "fuzz", 1, 0, text, status, error);
-  if (protocol == qv::engine::kDaytime) {
-    const std::size_t received = std::min<std::size_t>(g_reply_size, 512);
-    if (text.size() >= received && !text.empty()) __builtin_trap();
-    if (text.find('\n') != std::string::npos) __builtin_trap();
-    if (!text.empty() && std::memcmp(text.data(), g_reply, text.size()) != 0) __builtin_trap();
+  const int protocol = data[0] % 3;
+  g_reply = Reply{};
+  const std::size_t limit = protocol == qv::kTime ? 4 : protocol == qv::kDaytime ? 512 : kSntpPacketSize;
+  g_reply.bytes.assign(data + 1, data + 1 + std::min(size - 1, limit));
+  if (protocol == qv::kSntp) {
+    SntpBytes bytes{};
+    std::copy(g_reply.bytes.begin(), g_reply.bytes.end(), bytes.begin());
+    g_reply.sntp = DecodeSntp(bytes);
+  }
+
+  Request request;
+  request.protocol = protocol;
+  request.server = "fuzz";
+  for (const bool adjust : {false, true}) {
+    clock.sets.clear();
+    const Result result = adjust ? Adjust(request) : Check(request);
+    if (!Safe(result.server_time) || !Safe(result.detail) || !Safe(result.status)) __builtin_trap();
+    if (result.status != (result.ok() ? "OK" : "ERROR (" + std::string(StageName(result.stage)) + ")"))
+      __builtin_trap();
+    if (!adjust || !result.ok()) {
+      if (!clock.sets.empty()) __builtin_trap();
+    } else if (protocol != qv::kSntp) {
+      const auto shown = ParseTimeText(result.server_time);
+      if (!shown || clock.sets.size() != 1 || !(clock.sets[0] == *shown)) __builtin_trap();
+    }
+    if (protocol == qv::kDaytime && result.ok()) {
+      // At most the first line of what arrived, its control bytes replaced.
+      const std::string received(g_reply.bytes.begin(), g_reply.bytes.end());
+      const std::size_t line_feed = received.find('\n');
+      if (line_feed == std::string::npos || result.server_time != SanitizeServerText(received.substr(0, line_feed), true))
+        __builtin_trap();
+    }
   }
   return 0;
 }

@@ -1,8 +1,7 @@
 #include "cli/cli_args.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include "base/protocol.h"
+#include "base/text.h"
 
 namespace qv::cli {
 
@@ -10,29 +9,6 @@ const char* const kUsage =
     "usage: quorvel-cli check|adjust [--server HOST] [--protocol SNTP|time|daytime]\n"
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
     "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug]\n";
-
-namespace {
-
-bool ParseInt(const std::string& text, int& out) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (*end != '\0' || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  out = static_cast<int>(v);
-  return true;
-}
-
-bool ParseFlag(const std::string& text, int& out) { return ParseInt(text, out) && (out == 0 || out == 1); }
-
-}  // namespace
-
-int ProtocolFromWord(const std::string& word) {
-  if (word == "SNTP") return 0;
-  if (word == "time") return 1;
-  if (word == "daytime") return 2;
-  return -1;
-}
 
 std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::string& error) {
   CliArgs out;
@@ -73,7 +49,6 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
       error = "option " + opt + " needs a value";
       return std::nullopt;
     }
-    int n = 0;
     if (name == "--server") {
       if (value.empty()) {
         error = "--server needs a host name or address";
@@ -81,30 +56,30 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
       }
       out.server = value;
     } else if (name == "--protocol") {
-      const int p = ProtocolFromWord(value);
-      if (p < 0) {
+      out.protocol = ProtocolFromWord(value);
+      if (!out.protocol) {
         error = "--protocol must be SNTP, time or daytime";
         return std::nullopt;
       }
-      out.protocol = p;
     } else if (name == "--timeout") {
-      if (!ParseInt(value, n) || n < 0 || n > 3600) {
+      out.timeout = ParseIntIn(value, 0, 3600);
+      if (!out.timeout) {
         error = "--timeout must be a number of seconds (0..3600)";
         return std::nullopt;
       }
-      out.timeout = n;
     } else if (name == "--reference-check" || name == "--beep" || name == "--log") {
-      if (!ParseFlag(value, n)) {
+      auto& flag = name == "--beep" ? out.beep : name == "--log" ? out.log : out.reference_check;
+      flag = ParseIntIn(value, 0, 1);
+      if (!flag) {
         error = name + " must be 0 or 1";
         return std::nullopt;
       }
-      (name == "--beep" ? out.beep : name == "--log" ? out.log : out.reference_check) = n;
     } else if (name == "--reference-hours") {
-      if (!ParseInt(value, n) || n < 1 || n > 24) {
+      out.reference_hours = ParseIntIn(value, 1, 24);
+      if (!out.reference_hours) {
         error = "--reference-hours must be 1..24";
         return std::nullopt;
       }
-      out.reference_hours = n;
     } else if (name == "--profile") {
       out.profile = value;
     } else {

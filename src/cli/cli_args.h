@@ -28,9 +28,6 @@ struct CliArgs {
 // Parses argv[1..]; on a usage error returns nullopt and sets error.
 std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::string& error);
 
-// The protocol word as the profile and the logs spell it, or -1.
-int ProtocolFromWord(const std::string& word);
-
 extern const char* const kUsage;
 
 }  // namespace qv::cli

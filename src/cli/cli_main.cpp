@@ -1,7 +1,5 @@
 // quorvel-cli: one check or adjustment from a terminal, through the same
 // engine and query runner as the programs (on the headless host).
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,59 +7,27 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_settings.h"
-#include "engine/environment.h"
-#include "engine/adjust.h"
-#include "engine/query_server_time.h"
+#include "engine/operations.h"
 #include "engine/result_log.h"
-#include "engine/sntp.h"
-#include "engine/time_text.h"
 #include "main/strings.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/ctime.h"
-#include "ui/headless/headless_host.h"
 #include "platform/net.h"
 #include "profile/app_state.h"
 #include "runner/query_runner.h"
+#include "ui/headless/headless_host.h"
 
 namespace {
 
 using namespace qv;
 
-struct Outcome {
-  int ok = 0;
-  std::string status, detail, server_time, pc_time;
-  bool has_offset = false;
-  double offset = 0.0;
-};
+// The main program's strings this program shows.
+constexpr int kStrNetStartFailed = 111;
+constexpr int kStrHostNotFound = 112;
 
-Outcome Check(const cli::CliSettings& s) {
-  Outcome o;
-  if (s.protocol == engine::kTime || s.protocol == engine::kDaytime) {
-    int code = 0;
-    o.ok = engine::QueryServerTime(s.protocol, s.server, s.timeout, s.beep, o.server_time, o.status, code);
-    o.pc_time = engine::FormatLocalNow();
-    o.detail = std::to_string(code);
-  } else {
-    o.ok = engine::QuerySntpOffset(s.server, s.timeout, s.beep, s.reference_check, s.reference_hours, &o.server_time,
-                                   &o.pc_time, &o.offset, o.status, o.detail);
-    o.has_offset = o.ok != 0;
-  }
-  return o;
-}
-
-Outcome Adjust(const cli::CliSettings& s) {
-  Outcome o;
-  if (s.protocol == engine::kSntp) {
-    o.ok = engine::AdjustSystemClock(s.server, s.timeout, s.beep, s.reference_check, s.reference_hours, o.server_time,
-                                     o.pc_time, o.status, o.detail);
-  } else {
-    int code = 0;
-    o.ok = engine::AdjustLocalClock(s.protocol, s.server, s.timeout, s.beep, o.server_time, o.pc_time, o.status, code);
-    o.detail = std::to_string(code);
-  }
-  return o;
-}
+// Exit statuses.
+constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitLogFailed = 3;
 
 [[noreturn]] void Exit(int code) {
   std::fflush(stdout);
@@ -69,6 +35,19 @@ Outcome Adjust(const cli::CliSettings& s) {
   // An abandoned query worker may still be inside a name lookup; it holds
   // nothing of ours, so the process ends without waiting for it.
   std::_Exit(code);
+}
+
+// Tells what went wrong with a log, if anything; true when nothing did.
+bool ReportLog(engine::LogWrite outcome, const char* which, const std::string& path) {
+  if (outcome == engine::LogWrite::kOpenFailed) {
+    std::fprintf(stderr, "quorvel-cli: %s: %s %s\n", engine::kLogOpenFailedText, which, path.c_str());
+    return false;
+  }
+  if (outcome == engine::LogWrite::kWriteFailed) {
+    std::fprintf(stderr, "quorvel-cli: could not write the %s %s (disk full?)\n", which, path.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -82,67 +61,73 @@ int main(int argc, char** argv) {
   const auto parsed = cli::ParseCliArgs(args, error);
   if (!parsed) {
     std::fprintf(stderr, "quorvel-cli: %s\n%s", error.c_str(), cli::kUsage);
-    Exit(2);
+    Exit(kExitUsage);
   }
   if (parsed->help) {
     std::fputs(cli::kUsage, stdout);
-    Exit(0);
+    Exit(kExitOk);
   }
 
   ui::HeadlessHost host(ui::HeadlessHost::ClockKind::kReal);
   ui::SetHost(&host);
   ui::SetStringTable(&main::Strings());
-  // Message boxes (a log that cannot be opened) become lines on stderr.
+  // The runner's message boxes become lines on stderr.
   host.on_message_box = [](const ui::HeadlessHost::MessageBoxRecord& box) {
     std::fprintf(stderr, "quorvel-cli: %s\n", box.text.c_str());
   };
 
   if (platform::NetStartup() != 0) {
-    std::fprintf(stderr, "quorvel-cli: %s\n", main::Strings().at(111).c_str());
-    Exit(1);
+    std::fprintf(stderr, "quorvel-cli: %s\n", main::Strings().at(kStrNetStartFailed).c_str());
+    Exit(kExitFailed);
   }
-  // Texts are those the main program shows: it fixes the C-runtime zone.
+  // Server times read as the main program shows them: it fixes the
+  // C-runtime zone. PC times are in the OS zone.
   if (!platform::SetCRuntimeZone("JST-9")) std::fprintf(stderr, "quorvel-cli: can't set putenv().\n");
+  if (const std::string problem = platform::OsZoneProblem(); !problem.empty())
+    std::fprintf(stderr, "quorvel-cli: %s; PC times are in UTC\n", problem.c_str());
 
   const cli::CliSettings settings = cli::ResolveSettings(*parsed);
   if (settings.server.empty()) {
     std::fprintf(stderr, "quorvel-cli: no server: give --server or set DefaultServer in %s\n",
                  profile::ProfilePath().c_str());
-    Exit(2);
+    Exit(kExitUsage);
   }
-  profile::SetDebugSwitch(parsed->debug);
-  engine::SetEnvironment({profile::ProfilePath(), parsed->debug, main::Strings().at(112),
-                          [](const std::string& text) { ui::ShowMessage(text); }});
+  engine::Request request;
+  request.protocol = settings.protocol;
+  request.server = settings.server;
+  request.timeout = settings.timeout;
+  request.beep = settings.beep != 0;
+  request.reference_check = settings.reference_check != 0;
+  request.reference_hours = settings.reference_hours;
+  if (parsed->debug) request.sntp_detail_log = engine::DetailLogPath(profile::ProfilePath());
+  request.host_not_found = main::Strings().at(kStrHostNotFound);
 
   runner::InstallQueryRunner(runner::Variant::kMain);
-  static std::atomic<ui::WindowId> runner_window{0};
   const bool tty = platform::StderrIsTerminal();
-  host.on_text = [&](ui::WindowId window, int control, const std::string& text) {
-    if (control != runner::kIdCountdown) return;
-    runner_window = window;
-    if (tty) std::fprintf(stderr, "\r%s  %s sec. ", settings.server.c_str(), text.c_str());
-  };
-  // Ctrl-C is the runner's Cancel button.
+  if (tty) {
+    host.on_text = [&](ui::WindowId, int control, const std::string& text) {
+      if (control == runner::kIdCountdown) std::fprintf(stderr, "\r%s  %s sec. ", settings.server.c_str(), text.c_str());
+    };
+  }
+  // Ctrl-C is the runner's Cancel button; outside a query it ends the program.
   platform::InstallInterruptHandler([] {
-    const ui::WindowId w = runner_window.load();
-    if (w == 0 || !ui::CurrentHost().Post(w, ui::kWmCommand, ui::kIdCancel, 0)) Exit(130);
+    if (!runner::InterruptQuery()) std::_Exit(130);
   });
 
-  const bool adjust = parsed->command == cli::Command::kAdjust;
-  const Outcome o = adjust ? Adjust(settings) : Check(settings);
-  runner_window = 0;
+  const engine::Result result =
+      parsed->command == cli::Command::kAdjust ? engine::Adjust(request) : engine::Check(request);
   if (tty) std::fputs("\r\033[K", stderr);
 
+  bool logs_ok = ReportLog(result.detail_log, "SNTP detail log", request.sntp_detail_log);
   if (settings.log) {
-    std::string column = o.status;
-    if (!o.ok && !o.detail.empty()) column += ":" + o.detail;
-    engine::WriteResultLog(o.pc_time, settings.server, settings.protocol, adjust ? 1 : 0, column, o.server_time);
+    const std::string path = engine::ResultLogPath(profile::ProfilePath());
+    logs_ok = ReportLog(engine::WriteResultLog(path, request, result), "result log", path) && logs_ok;
   }
 
-  std::printf("status: %s\n", o.status.c_str());
-  std::printf("detail: %s\n", o.detail.c_str());
-  std::printf("server-time: %s\n", o.server_time.c_str());
-  std::printf("pc-time: %s\n", o.pc_time.c_str());
-  if (o.has_offset) std::printf("offset: %+.6f\n", o.offset);
-  Exit(o.ok ? 0 : 1);
+  std::printf("status: %s\n", result.status.c_str());
+  std::printf("detail: %s\n", result.detail.c_str());
+  std::printf("server-time: %s\n", result.server_time.c_str());
+  std::printf("pc-time: %s\n", result.pc_time.c_str());
+  if (result.offset) std::printf("offset: %+.6f\n", *result.offset);
+  Exit(!result.ok() ? kExitFailed : logs_ok ? kExitOk : kExitLogFailed);
 }

@@ -1,12 +1,16 @@
-// One query in flight: filled by RunQuery, handed to the query runner, worked
-// on by QueryServer on a worker thread.
+// One query in flight: what to ask (QueryJob), handed by RunQuery to the
+// query runner and by the runner to QueryServer on a worker thread, and
+// what came back (Reply).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "base/protocol.h"
 #include "engine/micro_time.h"
-#include "platform/net.h"
+#include "engine/result.h"
+#include "engine/sntp_packet.h"
 
 namespace qv::platform {
 class CancelSignal;
@@ -14,30 +18,32 @@ class CancelSignal;
 
 namespace qv::engine {
 
-enum Protocol : int { kSntp = 0, kTime = 1, kDaytime = 2 };
-
 struct QueryJob {
-  std::intptr_t notify_window = 0;  // runner window that gets WM_QUERY_DONE
-  platform::SocketHandle socket = platform::kNoSocket;
   int protocol = kSntp;
   std::string server;
-  int timeout = 0;  // seconds
-  std::uint8_t* reply = nullptr;
-  int reply_size = 0;
-  MicroTime* receive_time = nullptr;  // optional
-  std::string* status = nullptr;
-  int* error_code = nullptr;
-  int result = 0;
-  // Woken by the runner when it abandons the query; waits end at once.
+  int timeout = 0;              // seconds
+  std::string sntp_detail_log;  // where an SNTP reply is recorded; empty: nowhere
+  bool record_arrival = true;   // false: the detail record says "( check only )"
+  // Fired by the runner when it abandons the query: every wait ends at once
+  // and the worker ends on its own. May be nullptr.
   const platform::CancelSignal* cancel = nullptr;
 };
 
-// Window message a worker posts to its runner when QueryServer has returned.
-inline constexpr unsigned WM_QUERY_DONE = 0x0400 + 100;
+struct Reply {
+  Stage stage = Stage::kOk;  // a transport stage, kSntpIncorrectPacket, or kOk
+  int error_code = 0;
+  std::vector<std::uint8_t> bytes;  // TIME, DAYTIME: everything that arrived
+  SntpPacket sntp;                  // SNTP: the reply, decoded
+  MicroTime arrival;                // when the reply (its last part) arrived
+  LogWrite detail_log = LogWrite::kNotAsked;
+  bool ok() const { return stage == Stage::kOk; }
+};
 
-// Transport: one query of one server (runs on the worker thread).
-int QueryServer(QueryJob& job);
-// Closes the job's socket if it has one.
-void CloseQuerySocket(QueryJob& job);
+// The transport: one query of one server by SNTP (UDP 123), TIME (TCP 37)
+// or DAYTIME (TCP 13). Runs on a worker thread; its socket never outlives
+// the call. A TIME answer is read until 4 bytes, a DAYTIME answer until its
+// first line feed or 512 bytes, either until the end of the stream or the
+// time-out; what arrived counts, and nothing at all is a time-out.
+Reply QueryServer(const QueryJob& job);
 
 }  // namespace qv::engine

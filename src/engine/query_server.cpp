@@ -1,12 +1,13 @@
 // The transport: one query of one server by SNTP (UDP 123), TIME (TCP 37,
 // RFC 868) or DAYTIME (TCP 13, RFC 867). Runs on the query runner's worker
-// thread and closes its own socket on every path.
-#include <cstring>
+// thread; the socket is closed on every path before the call returns.
+#include <algorithm>
+#include <chrono>
 
-#include "engine/environment.h"
+#include "engine/ntp.h"
 #include "engine/query_job.h"
 #include "engine/result_log.h"
-#include "engine/sntp.h"
+#include "engine/sntp_packet.h"
 #include "platform/cancel_signal.h"
 #include "platform/clock.h"
 #include "platform/net.h"
@@ -16,131 +17,151 @@ namespace qv::engine {
 namespace {
 
 using platform::NetWait;
+using Steady = std::chrono::steady_clock;
 
 struct Transport {
   platform::SocketKind kind;
   std::uint16_t port;
+  std::size_t reply_size;  // what is read at most
 };
 
 bool TransportFor(int protocol, Transport& out) {
   switch (protocol) {
-    case kSntp: out = {platform::SocketKind::kDatagram, 123}; return true;
-    case kTime: out = {platform::SocketKind::kStream, 37}; return true;
-    case kDaytime: out = {platform::SocketKind::kStream, 13}; return true;
+    case kSntp: out = {platform::SocketKind::kDatagram, 123, kSntpPacketSize}; return true;
+    case kTime: out = {platform::SocketKind::kStream, 37, 4}; return true;
+    case kDaytime: out = {platform::SocketKind::kStream, 13, 512}; return true;
     default: return false;
   }
 }
 
-// The job's outputs, with scratch places when a caller passed none.
-struct Outputs {
-  std::string& status;
-  int& error_code;
+// The query's socket, closed when the query ends however it ends.
+class Socket {
+ public:
+  Socket(platform::SocketKind kind, int& error) : handle_(platform::OpenSocket(kind, error)) {}
+  ~Socket() { platform::CloseSocket(handle_); }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  bool valid() const { return handle_ != platform::kInvalidSocket; }
+  platform::SocketHandle get() const { return handle_; }
+
+ private:
+  platform::SocketHandle handle_;
 };
 
-int Fail(QueryJob& job, Outputs& out, const char* stage, int error) {
-  out.status = stage;
-  out.error_code = error;
-  CloseQuerySocket(job);
-  return 0;
+Reply Fail(Stage stage, int error) {
+  Reply reply;
+  reply.stage = stage;
+  reply.error_code = error;
+  return reply;
 }
 
-bool Cancelled(const QueryJob& job) { return job.cancel && job.cancel->Fired(); }
-
 // A wait's outcome other than kReady as the stage it fails with.
-int FailWait(QueryJob& job, Outputs& out, NetWait outcome, const char* failed_stage, int error) {
+Reply FailWait(NetWait outcome, Stage failed_stage, int error) {
   switch (outcome) {
-    case NetWait::kCancelled: return Fail(job, out, "UserCancelled", 0);
-    case NetWait::kTimedOut: return Fail(job, out, "TimeOut", 0);
-    default: return Fail(job, out, failed_stage, error);
+    case NetWait::kCancelled: return Fail(Stage::kUserCancelled, 0);
+    case NetWait::kTimedOut: return Fail(Stage::kTimeOut, 0);
+    default: return Fail(failed_stage, error);
   }
+}
+
+std::chrono::milliseconds Left(Steady::time_point deadline) {
+  return std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now()),
+                  std::chrono::milliseconds(0));
+}
+
+// When the arrival is stamped: by the kernel's stamp where there is one,
+// else a reading taken at once after the receive.
+MicroTime Arrival(std::int64_t kernel_stamp) {
+  return MicroTimeFromFileTime(platform::SystemClock().ArrivalTime(kernel_stamp));
+}
+
+Reply ExchangeSntp(const QueryJob& job, platform::SocketHandle socket) {
+  int error = 0;
+  const SntpPacket request = SntpRequest(NowMicroTime());
+  const SntpBytes out = EncodeSntp(request);
+  const int sent = platform::Send(socket, out.data(), kSntpPacketSize, error);
+  if (sent < 0) return Fail(Stage::kSend, error);
+  if (sent != kSntpPacketSize) return Fail(Stage::kSendPacket, 0);
+
+  const auto timeout = std::chrono::seconds(job.timeout);
+  const NetWait readable = platform::WaitReadable(socket, timeout, job.cancel, error);
+  if (readable != NetWait::kReady) return FailWait(readable, Stage::kSelect, error);
+  // One datagram; one longer than 48 bytes fails the receive itself.
+  SntpBytes in{};
+  std::int64_t stamp = 0;
+  const int received = platform::ReceiveDatagram(socket, in.data(), kSntpPacketSize, error, &stamp);
+  const MicroTime arrival = Arrival(stamp);
+  if (received < 0) return Fail(Stage::kRecv, error);
+  if (received != kSntpPacketSize) return Fail(Stage::kRecvPacket, 0);
+
+  Reply reply;
+  reply.arrival = arrival;
+  reply.sntp = DecodeSntp(in);
+  // RFC 4330 section 5: a reply whose originate timestamp is not our
+  // transmit timestamp answers some other request.
+  if (reply.sntp.originate != request.transmit) return Fail(Stage::kSntpIncorrectPacket, 0);
+  return reply;
+}
+
+// Reads a stream until `size` bytes, the end of the stream, a line feed
+// when `until_line_feed`, or the deadline.
+Reply ReadStream(const QueryJob& job, platform::SocketHandle socket, std::size_t size, bool until_line_feed) {
+  const Steady::time_point deadline = Steady::now() + std::chrono::seconds(job.timeout);
+  Reply reply;
+  while (reply.bytes.size() < size) {
+    int error = 0;
+    const NetWait readable = platform::WaitReadable(socket, Left(deadline), job.cancel, error);
+    // What arrived before the time-out is judged as the answer.
+    if (readable == NetWait::kTimedOut && !reply.bytes.empty()) break;
+    if (readable != NetWait::kReady) return FailWait(readable, Stage::kSelect, error);
+    std::uint8_t buffer[512];
+    const std::size_t want = std::min(sizeof buffer, size - reply.bytes.size());
+    const int received = platform::Receive(socket, buffer, static_cast<int>(want), error);
+    reply.arrival = Arrival(0);
+    if (received < 0) return Fail(Stage::kRecv, error);
+    if (received == 0) break;  // the server closed
+    reply.bytes.insert(reply.bytes.end(), buffer, buffer + received);
+    if (until_line_feed && std::find(buffer, buffer + received, '\n') != buffer + received) break;
+  }
+  return reply;
 }
 
 }  // namespace
 
-void CloseQuerySocket(QueryJob& job) {
-  platform::CloseSocket(job.socket);
-  job.socket = platform::kNoSocket;
-}
-
-int QueryServer(QueryJob& job) {
-  std::string scratch_status;
-  int scratch_error = 0;
-  Outputs out{job.status ? *job.status : scratch_status, job.error_code ? *job.error_code : scratch_error};
-
-  // A protocol without a transport, or a buffer that cannot take its reply,
-  // is the caller's mistake: refuse it before any socket exists.
+Reply QueryServer(const QueryJob& job) {
   Transport transport{};
-  const bool sntp = job.protocol == kSntp;
-  if (!TransportFor(job.protocol, transport) || !job.reply || job.reply_size <= 0 ||
-      (sntp && job.reply_size != kSntpPacketSize))
-    return Fail(job, out, "Socket", platform::kWsaEinval);
+  if (!TransportFor(job.protocol, transport)) return Fail(Stage::kSocket, platform::kWsaEinval);
 
   // A dotted address makes no lookup.
   platform::Ipv4Endpoint server{0, transport.port};
   if (!platform::ParseDottedIPv4(job.server, server.address)) {
-    const int error = platform::ResolveIPv4(job.server, server.address);
-    if (error != 0) {
-      out.status = CurrentEnvironment().host_not_found;
-      out.error_code = error;
-      CloseQuerySocket(job);
-      return 0;
-    }
+    if (const int error = platform::ResolveIPv4(job.server, server.address); error != 0)
+      return Fail(Stage::kHostNotFound, error);
   }
   // The lookup cannot be interrupted; a query abandoned meanwhile stops here.
-  if (Cancelled(job)) return Fail(job, out, "UserCancelled", 0);
+  if (job.cancel && job.cancel->Fired()) return Fail(Stage::kUserCancelled, 0);
 
   int error = 0;
-  job.socket = platform::OpenSocket(transport.kind, error);
-  if (job.socket == platform::kInvalidSocket) return Fail(job, out, "Socket", error);
+  Socket socket(transport.kind, error);
+  if (!socket.valid()) return Fail(Stage::kSocket, error);
+  // Streams connect, bounded by the system's own connect time-out. The
+  // datagram socket connects too, so that only the server is heard: a
+  // datagram from anywhere else neither ends the wait nor passes, and a
+  // closed port fails at once.
+  const NetWait connected = platform::ConnectSocket(socket.get(), server, job.cancel, error);
+  if (connected != NetWait::kReady) return FailWait(connected, Stage::kConnect, error);
 
-  // Streams connect first, bounded by the system's own connect time-out.
-  if (!sntp) {
-    const NetWait connected = platform::ConnectSocket(job.socket, server, job.cancel, error);
-    if (connected != NetWait::kReady) return FailWait(job, out, connected, "Connect", error);
-  }
+  if (job.protocol != kSntp)
+    return ReadStream(job, socket.get(), transport.reply_size, job.protocol == kDaytime);
 
-  // The request stays here for the originate check below.
-  std::uint8_t request[kSntpPacketSize] = {};
-  if (sntp) {
-    BuildSntpRequest(request);
-    const int sent = platform::SendTo(job.socket, request, kSntpPacketSize, server, error);
-    if (sent < 0) return Fail(job, out, "Send", error);
-    if (sent != kSntpPacketSize) return Fail(job, out, "SendPacket", 0);
-  }
-
-  const NetWait readable = platform::WaitReadable(job.socket, job.timeout, job.cancel, error);
-  if (readable != NetWait::kReady) return FailWait(job, out, readable, "Select", error);
-
-  // One receive; a stream reply may be short or empty (judged later). A
-  // datagram longer than 48 bytes fails the receive itself.
-  std::int64_t stamp = 0;
-  const int received = sntp ? platform::ReceiveDatagram(job.socket, job.reply, job.reply_size, error, &stamp)
-                            : platform::Receive(job.socket, job.reply, job.reply_size, error);
-  // T4: when the reply arrived, by the kernel's stamp where there is one,
-  // else a reading taken at once after the receive.
-  const MicroTime arrival = MicroTimeFromFileTime(platform::SystemClock().ArrivalTime(stamp));
-  if (received < 0) return Fail(job, out, "Recv", error);
-  if (sntp && received != kSntpPacketSize) return Fail(job, out, "RecvPacket", 0);
-  if (job.receive_time) *job.receive_time = arrival;
-
-  CloseQuerySocket(job);
-
-  // RFC 4330 section 5: a reply whose originate timestamp is not our
-  // transmit timestamp answers some other request.
-  if (sntp) {
-    if (std::memcmp(job.reply + sntp_field::kOriginate, request + sntp_field::kTransmit, 8) != 0) {
-      out.status = "SNTP:IncorrectPacket";
-      out.error_code = 0;
-      return 0;
-    }
-    for (int offset : {sntp_field::kReference, sntp_field::kOriginate, sntp_field::kReceive, sntp_field::kTransmit})
-      NtpToMicroTime(job.reply + offset);
-    // The detail log is a diagnostic: its failure is not the query's.
-    if (CurrentEnvironment().sntp_detail_log) WriteSntpDetailLog(job.server, job.reply, job.receive_time);
-  }
-
-  out.status = "OK";
-  return 1;
+  Reply reply = ExchangeSntp(job, socket.get());
+  // Recorded before the believability checks, so that replies that fail
+  // them are recorded too. The outcome travels with the reply: only the
+  // program's dialog thread may tell the user.
+  if (reply.ok() && !job.sntp_detail_log.empty())
+    reply.detail_log =
+        WriteSntpDetailLog(job.sntp_detail_log, job.server, reply.sntp, job.record_arrival ? &reply.arrival : nullptr);
+  return reply;
 }
 
 }  // namespace qv::engine

@@ -1,5 +1,7 @@
 #include "engine/run_query.h"
 
+#include <utility>
+
 #include "platform/process.h"
 
 namespace qv::engine {
@@ -13,35 +15,17 @@ QueryRunnerFn& Runner() {
 
 void SetQueryRunner(QueryRunnerFn runner) { Runner() = std::move(runner); }
 
-int RunQuery(int protocol, const std::string& server, int timeout, int beep, std::uint8_t* reply,
-             int reply_size, MicroTime* receive_time, std::string& status, int& error_code) {
-  QueryJob job;
-  job.protocol = protocol;
-  job.server = server;
-  job.timeout = timeout;
-  job.reply = reply;
-  job.reply_size = reply_size;
-  job.receive_time = receive_time;
-  job.status = &status;
-  job.error_code = &error_code;
-  job.result = 0;
-
+Reply RunQuery(const QueryJob& job, bool beep) {
+  Reply reply;
   if (Runner()) {
-    Runner()(job);
+    reply = Runner()(job);
   } else {
-    // No runner installed (a program that forgot to): fail visibly rather
-    // than block the caller's thread without a countdown.
-    status = "NoRunner";
-    error_code = 0;
+    // A program that installed no runner fails visibly rather than block
+    // its thread without a countdown.
+    reply.stage = Stage::kNoRunner;
   }
-
-  if (job.result != 0) {
-    status = "OK";
-    return job.result;
-  }
-  status = "ERROR (" + status + ")";
-  if (beep) platform::Beep(256, 100);
-  return 0;
+  if (!reply.ok() && beep) platform::Beep(256, 100);
+  return reply;
 }
 
 }  // namespace qv::engine

@@ -1,10 +1,7 @@
 // The adapter between the main program and the engine's operations.
 #include "main/engine_calls.h"
 
-#include "engine/adjust.h"
-#include "engine/query_server_time.h"
 #include "engine/result_log.h"
-#include "engine/sntp.h"
 #include "engine/time_text.h"
 #include "main/strings.h"
 #include "runner/query_runner.h"
@@ -13,64 +10,38 @@ namespace qv::main {
 
 namespace {
 
-bool UsesSntp(int protocol) { return protocol != engine::kTime && protocol != engine::kDaytime; }
-
-void Log(const QueryRequest& r, int adjust, QueryOutcome& o) {
-  if (!r.log) return;
-  o.log_failed = engine::WriteResultLog(o.pc_time, r.server, r.protocol, adjust, StatusColumn(o), o.server_time) == 0;
-}
-
-QueryOutcome Busy() {
-  QueryOutcome o;
-  o.status = text::kBusy;
-  o.pc_time = engine::FormatLocalNow();
-  return o;
-}
-
 class RealEngineCalls final : public EngineCalls {
  public:
-  QueryOutcome Check(const QueryRequest& r) override {
-    if (runner::WorkerSlotBusy()) return Busy();
+  explicit RealEngineCalls(std::string log_path) : log_path_(std::move(log_path)) {}
+
+  QueryOutcome Check(const engine::Request& r, bool log) override { return Run(r, log, engine::Check); }
+  QueryOutcome Adjust(const engine::Request& r, bool log) override { return Run(r, log, engine::Adjust); }
+
+ private:
+  QueryOutcome Run(const engine::Request& r, bool log, engine::Result (*operation)(const engine::Request&)) {
     QueryOutcome o;
-    if (UsesSntp(r.protocol)) {
-      o.ok = engine::QuerySntpOffset(r.server, r.timeout, r.beep, r.reference_check, r.reference_hours,
-                                     &o.server_time, &o.pc_time, nullptr, o.status, o.detail) != 0;
-    } else {
-      int code = 0;
-      o.ok = engine::QueryServerTime(r.protocol, r.server, r.timeout, r.beep, o.server_time, o.status, code) != 0;
-      o.pc_time = engine::FormatLocalNow();
-      o.detail = std::to_string(code);
+    if (runner::WorkerSlotBusy()) {
+      // A second query would open a runner without a worker.
+      o.result.stage = engine::Stage::kThread;
+      o.result.status = text::kBusy;
+      o.result.pc_time = engine::FormatLocalNow();
+      return o;
     }
-    Log(r, 0, o);
+    o.result = operation(r);
+    const engine::LogWrite written =
+        log ? engine::WriteResultLog(log_path_, r, o.result) : engine::LogWrite::kNotAsked;
+    o.log_open_failed =
+        written == engine::LogWrite::kOpenFailed || o.result.detail_log == engine::LogWrite::kOpenFailed;
     return o;
   }
 
-  QueryOutcome Adjust(const QueryRequest& r) override {
-    if (runner::WorkerSlotBusy()) return Busy();
-    QueryOutcome o;
-    if (UsesSntp(r.protocol)) {
-      o.ok = engine::AdjustSystemClock(r.server, r.timeout, r.beep, r.reference_check, r.reference_hours,
-                                       o.server_time, o.pc_time, o.status, o.detail) != 0;
-    } else {
-      int code = 0;
-      o.ok = engine::AdjustLocalClock(r.protocol, r.server, r.timeout, r.beep, o.server_time, o.pc_time, o.status,
-                                      code) != 0;
-      o.detail = std::to_string(code);
-    }
-    Log(r, 1, o);
-    return o;
-  }
+  std::string log_path_;
 };
 
 }  // namespace
 
-std::string StatusColumn(const QueryOutcome& o) {
-  return !o.ok && !o.detail.empty() ? o.status + ":" + o.detail : o.status;
-}
-
-EngineCalls& RealEngine() {
-  static RealEngineCalls engine;
-  return engine;
+std::unique_ptr<EngineCalls> MakeRealEngine(const std::string& profile_path) {
+  return std::make_unique<RealEngineCalls>(engine::ResultLogPath(profile_path));
 }
 
 }  // namespace qv::main

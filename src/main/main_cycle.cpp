@@ -2,11 +2,13 @@
 // and Adjust buttons, the retry timer and the daily timer do.
 #include <cstdio>
 
+#include "engine/result_log.h"
 #include "main/main_dialog.h"
 #include "main/notice_dialog.h"
 #include "main/strings.h"
 #include "main/templates.h"
 #include "platform/clock.h"
+#include "profile/app_state.h"
 
 namespace qv::main {
 
@@ -115,16 +117,21 @@ bool MainDialog::CanQuery() {
   return true;
 }
 
-QueryRequest MainDialog::Request() const {
-  QueryRequest r;
+engine::Request MainDialog::Request() const {
+  engine::Request r;
   r.protocol = settings_.protocol;
   r.server = server_;
   r.timeout = time_out_;
   r.beep = settings_.beep != 0;
-  r.reference_check = settings_.reference_check;
+  r.reference_check = settings_.reference_check != 0;
   r.reference_hours = settings_.reference_hours;
-  r.log = settings_.log_file != 0;
+  if (profile::DebugSwitch()) r.sntp_detail_log = engine::DetailLogPath(services_.profile->path());
+  r.host_not_found = ui::LoadString(kStrHostNotFound);
   return r;
+}
+
+void MainDialog::ReportLogFailure(const QueryOutcome& outcome) {
+  if (outcome.log_open_failed) ui::ShowMessage(engine::kLogOpenFailedText, ui::kMbOk | ui::kMbIconWarning, Id());
 }
 
 void MainDialog::CheckNow() {
@@ -133,10 +140,11 @@ void MainDialog::CheckNow() {
   CycleScope cycle(schedule_);
   server_time_ = text::kConnecting;
   UpdateData(false);
-  const QueryOutcome o = services_.engine->Check(Request());
-  server_time_ = o.ok ? o.server_time : o.status;
-  pc_time_ = o.pc_time;
-  last_pc_time_ = o.pc_time;
+  const QueryOutcome o = services_.engine->Check(Request(), settings_.log_file != 0);
+  ReportLogFailure(o);
+  server_time_ = engine::ServerTimeLine(o.result);
+  pc_time_ = o.result.pc_time;
+  last_pc_time_ = o.result.pc_time;
   UpdateData(false);
   // Lets the result be read before the clock display runs on.
   if (settings_.clock_on) services_.pause(1000);
@@ -165,17 +173,13 @@ bool MainDialog::RunAdjustCycle() {
 bool MainDialog::AdjustOnce() {
   server_time_ = text::kConnecting;
   UpdateData(false);
-  const QueryOutcome o = services_.engine->Adjust(Request());
-  last_pc_time_ = o.pc_time;
-  if (o.ok) {
-    server_time_ = o.server_time;
-    pc_time_ = text::kAdjusted;
-  } else {
-    server_time_ = o.status;
-    pc_time_ = last_pc_time_;
-  }
+  const QueryOutcome o = services_.engine->Adjust(Request(), settings_.log_file != 0);
+  ReportLogFailure(o);
+  last_pc_time_ = o.result.pc_time;
+  server_time_ = engine::ServerTimeLine(o.result);
+  pc_time_ = o.result.ok() ? std::string(text::kAdjusted) : last_pc_time_;
   UpdateData(false);
-  return o.ok;
+  return o.result.ok();
 }
 
 void MainDialog::AutoTerminateNow() {

@@ -52,7 +52,6 @@ bool MainDialog::StopTimer(std::uintptr_t id) { return Window()->KillTimer(id); 
 bool MainDialog::OnInitDialog() {
   ui::Dialog::OnInitDialog();
   ui::HostWindow& w = *Window();
-  self_ = Id();
   // Other programs find the running instance's window by this property.
   if (!services_.property_name.empty()) w.SetProperty(services_.property_name, 1);
   if (const std::string about = ui::LoadString(kStrAboutMenuItem); !about.empty()) {
@@ -234,7 +233,6 @@ void MainDialog::CloseAs(int result) {
 }
 
 void MainDialog::OnDestroy() {
-  self_ = 0;
   if (!services_.property_name.empty()) Window()->RemoveProperty(services_.property_name);
   if (voice_) {
     NoticeDialog notice(2000, ui::LoadString(kStrProductName), text::kClosing);
@@ -302,27 +300,9 @@ std::intptr_t MainDialog::OnMessage(unsigned msg, std::uintptr_t wparam, std::in
       FreeSettingsButton();
       if (settings_window_ != 0 && !ui::CurrentHost().WindowExists(settings_window_)) settings_window_ = 0;
     }
-  } else if (msg == kMsgReport) {
-    for (;;) {
-      std::string text;
-      {
-        std::lock_guard<std::mutex> lock(reports_mutex_);
-        if (reports_.empty()) break;
-        text = std::move(reports_.front());
-        reports_.pop_front();
-      }
-      ui::ShowMessage(text, ui::kMbOk | ui::kMbIconWarning, Id());
-    }
   }
   return 0;
 }
 
-void MainDialog::Report(const std::string& text) {
-  {
-    std::lock_guard<std::mutex> lock(reports_mutex_);
-    reports_.push_back(text);
-  }
-  ui::CurrentHost().Post(self_.load(), kMsgReport, 0, 0);
-}
 
 }  // namespace qv::main

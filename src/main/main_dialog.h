@@ -3,11 +3,8 @@
 // retry schedule, and the settings program's notifications.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 
 #include "main/dialup_check.h"
@@ -21,7 +18,6 @@ namespace qv::main {
 
 // The dialog's own messages, beside WM_SETTINGS_NOTIFY.
 inline constexpr unsigned kMsgSettingsEnded = ui::kWmUser + 101;  // wparam: the start it ended
-inline constexpr unsigned kMsgReport = ui::kWmUser + 102;         // a worker's message for the user
 // The about item of the system menu.
 inline constexpr unsigned kAboutCommand = 16;
 
@@ -42,9 +38,6 @@ class MainDialog final : public ui::Dialog, private TimerPort {
  public:
   explicit MainDialog(MainServices services);
   ~MainDialog() override;
-
-  // A message for the user from any thread: shown by the dialog's thread.
-  void Report(const std::string& text);
 
   // Read by tests.
   const Schedule& schedule() const { return schedule_; }
@@ -82,7 +75,9 @@ class MainDialog final : public ui::Dialog, private TimerPort {
 
   // The cycle.
   bool CanQuery();
-  QueryRequest Request() const;
+  engine::Request Request() const;
+  // The outcome's log failure, shown by the dialog's thread.
+  void ReportLogFailure(const QueryOutcome& outcome);
   void CheckNow();
   void AdjustNow();
   bool RunAdjustCycle();
@@ -123,11 +118,6 @@ class MainDialog final : public ui::Dialog, private TimerPort {
   ui::WindowId settings_window_ = 0;
   bool settings_hidden_ = false;
   std::uintptr_t settings_start_ = 0;  // counts starts; an end notice names its start
-
-  // Messages from other threads waiting for the dialog's thread.
-  std::atomic<ui::WindowId> self_{0};
-  std::mutex reports_mutex_;
-  std::deque<std::string> reports_;
 };
 
 }  // namespace qv::main

@@ -1,11 +1,8 @@
 #include "main/startup.h"
 
 #include <array>
-#include <atomic>
-#include <cstdio>
-#include <thread>
+#include <memory>
 
-#include "engine/environment.h"
 #include "main/icons.h"
 #include "main/main_dialog.h"
 #include "main/profile_calls.h"
@@ -25,20 +22,6 @@
 namespace qv::main {
 
 namespace {
-
-// The running main dialog, for messages that reach us on other threads.
-std::atomic<MainDialog*> g_dialog{nullptr};
-std::thread::id g_ui_thread;
-
-void ReportToUser(const std::string& text) {
-  if (std::this_thread::get_id() == g_ui_thread) {
-    ui::ShowMessage(text);
-  } else if (MainDialog* dialog = g_dialog.load()) {
-    dialog->Report(text);  // shown by the dialog's thread
-  } else {
-    std::fprintf(stderr, "%s\n", text.c_str());
-  }
-}
 
 // The C runtime's zone state as a "TZ" record; its names are in the
 // system's code page.
@@ -92,13 +75,12 @@ int RunMainProgram(const StartupOptions& options) {
   records[2] = ZoneRecord();
   profile.WriteTimeZoneRecords(records);
 
-  g_ui_thread = std::this_thread::get_id();
-  engine::SetEnvironment({profile_path, profile::DebugSwitch(), ui::LoadString(kStrHostNotFound), ReportToUser});
   if (!options.engine) runner::InstallQueryRunner(runner::Variant::kMain);
+  const std::unique_ptr<EngineCalls> real_engine = options.engine ? nullptr : MakeRealEngine(profile_path);
 
   SettingsProcess settings_process;
   MainServices services;
-  services.engine = options.engine ? options.engine : &RealEngine();
+  services.engine = options.engine ? options.engine : real_engine.get();
   services.profile = &profile;
   services.dialup = options.dialup ? options.dialup : &SystemDialup();
   services.settings = options.settings ? options.settings : &settings_process;
@@ -107,11 +89,8 @@ int RunMainProgram(const StartupOptions& options) {
   services.property_name = base_name;
   {
     MainDialog dialog(std::move(services));
-    g_dialog = &dialog;
     dialog.DoModal(0);
-    g_dialog = nullptr;
   }
-  engine::SetEnvironment({});
   return 0;
 }
 

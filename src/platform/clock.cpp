@@ -1,4 +1,5 @@
 #include "platform/clock.h"
+#include "platform/test_seams.h"
 
 #include <atomic>
 #include <sstream>

@@ -42,10 +42,9 @@ class Clock {
   virtual std::int64_t ArrivalTime(std::int64_t /*kernel_stamp*/) { return UtcFileTime(); }
 };
 
-// The process's clock: the real one unless a test installed another.
+// The process's clock: the real one unless a test installed another
+// (test_seams.h).
 Clock& SystemClock();
-// nullptr restores the real clock.
-void SetClockForTesting(Clock* clock);
 // The operating system's clock, whatever is installed.
 Clock& RealClock();
 
@@ -82,10 +81,11 @@ bool IsValidSystemTime(const SystemTime& t);
 // Programs call this first thing; SetCRuntimeZone calls it too before it
 // touches TZ. Later calls keep the first capture.
 void CaptureOsZone();
-// Replaces the captured OS zone by a TZ-style value (an IANA name or a POSIX
-// rule); nullptr brings back the captured one. False where the OS zone
-// cannot be replaced (Windows) or the value names no zone.
-bool SetOsZoneForTesting(const char* tz);
+// Why the OS zone could not be read from the zone file that names it (not a
+// regular file, far larger than any zone file, or without a rule for the
+// present), in which case the zone is UTC; empty when nothing went wrong.
+// Captures the zone first.
+std::string OsZoneProblem();
 
 // Conversions in the OS zone. False when the time cannot be converted. On
 // Windows the OS decides how a local time skipped or repeated by a

@@ -5,8 +5,8 @@
 // (0 when it succeeded); nothing here throws.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -63,34 +63,34 @@ bool ParseDottedIPv4(std::string_view text, std::uint32_t& address);
 // empty name is "not found" without any lookup.
 int ResolveIPv4(const std::string& name, std::uint32_t& address);
 
-// Replaces the name lookup (tests that must not reach a name server); an
-// empty function restores the system's.
-using ResolverFn = std::function<int(const std::string& name, std::uint32_t& address)>;
-void SetResolverForTesting(ResolverFn resolver);
-
 // Outcome of a wait that can also be woken by a cancel signal.
 enum class NetWait { kReady, kTimedOut, kCancelled, kFailed };
 
 // kInvalidSocket on failure.
 SocketHandle OpenSocket(SocketKind kind, int& error);
 
-// Connects a stream socket. Bounded only by the system's own connect time-out;
-// a fired `cancel` (may be nullptr) ends the wait with kCancelled. The socket
-// is back in blocking mode afterwards.
+// Connects a socket. A stream socket is bounded only by the system's own
+// connect time-out; a fired `cancel` (may be nullptr) ends the wait with
+// kCancelled. A datagram socket connects at once, and from then on hears
+// only datagrams from that address and port. The socket is back in
+// blocking mode afterwards.
 NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel, int& error);
 
-// Bytes sent, or -1.
-int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint to, int& error);
+// Sends on a connected socket: bytes sent, or -1.
+int Send(SocketHandle socket, const std::uint8_t* data, int size, int& error);
 
 // Waits until the socket is readable (data, end of stream or a pending
-// error), at most `timeout_seconds` (0 = just look; negative fails with
-// 10022), or until `cancel` (may be nullptr) fires.
-NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSignal* cancel, int& error);
+// error), at most `timeout` (0 = just look; negative fails with 10022), or
+// until `cancel` (may be nullptr) fires.
+NetWait WaitReadable(SocketHandle socket, std::chrono::milliseconds timeout, const CancelSignal* cancel,
+                     int& error);
 
 // One datagram into `buffer`; -1 on failure. A datagram longer than `size`
-// is consumed and fails with 10040 on every OS. `arrival`, when given, gets
-// the moment the datagram reached this machine as the kernel stamped it
-// (UTC, 100 ns ticks since 1601), or 0 where the OS keeps no such stamp.
+// is consumed and fails with 10040 on every OS; a connected socket whose
+// peer's port is closed fails with 10054, as Windows Sockets reports it.
+// `arrival`, when given, gets the moment the datagram reached this machine
+// as the kernel stamped it (UTC, 100 ns ticks since 1601), or 0 where the
+// OS keeps no such stamp.
 int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error,
                     std::int64_t* arrival = nullptr);
 

@@ -4,6 +4,7 @@
 
 #include "platform/net.h"
 #include "platform/net_system.h"
+#include "platform/test_seams.h"
 
 namespace qv::platform {
 

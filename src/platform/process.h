@@ -1,6 +1,7 @@
 // Process-level operating-system services.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace qv::platform {
@@ -12,5 +13,9 @@ std::string ExecutableBaseName();
 // Sounds the speaker (Windows) or the terminal bell (elsewhere).
 void Beep(unsigned frequency_hz, unsigned duration_ms);
 void SleepMs(unsigned ms);
+
+// Runs `body` on a thread of its own that nobody joins. False, with `body`
+// never run, when the system cannot start another thread.
+bool StartDetachedThread(std::function<void()> body);
 
 }  // namespace qv::platform

@@ -1,15 +1,15 @@
 #include "runner/query_runner.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "engine/run_query.h"
 #include "platform/cancel_signal.h"
+#include "platform/process.h"
 
 namespace qv::runner {
 
@@ -17,16 +17,12 @@ namespace qv::runner {
 // lives until both have let go, so a worker that outlives its caller still
 // writes only here.
 struct WorkerTask {
-  engine::QueryJob job;  // the worker's own job, pointing into this task
-  std::vector<std::uint8_t> reply;
-  engine::MicroTime receive_time;
-  std::string status;
-  int error_code = 0;
+  engine::QueryJob job;  // the worker's own copy, its cancel signal below
   platform::CancelSignal cancel;
 
   std::mutex mutex;
   bool abandoned = false;  // set by StopQuery: the worker must not post
-  int result = 0;
+  engine::Reply reply;     // guarded by mutex
   ui::WindowId notify = 0;
   std::uintptr_t token = 0;  // identifies this task's done message
 };
@@ -41,20 +37,43 @@ std::mutex g_live_mutex;
 std::condition_variable g_live_cv;
 int g_live = 0;
 
-void WorkerMain(std::shared_ptr<WorkerTask> task, QueryFn query) {
-  const int result = query(task->job);
+// What InterruptQuery may touch, lock-free: the running worker's cancel
+// signal while the slot holds its task, how many interrupters are at it
+// (the UI thread lets go of the task only when none is), and whether one
+// came.
+std::atomic<platform::CancelSignal*> g_running_cancel{nullptr};
+std::atomic<int> g_interrupters{0};
+std::atomic<bool> g_interrupted{false};
+
+void FillSlot(const std::shared_ptr<WorkerTask>& task) {
+  g_slot = task;
+  g_interrupted.store(false);
+  g_running_cancel.store(&task->cancel);
+}
+
+void EmptySlot() {
+  g_running_cancel.store(nullptr);
+  while (g_interrupters.load() != 0) std::this_thread::yield();
+  g_slot.reset();
+}
+
+void CountWorker(int change) {
+  std::lock_guard<std::mutex> lock(g_live_mutex);
+  g_live += change;
+  g_live_cv.notify_all();
+}
+
+void WorkerMain(std::shared_ptr<WorkerTask> task, const QueryFn& query) {
+  engine::Reply reply = query(task->job);
   {
     std::lock_guard<std::mutex> lock(task->mutex);
-    task->result = result;
+    task->reply = std::move(reply);
     // Posting under the lock orders it against StopQuery: either the message
     // is queued before the task is abandoned, or it is never sent.
-    if (!task->abandoned)
-      ui::CurrentHost().Post(task->notify, engine::WM_QUERY_DONE, task->token, 1);
+    if (!task->abandoned) ui::CurrentHost().Post(task->notify, WM_QUERY_DONE, task->token, 1);
   }
   task.reset();
-  std::lock_guard<std::mutex> lock(g_live_mutex);
-  --g_live;
-  g_live_cv.notify_all();
+  CountWorker(-1);
 }
 
 }  // namespace
@@ -64,8 +83,12 @@ QueryRunnerDialog::QueryRunnerDialog(Variant variant, QueryFn query)
 
 QueryRunnerDialog::~QueryRunnerDialog() = default;
 
-int QueryRunnerDialog::Run(engine::QueryJob& job) {
+int QueryRunnerDialog::Run(const engine::QueryJob& job) {
   job_ = &job;
+  // A window that closes by any other way than the endings below reads as
+  // cancelled, never as an empty success.
+  reply_ = engine::Reply{};
+  reply_.stage = engine::Stage::kUserCancelled;
   const int result = DoModal();
   job_ = nullptr;
   return result;
@@ -83,30 +106,28 @@ void QueryRunnerDialog::Start() {
   auto task = std::make_shared<WorkerTask>();
   task->notify = Id();
   task->token = g_next_token++;
-  task->reply.assign(static_cast<std::size_t>(std::max(job_->reply_size, 0)), 0);
-  task->job.protocol = job_->protocol;
-  task->job.server = job_->server;
-  task->job.timeout = job_->timeout;
-  task->job.reply = task->reply.data();
-  task->job.reply_size = job_->reply_size;
-  task->job.receive_time = job_->receive_time ? &task->receive_time : nullptr;
-  task->job.status = &task->status;
-  task->job.error_code = &task->error_code;
-  task->job.notify_window = Id();
+  task->job = *job_;
   task->job.cancel = &task->cancel;
-  job_->notify_window = Id();
 
   // The slot is filled before the worker runs.
-  g_slot = task;
+  FillSlot(task);
   task_ = task;
-  {
-    std::lock_guard<std::mutex> lock(g_live_mutex);
-    ++g_live;
+  CountWorker(+1);
+  if (!platform::StartDetachedThread([task, query = query_] { WorkerMain(task, query); })) {
+    // No worker, so nothing would ever end the countdown but Cancel: end
+    // the query at once, and free the slot for the next one.
+    CountWorker(-1);
+    EmptySlot();
+    task_.reset();
+    reply_.stage = engine::Stage::kThread;
+    EndDialog(ui::kIdOkResult);
+    return;
   }
-  std::thread(WorkerMain, task, query_).detach();
 
   timer_id_ = 0;
-  countdown_ = job_->timeout;
+  // A negative time-out ends on the first tick, as 0 does; clamped, the
+  // countdown never runs past the smallest int.
+  countdown_ = std::max(job_->timeout, 0);
   Window()->SetText(kIdCountdown, std::to_string(countdown_));
   timer_id_ = Window()->SetTimer(1, 1000);
   if (timer_id_ == 0) ui::ShowMessage("Timer is Error.", ui::kMbOk | ui::kMbIconWarning, Id());
@@ -118,7 +139,7 @@ void QueryRunnerDialog::Abandon() {
     task_->abandoned = true;
   }
   task_->cancel.Fire();  // wakes the worker; it closes its own socket
-  g_slot.reset();
+  EmptySlot();
   task_.reset();
 }
 
@@ -144,39 +165,35 @@ void QueryRunnerDialog::StopQuery() {
 }
 
 std::intptr_t QueryRunnerDialog::OnMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t /*lparam*/) {
-  if (msg != engine::WM_QUERY_DONE) return 0;
+  if (msg != WM_QUERY_DONE) return 0;
   // A late message from a task this dialog no longer owns changes nothing.
   if (!task_ || wparam != task_->token || g_slot != task_) return 0;
   {
-    // The worker wrote its outcome before posting; take it into the caller's job.
+    // The worker wrote its reply before posting.
     std::lock_guard<std::mutex> lock(task_->mutex);
-    if (job_->reply && !task_->reply.empty())
-      std::memcpy(job_->reply, task_->reply.data(), task_->reply.size());
-    if (job_->receive_time) *job_->receive_time = task_->receive_time;
-    if (job_->status) *job_->status = task_->status;
-    if (job_->error_code) *job_->error_code = task_->error_code;
-    job_->result = task_->result;
+    reply_ = std::move(task_->reply);
   }
   StopQuery();
   EndDialog(ui::kIdOkResult);
   return 0;
 }
 
-void QueryRunnerDialog::EndWith(const char* status, int modal_result) {
+void QueryRunnerDialog::EndWith(engine::Stage stage, int modal_result) {
   StopQuery();
-  job_->result = 0;
-  if (job_->status) *job_->status = status;
-  if (job_->error_code) *job_->error_code = 0;
+  reply_ = engine::Reply{};
+  reply_.stage = stage;
   EndDialog(modal_result);
 }
 
 void QueryRunnerDialog::OnTimer(std::uintptr_t /*id*/) {
+  // An interrupt that the worker could not act on (a name lookup).
+  if (task_ && g_slot == task_ && g_interrupted.exchange(false)) return OnCancel();
   --countdown_;
   Window()->SetText(kIdCountdown, std::to_string(countdown_));
-  if (countdown_ <= 0) EndWith("TimeOut", ui::kIdOkResult);
+  if (countdown_ <= 0) EndWith(engine::Stage::kTimeOut, ui::kIdOkResult);
 }
 
-void QueryRunnerDialog::OnCancel() { EndWith("UserCancelled", ui::kIdCancelResult); }
+void QueryRunnerDialog::OnCancel() { EndWith(engine::Stage::kUserCancelled, ui::kIdCancelResult); }
 
 void QueryRunnerDialog::OnCommand(int id) {
   if (id == kIdTerminate)
@@ -188,10 +205,22 @@ void QueryRunnerDialog::OnCommand(int id) {
 }
 
 void InstallQueryRunner(Variant variant, QueryFn query) {
-  engine::SetQueryRunner([variant, query](engine::QueryJob& job) {
+  engine::SetQueryRunner([variant, query](const engine::QueryJob& job) {
     QueryRunnerDialog dialog(variant, query);
     dialog.Run(job);
+    return dialog.reply();
   });
+}
+
+bool InterruptQuery() {
+  g_interrupters.fetch_add(1);
+  platform::CancelSignal* const cancel = g_running_cancel.load();
+  if (cancel) {
+    g_interrupted.store(true);
+    cancel->Fire();
+  }
+  g_interrupters.fetch_sub(1);
+  return cancel != nullptr;
 }
 
 bool WorkerSlotBusy() { return g_slot != nullptr; }

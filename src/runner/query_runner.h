@@ -13,13 +13,17 @@
 #include <memory>
 
 #include "engine/query_job.h"
-#include "ui/dialog.h"
 #include "runner/runner_template.h"
+#include "ui/dialog.h"
 
 namespace qv::runner {
 
+// The message a worker posts to its runner when its query has returned
+// (WM_USER + 100); wParam tells the runner which of its workers it was.
+inline constexpr unsigned WM_QUERY_DONE = 0x0400 + 100;
+
 // What the worker runs; QueryServer unless a test supplies another.
-using QueryFn = std::function<int(engine::QueryJob&)>;
+using QueryFn = std::function<engine::Reply(const engine::QueryJob&)>;
 
 struct WorkerTask;
 
@@ -28,8 +32,12 @@ class QueryRunnerDialog : public ui::Dialog {
   explicit QueryRunnerDialog(Variant variant, QueryFn query = engine::QueryServer);
   ~QueryRunnerDialog() override;
 
-  // Runs the dialog modally for the job: 1 on done or time-out, 2 on Cancel.
-  int Run(engine::QueryJob& job);
+  // Runs the dialog modally for the job: 1 on done, time-out or a worker
+  // that could not start, 2 on Cancel. The outcome is then in reply().
+  int Run(const engine::QueryJob& job);
+  // The worker's reply when its done message ended the run; else the
+  // runner's own ending: "TimeOut", "UserCancelled" or "Thread", error 0.
+  const engine::Reply& reply() const { return reply_; }
 
  protected:
   void OnShow(bool shown) override;
@@ -44,10 +52,11 @@ class QueryRunnerDialog : public ui::Dialog {
   void Start();
   void StopQuery();
   void Abandon();
-  void EndWith(const char* status, int modal_result);
+  void EndWith(engine::Stage stage, int modal_result);
 
   QueryFn query_;
-  engine::QueryJob* job_ = nullptr;
+  const engine::QueryJob* job_ = nullptr;
+  engine::Reply reply_;
   std::uintptr_t timer_id_ = 0;
   int countdown_ = 0;
   std::shared_ptr<WorkerTask> task_;  // the worker this dialog started
@@ -55,6 +64,12 @@ class QueryRunnerDialog : public ui::Dialog {
 
 // Makes every RunQuery of this process go through the runner dialog.
 void InstallQueryRunner(Variant variant, QueryFn query = engine::QueryServer);
+
+// Cancels the running query as its Cancel button would (quorvel-cli's
+// Ctrl-C), from any thread and from a signal handler: the worker's waits
+// end at once, and a worker that cannot be woken (inside a name lookup) is
+// given up at the countdown's next tick. False when no query runs.
+bool InterruptQuery();
 
 // True while a worker occupies the process-wide current-worker slot.
 bool WorkerSlotBusy();

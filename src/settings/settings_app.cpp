@@ -1,6 +1,5 @@
 #include "settings/settings_app.h"
 
-#include "engine/environment.h"
 #include "platform/net.h"
 #include "platform/process.h"
 #include "profile/app_state.h"
@@ -14,7 +13,6 @@ namespace qv::settings {
 int RunSettingsProgram(std::string_view args, Services services) {
   ui::SetStringTable(&Strings());
   ui::SetIconTable(&Icons());
-  SetReportWindow(0);  // this thread is the one that shows messages
   if (platform::NetStartup() != 0) {
     ui::ShowMessage(ui::LoadString(kStrSocketFailed));
     return kExitRefused;
@@ -28,8 +26,6 @@ int RunSettingsProgram(std::string_view args, Services services) {
   profile::SetProfilePath(options->profile_path);
   const ui::WindowId main_window = options->caller_window;
 
-  engine::SetEnvironment({profile::ProfilePath(), profile::DebugSwitch(), ui::LoadString(kStrHostNotFound),
-                          ReportToUser});
   runner::InstallQueryRunner(runner::Variant::kSettings);
 
   std::unique_ptr<ProfileCalls> profile_file;
@@ -37,7 +33,11 @@ int RunSettingsProgram(std::string_view args, Services services) {
     profile_file = MakeProfileCalls(profile::ProfilePath());
     services.profile = profile_file.get();
   }
-  if (!services.engine) services.engine = &RealEngine();
+  std::unique_ptr<EngineCalls> real_engine;
+  if (!services.engine) {
+    real_engine = MakeRealEngine(profile::ProfilePath());
+    services.engine = real_engine.get();
+  }
   if (!services.shell) services.shell = &RealShell();
   if (!services.pause) services.pause = platform::SleepMs;
 

@@ -1,5 +1,6 @@
 // Opening, loading, saving, OK, Cancel, Apply and the notifications of the
 // settings dialog.
+#include "engine/result_log.h"
 #include "settings/settings_dialog.h"
 
 #include "settings/settings_rules.h"
@@ -55,7 +56,6 @@ bool SettingsDialog::OnInitDialog() {
   w.SetIcon(kAppIcon);
   w.SetButtonIcon(ctl::kCheck, kCheckIcon);
   for (const char* protocol : {"SNTP", "time", "daytime"}) w.AddItem(ctl::kProtocol, protocol);
-  SetReportWindow(Id());
 
   Notify(SETTINGS_OPENED);
   Load();
@@ -68,13 +68,6 @@ bool SettingsDialog::OnInitDialog() {
   PlaceOverMainWindow();
   UpdateData(false);
   return true;
-}
-
-void SettingsDialog::OnDestroy() { SetReportWindow(0); }
-
-std::intptr_t SettingsDialog::OnMessage(unsigned msg, std::uintptr_t, std::intptr_t) {
-  if (msg == WM_SETTINGS_REPORT) ShowReports();
-  return 0;
 }
 
 void SettingsDialog::Notify(int code) {
@@ -180,7 +173,7 @@ void SettingsDialog::OnCommand(int id) {
       ApplyProtocolRule();
       break;
     case ctl::kOpenProfile: services_.shell->Open(profile_path_, Id()); break;
-    case ctl::kOpenLog: services_.shell->Open(ResultLogPath(profile_path_), Id()); break;
+    case ctl::kOpenLog: services_.shell->Open(engine::ResultLogPath(profile_path_), Id()); break;
     case ctl::kDeleteLog: DeleteLog(); break;
     default: ui::Dialog::OnCommand(id); break;
   }

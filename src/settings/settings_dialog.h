@@ -28,7 +28,6 @@ inline constexpr int SETTINGS_APPLIED = 3;
 
 // Posted by the program to its own dialog: messages for the user are
 // waiting (ShowWhenIdle).
-inline constexpr unsigned WM_SETTINGS_REPORT = ui::kWmUser + 101;
 
 // What the dialog works through.
 struct Services {
@@ -55,8 +54,6 @@ class SettingsDialog final : public ui::Dialog {
   void OnCommand(int id) override;
   void OnNotify(int control, ui::Notify code) override;
   void OnTimer(std::uintptr_t id) override;
-  std::intptr_t OnMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
-  void OnDestroy() override;
   void OnOK() override;
   void OnCancel() override;
   void DoDataExchange(ui::DataExchange& dx) override;
@@ -105,12 +102,5 @@ class SettingsDialog final : public ui::Dialog {
   std::uintptr_t display_timer_ = 0;
 };
 
-// Messages for the user from any thread (the engine's "Can not open the
-// logfile" may come from a query worker): shown at once on the dialog's
-// thread, else queued and posted to `window`, whose WM_SETTINGS_REPORT
-// shows them.
-void ReportToUser(const std::string& text);
-void SetReportWindow(ui::WindowId window);
-void ShowReports();
 
 }  // namespace qv::settings

@@ -1,4 +1,5 @@
 // Shortcuts to the main program after a save, and deleting the result log.
+#include "engine/result_log.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_template.h"
 #include "settings/strings.h"
@@ -31,7 +32,7 @@ void SettingsDialog::DeleteLog() {
     ToggleOptionButtons();
     return;
   }
-  const std::string log = ResultLogPath(profile_path_);
+  const std::string log = engine::ResultLogPath(profile_path_);
   if (ui::ShowMessage(FormatText(kStrDeleteLog, log), ui::kMbOkCancel | ui::kMbIconWarning, Id()) ==
       ui::kIdOkResult)
     services_.shell->RemoveFile(log);

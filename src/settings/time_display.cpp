@@ -1,6 +1,8 @@
 // The check button and the running current-time display.
+#include "engine/result_log.h"
 #include "platform/clock.h"
 #include "platform/ctime.h"
+#include "profile/app_state.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_rules.h"
 #include "settings/settings_template.h"
@@ -25,12 +27,22 @@ void SettingsDialog::CheckServer() {
   UpdateData(false);
 
   // The dialog's values as they stand; nothing is saved.
-  const CheckRequest request{d_.protocol, d_.server, d_.time_out, d_.beep, d_.reference_check, d_.reference_hours};
-  const CheckOutcome outcome = services_.engine->Check(request);
-  if (d_.log_file) services_.engine->LogCheck(request, outcome);
+  engine::Request request;
+  request.protocol = d_.protocol == kTime || d_.protocol == kDaytime ? d_.protocol : kSntp;
+  request.server = d_.server;
+  request.timeout = d_.time_out;
+  request.beep = d_.beep == 1;
+  request.reference_check = d_.reference_check != 0;
+  request.reference_hours = d_.reference_hours;
+  if (profile::DebugSwitch()) request.sntp_detail_log = engine::DetailLogPath(profile_path_);
+  request.host_not_found = ui::LoadString(kStrHostNotFound);
+  const engine::Result result = services_.engine->Check(request);
+  const engine::LogWrite logged = d_.log_file ? services_.engine->LogCheck(request, result) : engine::LogWrite::kNotAsked;
+  if (logged == engine::LogWrite::kOpenFailed || result.detail_log == engine::LogWrite::kOpenFailed)
+    ui::ShowMessage(engine::kLogOpenFailedText, ui::kMbOk | ui::kMbIconWarning, Id());
 
-  server_time_ = outcome.ok ? outcome.server_time : outcome.status;
-  pc_time_ = outcome.pc_time;
+  server_time_ = engine::ServerTimeLine(result);
+  pc_time_ = result.pc_time;
   UpdateData(false);
   // Let the check's PC time be read before the running display takes the
   // field again.

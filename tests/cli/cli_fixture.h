@@ -1,5 +1,5 @@
 // Running the real quorvel-cli against qv-timeserver on loopback, one fault
-// mode per address (the engine tests use others: ctest -j runs them all).
+// mode per server.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,23 +18,16 @@
 
 namespace qv::test {
 
-inline const std::string kPlain = LoopbackAddress(23), kOffset2 = LoopbackAddress(24),
-                         kSilent = LoopbackAddress(25), kLongAndClose = LoopbackAddress(26),
-                         kShort = LoopbackAddress(31), kWrongOriginate = LoopbackAddress(53),
-                         kFixed = LoopbackAddress(54), kNobody = LoopbackAddress(55);  // nobody listens on kNobody
-// kFixed's TIME and DAYTIME answers as the cli shows them (zone JST-9).
+// The servers of this test, from the table QV_TIMESERVERS; nobody ever
+// listens on kNobody.
+namespace servers = test::servers;
+inline const ServerSpec* const kServers[] = {&servers::cli_plain,  &servers::cli_offset, &servers::cli_silent,
+                                             &servers::cli_long_close, &servers::cli_short,
+                                             &servers::cli_wrong_originate, &servers::cli_fixed,
+                                             &servers::cli_escape};
+// cli_fixed's TIME and DAYTIME answers as the cli shows them (zone JST-9).
 inline constexpr const char* kFixedTimeText = "Wed Jan 25 14:20:00 1995";
 inline constexpr const char* kFixedDaytimeLine = "Fri Jan 13 01:02:03 2017\r";
-
-// The servers on those addresses, up for the whole test program.
-inline const std::map<std::string, std::vector<std::string>> kServers{
-    {kPlain, {}},
-    {kOffset2, {"--offset", "2"}},
-    {kSilent, {"--silent"}},
-    {kLongAndClose, {"--sntp-length", "49", "--time-close"}},
-    {kShort, {"--sntp-length", "47"}},
-    {kWrongOriginate, {"--wrong-originate"}},
-    {kFixed, {"--ref-zero", "--time-value", "3000000000", "--daytime-text", "Fri Jan 13 01:02:03 2017\\r\\n"}}};
 
 // One run: exit code and stderr, and the "name: value" lines it printed.
 struct CliRun {
@@ -69,12 +62,11 @@ inline CliRun RunCli(const std::string& scratch, const std::vector<std::string>&
 class CliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    for (const auto& [address, options] : kServers)
-      servers_.push_back(std::make_unique<TimeServer>(std::stoi(address.substr(address.rfind('.') + 1)), options));
+    for (const ServerSpec* spec : kServers) servers_[spec] = std::make_unique<TimeServer>(*spec);
   }
   static void TearDownTestSuite() { servers_.clear(); }
   void SetUp() override {
-    for (const auto& server : servers_) ASSERT_TRUE(server->Ready()) << server->Problem();
+    for (const auto& [spec, server] : servers_) ASSERT_SERVER(*server);
     const auto dir = std::filesystem::temp_directory_path() / ("qv-cli-" + std::to_string(std::random_device{}()));
     ASSERT_TRUE(std::filesystem::create_directory(dir));
     dir_ = dir;
@@ -84,9 +76,10 @@ class CliTest : public ::testing::Test {
     if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
   }
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  static std::string Address(const ServerSpec& spec) { return servers_.at(&spec)->Address(); }
   CliRun Cli(const std::vector<std::string>& args) const { return RunCli(File("run"), args); }
 
-  static inline std::vector<std::unique_ptr<TimeServer>> servers_;
+  static inline std::map<const ServerSpec*, std::unique_ptr<TimeServer>> servers_;
   std::filesystem::path dir_;
 };
 

@@ -17,7 +17,7 @@ namespace {
 const std::regex kPcTime(R"([A-Z][a-z]{2} [A-Z][a-z]{2} \d\d \d\d:\d\d:\d\d \d{4})");
 
 TEST_F(CliTest, SntpOffsetAgainstOffsetAndPlainServer) {
-  for (const auto& [server, offset] : {std::pair{kOffset2, 2.0}, std::pair{kPlain, 0.0}}) {
+  for (const auto& [server, offset] : {std::pair{Address(servers::cli_offset), 2.0}, std::pair{Address(servers::cli_plain), 0.0}}) {
     const CliRun run = Cli({"check", "--protocol", "SNTP", "--server", server, "--profile", File("q.INI")});
     EXPECT_EQ(run.command.exit_code, 0) << run.command.err;
     EXPECT_EQ(run.names, (std::vector<std::string>{"status", "detail", "server-time", "pc-time", "offset"}));
@@ -33,13 +33,14 @@ TEST_F(CliTest, EachLoopbackFailureStage) {
     std::string server;
     const char *protocol, *status, *detail;
   } kCases[] = {
-      {kSilent, "SNTP", "ERROR (TimeOut)", "0"},
-      {kNobody, "time", "ERROR (Connect)", "10061"},
-      {kLongAndClose, "SNTP", "ERROR (Recv)", "10040"},
-      {kShort, "SNTP", "ERROR (RecvPacket)", "0"},
-      {kWrongOriginate, "SNTP", "ERROR (SNTP:IncorrectPacket)", "0"},
-      {kLongAndClose, "time", "ERROR (TIME:IncorrectPacket)", "0"},
-      {kFixed, "SNTP", "ERROR (SNTP: ReferenceTimestamp)", "Thu Feb  7 15:28:16 2036.0"},  // reference 0
+      {Address(servers::cli_silent), "SNTP", "ERROR (TimeOut)", "0"},
+      {test::kNobody, "time", "ERROR (Connect)", "10061"},
+      {test::kNobody, "SNTP", "ERROR (Recv)", "10054"},
+      {Address(servers::cli_long_close), "SNTP", "ERROR (Recv)", "10040"},
+      {Address(servers::cli_short), "SNTP", "ERROR (RecvPacket)", "0"},
+      {Address(servers::cli_wrong_originate), "SNTP", "ERROR (SNTP:IncorrectPacket)", "0"},
+      {Address(servers::cli_long_close), "time", "ERROR (TIME:IncorrectPacket)", "0"},
+      {Address(servers::cli_fixed), "SNTP", "ERROR (SNTP: ReferenceTimestamp)", "Thu Feb  7 15:28:16 2036.0"},  // reference 0
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.status);
@@ -52,8 +53,8 @@ TEST_F(CliTest, EachLoopbackFailureStage) {
     EXPECT_EQ(run.Field("server-time"), "");
     EXPECT_TRUE(std::regex_match(run.Field("pc-time"), kPcTime)) << run.Field("pc-time");
   }
-  EXPECT_EQ(Cli({"check", "--profile", File("q.INI"), "--reference-check", "0", "--server", kFixed, "--protocol",
-                 "SNTP"}).Field("status"),
+  EXPECT_EQ(Cli({"check", "--profile", File("q.INI"), "--reference-check", "0", "--server", Address(servers::cli_fixed),
+                 "--protocol", "SNTP"}).Field("status"),
             "OK");
 }
 
@@ -74,7 +75,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithMessage) {
 
 TEST_F(CliTest, ProfileGivesDefaultsAndOptionsOverrideThem) {
   const std::string profile = File("Quorvel.INI");
-  std::ofstream(profile) << "[Property]\r\nDefaultServer=" << kFixed
+  std::ofstream(profile) << "[Property]\r\nDefaultServer=" << Address(servers::cli_fixed)
                          << "\r\nprotocol=daytime\r\nTimeOut=2\r\nlogfile=1\r\n";
   const auto log_lines = [&] {
     const std::string log = ReadWholeFile(File("Quorvel.log"));
@@ -83,7 +84,7 @@ TEST_F(CliTest, ProfileGivesDefaultsAndOptionsOverrideThem) {
 
   // The profile's server, protocol, log switch and time-out...
   EXPECT_EQ(Cli({"check", "--profile", profile}).Field("server-time"), kFixedDaytimeLine);
-  CliRun run = Cli({"check", "--profile", profile, "--server", kSilent});
+  CliRun run = Cli({"check", "--profile", profile, "--server", Address(servers::cli_silent)});
   EXPECT_EQ(run.Field("status"), "ERROR (TimeOut)");
   EXPECT_GT(run.command.seconds, 1.8);
   EXPECT_LT(run.command.seconds, 2.8);
@@ -92,13 +93,14 @@ TEST_F(CliTest, ProfileGivesDefaultsAndOptionsOverrideThem) {
   // ...each overridden by its option.
   EXPECT_EQ(Cli({"check", "--profile", profile, "--protocol", "time", "--log", "0"}).Field("server-time"),
             kFixedTimeText);
-  run = Cli({"check", "--profile", profile, "--server", kSilent, "--timeout", "1", "--log", "0"});
+  run = Cli({"check", "--profile", profile, "--server", Address(servers::cli_silent), "--timeout", "1", "--log", "0"});
   EXPECT_LT(run.command.seconds, 1.8);
   EXPECT_EQ(log_lines(), 2);
 
   // A missing profile reads as defaults (TIME, no log) and is not created.
   const std::string missing = File("missing.INI");
-  EXPECT_EQ(Cli({"check", "--profile", missing, "--server", kFixed}).Field("server-time"), kFixedTimeText);
+  EXPECT_EQ(Cli({"check", "--profile", missing, "--server", Address(servers::cli_fixed)}).Field("server-time"),
+            kFixedTimeText);
   EXPECT_FALSE(std::filesystem::exists(missing));
   EXPECT_FALSE(std::filesystem::exists(File("missing.log")));
 }
@@ -108,9 +110,9 @@ TEST_F(CliTest, ResultLogLines) {
   const struct {
     std::string server;
     const char *protocol, *columns;
-  } kCases[] = {{kPlain, "SNTP", ",    SNTP,  check, OK, "},
-                {kPlain, "daytime", ", daytime,  check, OK, "},  // the server time keeps its CR
-                {kNobody, "time", ",    time,  check, ERROR (Connect):10061, "}};
+  } kCases[] = {{Address(servers::cli_plain), "SNTP", ",    SNTP,  check, OK, "},
+                {Address(servers::cli_plain), "daytime", ", daytime,  check, OK, "},  // the server time keeps its CR
+                {test::kNobody, "time", ",    time,  check, ERROR (Connect):10061, "}};
   std::string expected;
   for (const auto& c : kCases) {
     const CliRun run =
@@ -123,13 +125,14 @@ TEST_F(CliTest, ResultLogLines) {
 
 TEST_F(CliTest, DebugWritesTheSntpDetailRecord) {
   const CliRun run =
-      Cli({"check", "--profile", File("Quorvel.INI"), "--server", kOffset2, "--protocol", "SNTP", "--debug"});
+      Cli({"check", "--profile", File("Quorvel.INI"), "--server", Address(servers::cli_offset), "--protocol", "SNTP",
+           "--debug"});
   ASSERT_EQ(run.command.exit_code, 0) << run.command.err;
   std::istringstream record(ReadWholeFile(File("Quorvel.sntp.log")));
   std::vector<std::string> lines;
   for (std::string line; std::getline(record, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[0], kOffset2);
+  EXPECT_EQ(lines[0], Address(servers::cli_offset));
   // Reference, originate, receive, transmit and arrival time; the transmit
   // time is the server time the check printed.
   const std::regex stamp(R"(([A-Z][a-z]{2} [A-Z][a-z]{2} \d\d) (\d{4}) (\d\d:\d\d:\d\d)\.\d{6})");
@@ -137,6 +140,61 @@ TEST_F(CliTest, DebugWritesTheSntpDetailRecord) {
   for (std::size_t i = 1; i < 6; ++i) EXPECT_TRUE(std::regex_match(lines[i], stamp)) << lines[i];
   ASSERT_TRUE(std::regex_match(lines[4], m, stamp));
   EXPECT_EQ(m[1].str() + " " + m[3].str() + " " + m[2].str(), run.Field("server-time"));
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// What the server sends never reaches the terminal as control characters.
+TEST_F(CliTest, ServerTextIsShownSafely) {
+  const CliRun run = Cli({"check", "--profile", File("q.INI"), "--server", Address(servers::cli_escape), "--protocol",
+                          "daytime", "--log", "1"});
+  EXPECT_EQ(run.command.exit_code, 0) << run.command.err;
+  EXPECT_EQ(run.Field("server-time"), "?]0;owned?Fri Jan 13 01:02:03 2017\r");
+  EXPECT_EQ(run.command.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(File("q.log")).find('\x1b'), std::string::npos);
+}
+
+// Ctrl-C (SIGINT) is the runner's Cancel button: the query ends at once,
+// as cancelled.
+TEST_F(CliTest, InterruptCancelsTheQuery) {
+  const std::string line = ShellLine({QV_CLI_PATH, "check", "--profile", File("q.INI"), "--server",
+                                      Address(servers::cli_silent), "--protocol", "SNTP", "--timeout", "30"});
+  const CommandResult run =
+      RunCapture({"sh", "-c", line + "& pid=$!; sleep 0.5; kill -INT $pid; wait $pid"}, File("run"));
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_NE(run.out.find("status: ERROR (UserCancelled)\n"), std::string::npos) << run.out;
+  EXPECT_LT(run.seconds, 5);
+}
+
+// A log that cannot be written is said on stderr, and the exit status tells
+// it from a failed query.
+TEST_F(CliTest, LogFailuresAreReported) {
+  std::filesystem::create_symlink("/dev/full", File("full.log"));
+  std::filesystem::create_directory(File("dir.sntp.log"));
+  const struct {
+    std::vector<std::string> args;
+    int exit_code;
+    const char* err;
+  } kCases[] = {
+      {{"--profile", File("full.INI"), "--log", "1"}, 3, "could not write the result log"},
+      {{"--profile", File("missing/q.INI"), "--log", "1"}, 3, "Can not open the logfile: result log"},
+      {{"--profile", File("dir.INI"), "--debug"}, 3, "Can not open the logfile: SNTP detail log"},
+      {{"--profile", File("full.INI"), "--log", "1", "--timeout", "0", "--server", Address(servers::cli_silent)}, 1,
+       "could not write the result log"},
+  };
+  for (const auto& c : kCases) {
+    std::vector<std::string> args{"check", "--server", Address(servers::cli_plain), "--protocol", "SNTP"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun run = Cli(args);
+    SCOPED_TRACE(run.command.err);
+    EXPECT_EQ(run.command.exit_code, c.exit_code);
+    EXPECT_NE(run.command.err.find(c.err), std::string::npos);
+    EXPECT_EQ(run.Field("status"), c.exit_code == 3 ? "OK" : "ERROR (TimeOut)");
+  }
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 
 #include "platform/ctime.h"
 #include "platform/process.h"
+#include "platform/test_seams.h"
 #include "support/run_command.h"
 
 namespace qv::platform {
@@ -80,7 +82,8 @@ TEST(Clock, OsZoneIsNotTheCRuntimeZone) {
   EXPECT_EQ(FileTimeOf(1793511000), back);
 }
 
-// Run as a child by the next test, in the environment it was given.
+// Run as children by Clock.OsZoneHandedToChildProcesses and
+// Clock.ZoneFileIsReadOnlyWhenItIsOne, in the environment they give.
 TEST(OsZoneChild, StartZoneSurvivesTheCRuntimeZone) {
   const char* expected = std::getenv("QV_EXPECT_OFFSET");
   if (!expected) GTEST_SKIP() << "run by Clock.OsZoneHandedToChildProcesses";
@@ -91,15 +94,45 @@ TEST(OsZoneChild, StartZoneSurvivesTheCRuntimeZone) {
   EXPECT_STREQ(std::getenv("QV_EXPECT_PUBLISHED"), std::getenv("QUORVEL_OS_TZ"));  // handed on in turn
 }
 
+TEST(OsZoneChild, ZoneFileThatIsNoneIsRefused) {
+  const char* expected = std::getenv("QV_EXPECT_ZONE_PROBLEM");
+  if (!expected) GTEST_SKIP() << "run by Clock.ZoneFileIsReadOnlyWhenItIsOne";
+  EXPECT_NE(OsZoneProblem().find(expected), std::string::npos) << OsZoneProblem();
+  SystemTime t;
+  ASSERT_TRUE(UtcToOsLocal(FileTimeOf(kWinter), t));
+  EXPECT_EQ(t.hour, 12);  // UTC
+}
+
 TEST(Clock, OsZoneHandedToChildProcesses) {
   for (const char* run : {"env -u QUORVEL_OS_TZ TZ=EST5 QV_EXPECT_OFFSET=-300 QV_EXPECT_PUBLISHED=TZ=EST5 ",
                           // Started by a program that set TZ=JST-9: its parent's OS zone, not JST.
                           "env TZ=JST-9 QUORVEL_OS_TZ=TZ=Asia/Kolkata QV_EXPECT_OFFSET=330 "
                           "QV_EXPECT_PUBLISHED=TZ=Asia/Kolkata "}) {
-    const std::string out = RunSelf(run, "OsZoneChild.*");
+    const std::string out = RunSelf(run, "OsZoneChild.StartZoneSurvivesTheCRuntimeZone");
     if (out.empty()) GTEST_SKIP() << "no POSIX shell to start a child with another environment";
     EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << run << "\n" << out;
   }
+}
+
+// /dev/zero never ends and a FIFO never answers: neither is read. A file
+// that holds no rule is no zone either.
+TEST(Clock, ZoneFileIsReadOnlyWhenItIsOne) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path();
+  const std::string fifo = (dir / "qv-zone-fifo").string(), junk = (dir / "qv-zone-junk").string();
+  std::filesystem::remove(fifo);
+  std::ofstream(junk) << "TZif2 but nothing after";
+  if (!test::RunCommand({"mkfifo", fifo})) GTEST_SKIP() << "no FIFO here";
+  EXPECT_EQ(OsZoneProblem(), "");
+  for (const auto& [tz, problem] : {std::pair{std::string("/dev/zero"), "is not a regular file"},
+                                    std::pair{fifo, "is not a regular file"}, std::pair{junk, "states no rule"}}) {
+    const std::string out =
+        RunSelf("env -u QUORVEL_OS_TZ TZ=" + tz + " QV_EXPECT_ZONE_PROBLEM='" + problem + "' timeout 20 ",
+                "OsZoneChild.ZoneFileThatIsNoneIsRefused");
+    if (out.empty()) GTEST_SKIP() << "no POSIX shell to start a child with another environment";
+    EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << tz << "\n" << out;
+  }
+  std::filesystem::remove(fifo);
+  std::filesystem::remove(junk);
 }
 
 TEST(Clock, ClockRightProvenOnlyByAFullStatus) {

@@ -15,11 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/adjust.h"
-#include "engine/query_job.h"
-#include "engine/query_server_time.h"
-#include "engine/run_query.h"
-#include "engine/sntp.h"
+#include "engine/ntp.h"
+#include "engine/operations.h"
 #include "engine/time_text.h"
 #include "platform/ctime.h"
 #include "platform/net.h"
@@ -30,7 +27,6 @@
 namespace qv::engine {
 namespace {
 
-enum Slot { kChronySlot = 25, kInetdSlot, kXinetdSlot, kRdateSlot };
 
 std::int64_t UnixNow() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -75,22 +71,30 @@ constexpr const char* kFakeLocalText = "Sun Dec 06 20:36:06 2026";
 
 class InteropTest : public test::LoopbackQueryTest {
  protected:
-  std::string server_time_, pc_time_, status_;
-  int error_ = 0;
+  static Request RequestFor(const std::string& address, int protocol, int timeout) {
+    Request request;
+    request.server = address;
+    request.protocol = protocol;
+    request.timeout = timeout;
+    return request;
+  }
 };
 
 TEST_F(InteropTest, ChronydOffsetIsNearZero) {
-  const std::string address = test::LoopbackAddress(kChronySlot);
+  const std::string address = test::LoopbackAddress(QV_CHRONYD_OCTET);
   if (!Started("chronyd")) GTEST_SKIP() << kNotStarted;
-  std::string detail;
 
-  // Each through the full check: reference within 24 hours, round trip, hold time.
-  std::vector<double> offsets(20);
-  ASSERT_TRUE(Eventually([&] {
-    return QuerySntpOffset(address, 1, 0, 1, 24, nullptr, nullptr, &offsets[0], status_, detail) == 1;
-  })) << status_ << " " << detail;
-  for (double& offset : offsets)
-    ASSERT_EQ(QuerySntpOffset(address, 2, 0, 1, 24, nullptr, nullptr, &offset, status_, detail), 1) << status_;
+  // Each through the full check: reference within 24 hours, round trip,
+  // hold time, and a usable reply (server mode, synchronised, stratum 8).
+  std::vector<double> offsets;
+  Result result;
+  ASSERT_TRUE(Eventually([&] { return (result = Check(RequestFor(address, kSntp, 1))).ok(); }))
+      << result.status << " " << result.detail;
+  while (offsets.size() < 20) {
+    result = Check(RequestFor(address, kSntp, 2));
+    ASSERT_TRUE(result.ok()) << result.status << " " << result.detail;
+    offsets.push_back(*result.offset);
+  }
   std::sort(offsets.begin(), offsets.end());
   std::printf("chronyd on %s: offset min %+.6f median %+.6f max %+.6f s\n", address.c_str(), offsets.front(),
               offsets[offsets.size() / 2], offsets.back());
@@ -104,11 +108,11 @@ TEST_F(InteropTest, ChronydOffsetIsNearZero) {
 TEST_F(InteropTest, InetdAndXinetdTimeAndDaytime) {
   const struct {
     const char* name;
-    int slot;
+    int octet;
     const char* daytime;  // the line's format
     bool upper, settable;
-  } kPeers[] = {{"inetd", kInetdSlot, "%a %b %e %H:%M:%S %Y\r", false, true},
-                {"xinetd", kXinetdSlot, "%d %b %Y %H:%M:%S UTC\r", true, false}};
+  } kPeers[] = {{"inetd", QV_INETD_OCTET, "%a %b %e %H:%M:%S %Y\r", false, true},
+                {"xinetd", QV_XINETD_OCTET, "%d %b %Y %H:%M:%S UTC\r", true, false}};
   int tried = 0;
   for (const auto& peer : kPeers) {
     SCOPED_TRACE(peer.name);
@@ -117,30 +121,32 @@ TEST_F(InteropTest, InetdAndXinetdTimeAndDaytime) {
       continue;
     }
     ++tried;
-    const std::string address = test::LoopbackAddress(peer.slot);
+    const std::string address = test::LoopbackAddress(peer.octet);
     // TIME is this machine's second; an 8-byte answer (inetd's 64-bit
     // count) must still read right from its first 4 bytes.
     MicroTime before{}, after{};
+    Result result;
     ASSERT_TRUE(Eventually([&] {
       before = NowMicroTime();
-      const bool ok = QueryServerTime(kTime, address, 2, 0, server_time_, status_, error_) == 1;
+      result = Check(RequestFor(address, kTime, 2));
       after = NowMicroTime();
-      return ok;
-    })) << status_ << " " << error_;
-    EXPECT_TRUE(server_time_ == FormatServerTime({before.seconds, 0}) ||
-                server_time_ == FormatServerTime({after.seconds, 0}))
-        << server_time_;
+      return result.ok();
+    })) << result.status << " " << result.error_code;
+    EXPECT_TRUE(result.server_time == FormatServerTime({before.seconds, 0}) ||
+                result.server_time == FormatServerTime({after.seconds, 0}))
+        << result.server_time;
 
     test::FakeClock clock;
     clock.SetLocalReading(kFakeLocal);
     const std::int64_t first = UnixNow();
-    EXPECT_EQ(AdjustLocalClock(kDaytime, address, 2, 0, server_time_, pc_time_, status_, error_), peer.settable);
-    EXPECT_EQ(status_, peer.settable ? "OK" : "ERROR (localtime-set)");
-    EXPECT_TRUE(IsUtcTimeSince(server_time_, first, peer.daytime, peer.upper)) << server_time_;
-    EXPECT_EQ(pc_time_, kFakeLocalText);
-    EXPECT_EQ(clock.local_sets(), peer.settable ? std::vector{ParseTimeText(server_time_)}
-                                                : std::vector<platform::SystemTime>{});
-    EXPECT_EQ(clock.refused_calls(), peer.settable ? 0 : 1);
+    result = Adjust(RequestFor(address, kDaytime, 2));
+    EXPECT_EQ(result.status, peer.settable ? "OK" : "ERROR (localtime-set)");
+    EXPECT_TRUE(IsUtcTimeSince(result.server_time, first, peer.daytime, peer.upper)) << result.server_time;
+    EXPECT_EQ(result.pc_time, kFakeLocalText);
+    const std::optional<platform::SystemTime> shown = ParseTimeText(result.server_time);
+    EXPECT_EQ(shown.has_value(), peer.settable);
+    EXPECT_EQ(clock.local_sets(), peer.settable ? std::vector{*shown} : std::vector<platform::SystemTime>{});
+    EXPECT_EQ(clock.refused_calls(), 0);  // xinetd's shape is refused before the clock
     EXPECT_TRUE(clock.utc_sets().empty());
   }
   if (tried == 0) GTEST_SKIP() << kNotStarted;
@@ -161,7 +167,7 @@ TEST_F(InteropTest, RdatePrintsWhatTimeserverSends) {
                 {"3999999999", "Sat Oct  3 07:06:39 UTC 2026\n"},
                 {"4294967295", "Thu Feb  7 06:28:15 UTC 2036\n"}};  // the NTP era's last second
   for (const auto& t : kTimes) {
-    test::TimeServer server(kRdateSlot, {"--time-value", t.value});
+    test::TimeServer server(test::ServerSpec{"rdate", 120, {"--time-value", t.value}});
     ASSERT_TRUE(server.Ready()) << server.Problem();
     const test::CommandResult run = test::RunCapture(
         {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/usr/sbin/rdate", "-p",

@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/ntp.h"
 #include "engine/query_job.h"
-#include "engine/sntp.h"
 #include "platform/cancel_signal.h"
-#include "engine/environment.h"
 #include "platform/net.h"
+#include "platform/test_seams.h"
 #include "support/timeserver_fixture.h"
 
 namespace qv::engine {
@@ -20,110 +20,115 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 using test::TimeServer;
-
-// Slots (addresses) of this file's servers; test_query_server_time.cpp and
-// test_interop.cpp use others. Nobody ever listens on kNobodySlot.
-enum Slot { kPlainSlot, kSilentSlot, kLongSlot, kShortSlot, kWrongOriginateSlot, kNoAcceptSlot, kOffsetSlot };
-constexpr int kNobodySlot = 20;
+namespace servers = test::servers;
 
 const int kNetStarted = platform::NetStartup();
+constexpr bool kWine = QV_UNDER_WINE;  // where a reset reads as the end of the stream
 
-// One job with its own outputs, as RunQuery would fill it.
-struct Query {
-  std::uint8_t reply[512] = {};
-  MicroTime arrival{};
-  std::string status = "untouched";
-  int error = -1;
+QueryJob Job(int protocol, const std::string& server, int timeout = 5) {
   QueryJob job;
-
-  Query(int protocol, const std::string& server, int timeout = 5) {
-    job.protocol = protocol;
-    job.server = server;
-    job.timeout = timeout;
-    job.reply = reply;
-    job.reply_size = protocol == kSntp ? kSntpPacketSize : protocol == kDaytime ? 512 : 4;
-    job.receive_time = &arrival;
-    job.status = &status;
-    job.error_code = &error;
-  }
-  int Run() { return QueryServer(job); }
-};
-
-double Seconds(MicroTime t) { return t.seconds + t.micros * 1e-6; }
-double Stamp(const Query& q, int field) { return Seconds(LoadMicroTime(q.reply + field)); }
-
-#define ASSERT_SERVER(server) ASSERT_TRUE((server).Ready()) << (server).Problem()
-
-TEST(QueryServer, SntpReplyIsReceivedConvertedAndTimed) {
-  ASSERT_EQ(kNetStarted, 0);
-  TimeServer server(kOffsetSlot, {"--offset", "2.5"});
-  ASSERT_SERVER(server);
-  Query query(kSntp, server.Address());
-  const MicroTime before = NowMicroTime();
-  ASSERT_EQ(query.Run(), 1) << query.status << " " << query.error;
-  const MicroTime after = NowMicroTime();
-  EXPECT_EQ(query.status, "OK");
-  EXPECT_EQ(query.job.socket, platform::kNoSocket);
-
-  // The arrival lies within the query, the originate timestamp is our own
-  // transmit time, and the server's stamps carry its 2.5 s offset.
-  EXPECT_GE(Seconds(query.arrival), Seconds(before));
-  EXPECT_LE(Seconds(query.arrival), Seconds(after));
-  const double t1 = Stamp(query, sntp_field::kOriginate), t2 = Stamp(query, sntp_field::kReceive);
-  EXPECT_NEAR(t1, Seconds(before), 0.01);
-  EXPECT_NEAR(t2 - t1, 2.5, 0.05);
-  EXPECT_GE(Stamp(query, sntp_field::kTransmit), t2);
-  EXPECT_NEAR(Stamp(query, sntp_field::kReference), t2 - 16, 0.001);
-
-  double offset = 0;
-  std::string status = "OK", detail;
-  ASSERT_EQ(CheckSntpReply(query.reply, query.arrival, offset, status, detail, 1, 24), 1) << status;
-  // Loose: a process's first exchange may pay one-time costs between
-  // stamping the request and sending it (several ms under Wine).
-  EXPECT_NEAR(offset, 2.5, 0.03);
+  job.protocol = protocol;
+  job.server = server;
+  job.timeout = timeout;
+  return job;
 }
 
-TEST(QueryServer, FailuresNameTheirStageAndCloseTheSocket) {
-  TimeServer silent(kSilentSlot, {"--silent"});
-  TimeServer long_reply(kLongSlot, {"--sntp-length", "49"});
-  TimeServer short_reply(kShortSlot, {"--sntp-length", "47"});
-  TimeServer wrong_originate(kWrongOriginateSlot, {"--wrong-originate"});
-  for (const TimeServer* server : {&silent, &long_reply, &short_reply, &wrong_originate}) ASSERT_SERVER(*server);
-  const std::string nobody = test::LoopbackAddress(kNobodySlot);
+TEST(QueryServer, SntpReplyIsReceivedDecodedAndTimed) {
+  ASSERT_EQ(kNetStarted, 0);
+  TimeServer server(servers::ts_offset);  // 2.5 s ahead
+  ASSERT_SERVER(server);
+  const MicroTime before = NowMicroTime();
+  const Reply reply = QueryServer(Job(kSntp, server.Address()));
+  const MicroTime after = NowMicroTime();
+  ASSERT_EQ(reply.stage, Stage::kOk) << reply.error_code;
+
+  // The arrival lies within the query, the originate timestamp is our own
+  // transmit time, and the server's stamps carry its offset.
+  EXPECT_GE(ToSeconds(reply.arrival), ToSeconds(before));
+  EXPECT_LE(ToSeconds(reply.arrival), ToSeconds(after));
+  const double t1 = ToSeconds(ToMicroTime(reply.sntp.originate)), t2 = ToSeconds(ToMicroTime(reply.sntp.receive));
+  EXPECT_NEAR(t1, ToSeconds(before), 0.01);
+  EXPECT_NEAR(t2 - t1, 2.5, 0.05);
+  EXPECT_GE(ToSeconds(ToMicroTime(reply.sntp.transmit)), t2);
+  EXPECT_NEAR(ToSeconds(ToMicroTime(reply.sntp.reference)), t2 - 16, 0.001);
+  EXPECT_EQ(reply.sntp.mode, 4);
+  EXPECT_EQ(reply.detail_log, LogWrite::kNotAsked);
+}
+
+// Forged replies from another port of the server's address (1000 s ahead)
+// come first, the true one after: only the true one is heard.
+TEST(QueryServer, OnlyTheServersOwnAddressAndPortAreHeard) {
+  TimeServer stray(servers::ts_stray), other(servers::ts_other_source);
+  ASSERT_SERVER(stray);
+  ASSERT_SERVER(other);
+  for (int i = 0; i < 3; ++i) {
+    const Reply reply = QueryServer(Job(kSntp, stray.Address()));
+    ASSERT_EQ(reply.stage, Stage::kOk);
+    EXPECT_NEAR(ToSeconds(ToMicroTime(reply.sntp.receive)), ToSeconds(ToMicroTime(reply.sntp.originate)), 0.5);
+  }
+  const auto start = steady_clock::now();
+  EXPECT_EQ(QueryServer(Job(kSntp, other.Address(), 1)).stage, Stage::kTimeOut);
+  EXPECT_GE(steady_clock::now() - start, milliseconds(990));
+}
+
+TEST(QueryServer, StreamsAreReadUntilWholeOrClosed) {
+  TimeServer split(servers::ts_time_split), short_time(servers::ts_time_short), full(servers::ts_daytime_full);
+  for (const TimeServer* s : {&split, &short_time, &full}) ASSERT_SERVER(*s);
+  // 8A 0B, a pause, 12 34: both halves.
+  Reply reply = QueryServer(Job(kTime, split.Address()));
+  EXPECT_EQ(reply.stage, Stage::kOk);
+  EXPECT_EQ(reply.bytes, (std::vector<std::uint8_t>{0x8A, 0x0B, 0x12, 0x34}));
+  // Three bytes, then the end of the stream: what arrived is the answer.
+  reply = QueryServer(Job(kTime, short_time.Address()));
+  EXPECT_EQ(reply.stage, Stage::kOk);
+  EXPECT_EQ(reply.bytes.size(), 3u);
+  // DAYTIME without a line feed: 512 bytes at most.
+  reply = QueryServer(Job(kDaytime, full.Address()));
+  EXPECT_EQ(reply.stage, Stage::kOk);
+  EXPECT_EQ(reply.bytes, std::vector<std::uint8_t>(512, 'A'));
+}
+
+TEST(QueryServer, FailuresNameTheirStage) {
+  TimeServer silent(servers::ts_silent), long_reply(servers::ts_long), short_reply(servers::ts_short),
+      wrong_originate(servers::ts_wrong_originate), reset(servers::ts_reset);
+  for (const TimeServer* s : {&silent, &long_reply, &short_reply, &wrong_originate, &reset}) ASSERT_SERVER(*s);
   struct Case {
     int protocol;
     std::string server;
     int timeout;
-    const char* stage;
+    Stage stage;
     int error;
     int min_ms = 0;  // a silent server lets the whole timeout pass, and not much more
   } cases[] = {
-      {kSntp, silent.Address(), 0, "TimeOut", 0},
-      {kSntp, silent.Address(), 1, "TimeOut", 0, 990},
-      {kSntp, long_reply.Address(), 5, "Recv", platform::kWsaEmsgsize},
-      {kSntp, short_reply.Address(), 5, "RecvPacket", 0},
-      {kSntp, wrong_originate.Address(), 5, "SNTP:IncorrectPacket", 0},  // answers another request
-      {kTime, nobody, 5, "Connect", platform::kWsaEconnrefused},
-      {kDaytime, nobody, 5, "Connect", platform::kWsaEconnrefused},
-      {kSntp, silent.Address(), -1, "Select", platform::kWsaEinval},
-      {7, silent.Address(), 5, "Socket", platform::kWsaEinval},  // no such protocol
+      {kSntp, silent.Address(), 0, Stage::kTimeOut, 0},
+      {kSntp, silent.Address(), 1, Stage::kTimeOut, 0, 990},
+      {kTime, silent.Address(), 1, Stage::kTimeOut, 0, 990},
+      {kSntp, long_reply.Address(), 5, Stage::kRecv, platform::kWsaEmsgsize},
+      {kSntp, short_reply.Address(), 5, Stage::kRecvPacket, 0},
+      {kSntp, wrong_originate.Address(), 5, Stage::kSntpIncorrectPacket, 0},  // answers another request
+      // A closed port: refused at once, by every protocol.
+      {kSntp, test::kNobody, 5, Stage::kRecv, platform::kWsaEconnreset},
+      {kTime, test::kNobody, 5, Stage::kConnect, platform::kWsaEconnrefused},
+      {kDaytime, test::kNobody, 5, Stage::kConnect, platform::kWsaEconnrefused},
+      {kTime, reset.Address(), 5, kWine ? Stage::kOk : Stage::kRecv, kWine ? 0 : platform::kWsaEconnreset},
+      {kDaytime, reset.Address(), 5, kWine ? Stage::kOk : Stage::kRecv, kWine ? 0 : platform::kWsaEconnreset},
+      {kSntp, silent.Address(), -1, Stage::kSelect, platform::kWsaEinval},
+      {7, silent.Address(), 5, Stage::kSocket, platform::kWsaEinval},  // no such protocol
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.stage) + " from " + c.server);
-    Query query(c.protocol, c.server, c.timeout);
+    SCOPED_TRACE(std::string(StageName(c.stage)) + " from " + c.server + " by " + std::to_string(c.protocol));
     const auto start = steady_clock::now();
-    EXPECT_EQ(query.Run(), 0);
+    const Reply reply = QueryServer(Job(c.protocol, c.server, c.timeout));
     const auto took = steady_clock::now() - start;
-    EXPECT_EQ(query.status, c.stage);
-    EXPECT_EQ(query.error, c.error);
-    EXPECT_EQ(query.job.socket, platform::kNoSocket);
+    EXPECT_EQ(reply.stage, c.stage);
+    EXPECT_EQ(reply.error_code, c.error);
     EXPECT_GE(took, milliseconds(c.min_ms));
     EXPECT_LT(took, milliseconds(1500));
   }
 }
 
-TEST(QueryServer, NameLookupOnlyForNamesAndItsFailureText) {
-  TimeServer server(kPlainSlot);
+TEST(QueryServer, NameLookupOnlyForNames) {
+  TimeServer server(servers::ts_plain);
   ASSERT_SERVER(server);
   // A stand-in resolver: no query may leave this machine for a name server.
   int lookups = 0;
@@ -132,31 +137,21 @@ TEST(QueryServer, NameLookupOnlyForNamesAndItsFailureText) {
     if (name != "timeserver.test") return platform::kWsaHostNotFound;
     return platform::ParseDottedIPv4(server.Address(), address) ? 0 : platform::kWsaNoRecovery;
   });
-  EXPECT_EQ(Query(kTime, server.Address()).Run(), 1);
+  EXPECT_EQ(QueryServer(Job(kTime, server.Address())).stage, Stage::kOk);
   EXPECT_EQ(lookups, 0);
-  EXPECT_EQ(Query(kTime, "timeserver.test").Run(), 1);
+  EXPECT_EQ(QueryServer(Job(kTime, "timeserver.test")).stage, Stage::kOk);
   EXPECT_EQ(lookups, 1);
-
-  // The program's own text for the stage, "HostNotFound" by default.
-  for (const char* text : {"HostNotFound", "main: host not found"}) {
-    Environment env;
-    env.host_not_found = text;
-    SetEnvironment(env);
-    Query unknown(kSntp, "nonexistent.invalid");
-    EXPECT_EQ(unknown.Run(), 0);
-    EXPECT_EQ(unknown.status, text);
-    EXPECT_EQ(unknown.error, platform::kWsaHostNotFound);
-    EXPECT_EQ(unknown.job.socket, platform::kNoSocket);
-  }
-  SetEnvironment({});
+  const Reply unknown = QueryServer(Job(kSntp, "nonexistent.invalid"));
+  EXPECT_EQ(unknown.stage, Stage::kHostNotFound);
+  EXPECT_EQ(unknown.error_code, platform::kWsaHostNotFound);
   platform::SetResolverForTesting(nullptr);
 }
 
 TEST(QueryServer, CancelEndsWaitsAndHangingConnectsAtOnce) {
-  TimeServer silent(kSilentSlot, {"--silent"});
+  TimeServer silent(servers::ts_silent);
   // Never accepts, and its backlog holds one connection: once fillers take
   // it, a connect waits for the system's time-out unless cancelled.
-  TimeServer no_accept(kNoAcceptSlot, {"--no-accept"});
+  TimeServer no_accept(servers::ts_no_accept);
   ASSERT_SERVER(silent);
   ASSERT_SERVER(no_accept);
   std::uint32_t address = 0;
@@ -177,30 +172,27 @@ TEST(QueryServer, CancelEndsWaitsAndHangingConnectsAtOnce) {
   for (auto [protocol, server] : {std::pair{kSntp, silent.Address()}, std::pair{kTime, silent.Address()},
                                   std::pair{kTime, no_accept.Address()}}) {
     SCOPED_TRACE(server);
-    Query query(protocol, server, 30);
     platform::CancelSignal cancel;
-    query.job.cancel = &cancel;
-    int result = -1;
-    std::thread worker([&] { result = query.Run(); });
+    QueryJob job = Job(protocol, server, 30);
+    job.cancel = &cancel;
+    Reply reply;
+    std::thread worker([&] { reply = QueryServer(job); });
     std::this_thread::sleep_for(milliseconds(300));
     const auto fired = steady_clock::now();
     cancel.Fire();
     worker.join();
     EXPECT_LT(steady_clock::now() - fired, milliseconds(500));
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(query.status, "UserCancelled");
-    EXPECT_EQ(query.error, 0);
-    EXPECT_EQ(query.job.socket, platform::kNoSocket);
+    EXPECT_EQ(reply.stage, Stage::kUserCancelled);
+    EXPECT_EQ(reply.error_code, 0);
   }
   for (platform::SocketHandle filler : fillers) platform::CloseSocket(filler);
 
   // A signal that fired before the query began stops it before any socket.
   platform::CancelSignal fired;
   fired.Fire();
-  Query early(kSntp, silent.Address(), 30);
-  early.job.cancel = &fired;
-  EXPECT_EQ(early.Run(), 0);
-  EXPECT_EQ(early.status, "UserCancelled");
+  QueryJob early = Job(kSntp, silent.Address(), 30);
+  early.cancel = &fired;
+  EXPECT_EQ(QueryServer(early).stage, Stage::kUserCancelled);
 }
 
 TEST(Net, DottedAddressesAndLocalNames) {

@@ -290,30 +290,25 @@ TEST_F(HostTest, QueryRunnerEndsOnTheWorkersMessageOrACancelClick) {
     const char* caption;
     bool cancel;
     int result;
-    const char* status;
+    engine::Stage stage;
+    int error_code;  // 7: the worker's own reply
   };
   const Case cases[] = {
-      {runner::Variant::kMain, &main::Strings(), "Quorvel", false, 1, "done"},
-      {runner::Variant::kSettings, &settings::Strings(), "Quorvel  <Setting>", true, 2, "UserCancelled"},
+      {runner::Variant::kMain, &main::Strings(), "Quorvel", false, 1, engine::Stage::kOk, 7},
+      {runner::Variant::kSettings, &settings::Strings(), "Quorvel  <Setting>", true, 2, engine::Stage::kUserCancelled, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.caption);
     ui::SetStringTable(c.strings);
     std::atomic<bool> release{false};
     engine::QueryJob job;
-    std::string status = "unset";
-    int error = -1;
-    std::uint8_t reply[4] = {};
     job.server = "ntp.example.jp";
     job.timeout = 20;
-    job.reply = reply;
-    job.reply_size = 4;
-    job.status = &status;
-    job.error_code = &error;
-    runner::QueryRunnerDialog dialog(c.variant, [&](engine::QueryJob& j) {
+    runner::QueryRunnerDialog dialog(c.variant, [&](const engine::QueryJob& j) {
       while (!release && !j.cancel->Fired()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      *j.status = "done";
-      return 1;
+      engine::Reply reply;
+      reply.error_code = 7;
+      return reply;
     });
     std::string countdown;
     Driver driver([&] {
@@ -329,7 +324,8 @@ TEST_F(HostTest, QueryRunnerEndsOnTheWorkersMessageOrACancelClick) {
         release = true;
     });
     EXPECT_EQ(dialog.Run(job), c.result);
-    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(dialog.reply().stage, c.stage);
+    EXPECT_EQ(dialog.reply().error_code, c.error_code);
     release = true;
     EXPECT_TRUE(runner::WaitForWorkers(std::chrono::seconds(10)));
   }

@@ -41,15 +41,26 @@ inline std::string Utf8(const std::filesystem::path& path) {
 }
 
 inline QueryOutcome Ok(std::string server_time, std::string pc_time = "Tue Jan 06 09:05:03 2026") {
-  return {true, "OK", "", std::move(server_time), std::move(pc_time), false};
+  QueryOutcome o;
+  o.result.status = "OK";
+  o.result.server_time = std::move(server_time);
+  o.result.pc_time = std::move(pc_time);
+  return o;
 }
+// A failure as the engine reports it; the stage only has to be one.
 inline QueryOutcome Failed(std::string status, std::string detail = "", std::string pc = "Tue Jan 06 09:05:03 2026") {
-  return {false, std::move(status), std::move(detail), "", std::move(pc), false};
+  QueryOutcome o;
+  o.result.stage = engine::Stage::kConnect;
+  o.result.status = std::move(status);
+  o.result.detail = std::move(detail);
+  o.result.pc_time = std::move(pc);
+  return o;
 }
 
 struct EngineCall {
   bool adjust;
-  QueryRequest request;
+  engine::Request request;
+  bool log;
   std::int64_t at_ms;
 };
 
@@ -58,8 +69,8 @@ struct EngineCall {
 class FakeEngine final : public EngineCalls {
  public:
   FakeEngine(HeadlessHost& host, const std::int64_t& origin) : host_(host), origin_(origin) {}
-  QueryOutcome Check(const QueryRequest& r) override { return Call(false, r); }
-  QueryOutcome Adjust(const QueryRequest& r) override { return Call(true, r); }
+  QueryOutcome Check(const engine::Request& r, bool log) override { return Call(false, r, log); }
+  QueryOutcome Adjust(const engine::Request& r, bool log) override { return Call(true, r, log); }
 
   std::vector<EngineCall> calls;
   std::deque<QueryOutcome> outcomes;
@@ -67,8 +78,8 @@ class FakeEngine final : public EngineCalls {
   int max_depth = 0;
 
  private:
-  QueryOutcome Call(bool adjust, const QueryRequest& r) {
-    calls.push_back({adjust, r, host_.NowMs() - origin_});
+  QueryOutcome Call(bool adjust, const engine::Request& r, bool log) {
+    calls.push_back({adjust, r, log, host_.NowMs() - origin_});
     max_depth = std::max(max_depth, ++depth_);
     if (during) during();
     --depth_;

@@ -104,9 +104,10 @@ TEST_F(MainTest, AdjustShowsTheNewTimeAndAThreeSecondNotice) {
   Run();
   EXPECT_EQ(notices_, (std::vector<Notice>{{kServer, "<< ADJUSTED!! >>", 0}}));
   ASSERT_EQ(engine_.calls.size(), 1u);
-  const QueryRequest& r = engine_.calls[0].request;
-  EXPECT_EQ(std::tie(r.protocol, r.server, r.timeout, r.beep, r.reference_check, r.reference_hours, r.log),
-            std::make_tuple(0, std::string("ts.test"), 7, true, 1, 12, true));
+  const engine::Request& r = engine_.calls[0].request;
+  EXPECT_EQ(std::tie(r.protocol, r.server, r.timeout, r.beep, r.reference_check, r.reference_hours,
+                     engine_.calls[0].log),
+            std::make_tuple(0, std::string("ts.test"), 7, true, true, 12, true));
 }
 
 TEST_F(MainTest, RetrySeriesRunsToItsEnd) {

@@ -4,7 +4,6 @@
 // single instance.
 #include "main_fixture.h"
 
-#include "engine/environment.h"
 #include "main/strings.h"
 #include "platform/instance.h"
 #include "profile/app_state.h"
@@ -196,11 +195,13 @@ TEST_F(MainTest, StartRecordsTheZoneAndMarksTheWindow) {
   Then([&](HeadlessHost&) {
     EXPECT_EQ(W().Property(BaseNameOf(exe_)), 1);
     EXPECT_TRUE(profile::DebugSwitch());
-    EXPECT_TRUE(engine::CurrentEnvironment().sntp_detail_log);
-    EXPECT_EQ(engine::CurrentEnvironment().profile_path, ProfilePath());
   });
+  Click(kIdCheck);
   Close();
   EXPECT_EQ(Run(), 0);
+  // The switch sends every SNTP exchange to the detail log beside the profile.
+  ASSERT_EQ(engine_.calls.size(), 1u);
+  EXPECT_EQ(engine_.calls[0].request.sntp_detail_log, ProfilePath().substr(0, ProfilePath().size() - 3) + "sntp.log");
   for (const char* key : {"tz1", "tz2"}) {
     const std::string record = ProfileValue("TZ", key);
     EXPECT_EQ(record.substr(0, 5), "0,-9,") << record;

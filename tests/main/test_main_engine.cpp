@@ -25,7 +25,7 @@ class RealEngineTest : public MainTest {
   static bool Back(HeadlessHost& h) { return h.ModalDepth() == 1 && !runner::WorkerSlotBusy(); }
   std::string LogPath() const { return ProfilePath().substr(0, ProfilePath().size() - 3) + "log"; }
 
-  qv::test::TimeServer server_{0};
+  qv::test::TimeServer server_{qv::test::servers::main_time};
 };
 
 TEST_F(RealEngineTest, LogThatCannotOpenIsReportedAndTheResultStillShows) {

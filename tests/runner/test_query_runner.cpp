@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -12,14 +13,17 @@
 
 #include "main/strings.h"
 #include "platform/cancel_signal.h"
-#include "ui/headless/headless_host.h"
 #include "platform/process.h"
+#include "platform/test_seams.h"
 #include "runner/query_runner.h"
+#include "ui/headless/headless_host.h"
 
 namespace qv::runner {
 namespace {
 
 using engine::QueryJob;
+using engine::Reply;
+using engine::Stage;
 using ui::HeadlessHost;
 
 // A gate a test opens to let a fake worker go on.
@@ -31,9 +35,18 @@ struct Gate {
 };
 
 // A query that hangs until the runner abandons it, as a silent server does.
-int BlockUntilCancelled(QueryJob& job) {
+Reply BlockUntilCancelled(const QueryJob& job) {
   while (!job.cancel->Fired()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return 1;
+  return Reply{};
+}
+
+Reply Answer(std::uint8_t byte, Stage stage = Stage::kOk, int error = 0) {
+  Reply reply;
+  reply.stage = stage;
+  reply.error_code = error;
+  reply.bytes = {byte};
+  reply.arrival = {1234, 5678};
+  return reply;
 }
 
 class RunnerTest : public ::testing::Test {
@@ -53,49 +66,39 @@ class RunnerTest : public ::testing::Test {
     ui::SetHost(nullptr);
   }
 
-  // Runs the runner for a job with the given timeout; the caller's outputs
-  // land in the members.
+  // Runs the runner for a job with the given timeout; its reply lands in
+  // reply_.
   int Run(QueryFn fn, int timeout) {
     job_ = QueryJob{};
-    job_.protocol = engine::kTime;
+    job_.protocol = kTime;
     job_.server = QV_LOOPBACK_NET ".200";
     job_.timeout = timeout;
-    job_.reply = reply_;
-    job_.reply_size = 4;
-    job_.status = &status_;
-    job_.error_code = &error_;
-    job_.receive_time = &received_;
     countdown_.clear();
     QueryRunnerDialog dialog(Variant::kMain, std::move(fn));
-    return dialog.Run(job_);
+    const int modal = dialog.Run(job_);
+    reply_ = dialog.reply();
+    return modal;
   }
 
   HeadlessHost host_{HeadlessHost::ClockKind::kManual};
   QueryJob job_;
-  std::uint8_t reply_[4] = {0, 0, 0, 0};
-  std::string status_ = "unset";
-  int error_ = -1;
-  engine::MicroTime received_{};
+  Reply reply_;
   std::vector<std::string> countdown_;
 };
 
-TEST_F(RunnerTest, DoneFirstHandsTheWorkersOutcomeToTheJob) {
+TEST_F(RunnerTest, DoneFirstHandsTheWorkersReplyToTheCaller) {
   for (const bool ok : {true, false}) {
     const int modal = Run(
-        [ok](QueryJob& job) {
-          job.reply[0] = ok ? 0x83 : 0x84;
-          *job.receive_time = {1234, ok ? 5678u : 0u};
-          *job.status = ok ? "OK" : "Connect";
-          *job.error_code = ok ? 0 : 10061;
-          return ok ? 1 : 0;
+        [ok](const QueryJob& job) {
+          EXPECT_NE(job.cancel, nullptr);
+          return ok ? Answer(0x83) : Answer(0x84, Stage::kConnect, 10061);
         },
         5);
     EXPECT_EQ(modal, 1);
-    EXPECT_EQ(job_.result, ok ? 1 : 0);
-    EXPECT_EQ(status_, ok ? "OK" : "Connect");
-    EXPECT_EQ(error_, ok ? 0 : 10061);
-    EXPECT_EQ(reply_[0], ok ? 0x83 : 0x84);
-    EXPECT_EQ(received_, (engine::MicroTime{1234, ok ? 5678u : 0u}));
+    EXPECT_EQ(reply_.stage, ok ? Stage::kOk : Stage::kConnect);
+    EXPECT_EQ(reply_.error_code, ok ? 0 : 10061);
+    EXPECT_EQ(reply_.bytes, std::vector<std::uint8_t>{static_cast<std::uint8_t>(ok ? 0x83 : 0x84)});
+    EXPECT_EQ(reply_.arrival, (engine::MicroTime{1234, 5678}));
     // The done message ended it before any tick; the timer was killed quietly.
     EXPECT_EQ(countdown_, std::vector<std::string>{"5"});
   }
@@ -107,73 +110,71 @@ TEST_F(RunnerTest, CountdownReadsDownAndTimesOutOnTheLastTick) {
   EXPECT_EQ(Run(BlockUntilCancelled, 3), 1);
   EXPECT_EQ(countdown_, (std::vector<std::string>{"3", "2", "1", "0"}));
   EXPECT_EQ(host_.NowMs(), 3000);
-  EXPECT_EQ(job_.result, 0);
-  EXPECT_EQ(status_, "TimeOut");
-  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(reply_.stage, Stage::kTimeOut);
+  EXPECT_EQ(reply_.error_code, 0);
 
-  // Timeout 0 ends on the first tick, not before.
-  host_.Then([](HeadlessHost& h) { h.Advance(999); });
-  host_.Then([this](HeadlessHost& h) {
-    EXPECT_EQ(countdown_.size(), 1u);
-    h.Advance(1);
-  });
-  status_ = "unset";
-  EXPECT_EQ(Run(BlockUntilCancelled, 0), 1);
-  EXPECT_EQ(host_.NowMs(), 4000);
-  EXPECT_EQ(status_, "TimeOut");
+  // Timeout 0, and any below it, ends on the first tick, not before; the
+  // countdown starts at 0 and never runs below -1.
+  for (const int timeout : {0, -5, INT_MIN}) {
+    host_.Then([](HeadlessHost& h) { h.Advance(999); });
+    host_.Then([this](HeadlessHost& h) {
+      EXPECT_EQ(countdown_.size(), 1u);
+      h.Advance(1);
+    });
+    const std::int64_t start = host_.NowMs();
+    EXPECT_EQ(Run(BlockUntilCancelled, timeout), 1);
+    EXPECT_EQ(host_.NowMs() - start, 1000);
+    EXPECT_EQ(countdown_, (std::vector<std::string>{"0", "-1"}));
+    EXPECT_EQ(reply_.stage, Stage::kTimeOut);
+  }
 }
 
 TEST_F(RunnerTest, CancelFirstEndsAtOnceAndWakesTheWorker) {
   std::atomic<bool> woken{false};
   host_.Then([](HeadlessHost& h) { EXPECT_TRUE(h.Click(ui::kIdCancel)); });
   const int modal = Run(
-      [&](QueryJob& job) {
+      [&](const QueryJob& job) {
         BlockUntilCancelled(job);
         woken = true;
-        return 1;
+        return Answer(1);
       },
       30);
   EXPECT_EQ(modal, 2);
-  EXPECT_EQ(job_.result, 0);
-  EXPECT_EQ(status_, "UserCancelled");
-  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(reply_.stage, Stage::kUserCancelled);
+  EXPECT_TRUE(reply_.bytes.empty());
   EXPECT_TRUE(WaitForWorkers(std::chrono::seconds(5)));
   EXPECT_TRUE(woken);
 }
 
-// The worker ignores the cancel signal, finishes after the runner has ended,
-// writes everything it can and posts its done message: none of it may reach
-// the caller, whether Cancel or the countdown ended the run.
+// The worker ignores the cancel signal, finishes after the runner has ended
+// and posts its done message: none of it may reach the caller, whether
+// Cancel or the countdown ended the run.
 TEST_F(RunnerTest, LateResultsAfterCancelOrTimeOutChangeNothing) {
   for (const bool cancel : {true, false}) {
     Gate gate;
     std::atomic<bool> finished{false};
     host_.Then([cancel](HeadlessHost& h) { cancel ? h.PressEsc() : h.Advance(2000); });
     const int modal = Run(
-        [&](QueryJob& job) {
+        [&](const QueryJob&) {
           gate.Wait();
-          std::memset(job.reply, 0xAA, static_cast<std::size_t>(job.reply_size));
-          *job.status = "OK";
-          *job.error_code = 77;
-          *job.receive_time = {1, 1};
           finished = true;
-          return 1;
+          return Answer(0xAA);
         },
         2);
     EXPECT_EQ(modal, cancel ? 2 : 1);
-    const std::string ending = cancel ? "UserCancelled" : "TimeOut";
-    EXPECT_EQ(status_, ending);
+    const Stage ending = cancel ? Stage::kUserCancelled : Stage::kTimeOut;
+    EXPECT_EQ(reply_.stage, ending);
     EXPECT_FALSE(WorkerSlotBusy());
     EXPECT_EQ(LiveWorkers(), 1);  // still blocked after its caller returned
 
     gate.open = true;
     ASSERT_TRUE(WaitForWorkers(std::chrono::seconds(5)));
     EXPECT_TRUE(finished);
-    EXPECT_EQ(job_.result, 0);
-    EXPECT_EQ(status_, ending);
-    EXPECT_EQ(error_, 0);
-    EXPECT_EQ(reply_[0], 0);
-    EXPECT_EQ(received_, (engine::MicroTime{}));
+    // A second run would be told if the late message had been taken.
+    host_.Then([](HeadlessHost& h) { h.Click(ui::kIdCancel); });
+    EXPECT_EQ(Run(BlockUntilCancelled, 5), 2);
+    EXPECT_TRUE(reply_.bytes.empty());
+    ASSERT_TRUE(WaitForWorkers(std::chrono::seconds(5)));
   }
 }
 
@@ -186,24 +187,22 @@ TEST_F(RunnerTest, QueuedDoneMessageAndCancelNeverMix) {
     h.Click(ui::kIdCancel);  // runs before the queued message is dispatched
   });
   const int modal = Run(
-      [&](QueryJob& job) {
-        *job.status = "OK";
+      [&](const QueryJob&) {
         posted = true;  // the post follows right after return
-        return 1;
+        return Answer(7);
       },
       5);
-  EXPECT_EQ(status_, modal == 2 ? "UserCancelled" : "OK");
-  EXPECT_EQ(job_.result, modal == 2 ? 0 : 1);
+  EXPECT_EQ(reply_.stage, modal == 2 ? Stage::kUserCancelled : Stage::kOk);
+  EXPECT_EQ(reply_.bytes.size(), modal == 2 ? 0u : 1u);
 }
 
 TEST_F(RunnerTest, SecondRunnerWhileTheSlotIsBusyStartsNothing) {
   Gate gate;
   std::atomic<int> queries{0};
-  auto blocked = [&](QueryJob& job) {
+  auto blocked = [&](const QueryJob&) {
     ++queries;
     gate.Wait();
-    *job.status = "OK";
-    return 1;
+    return Answer(1);
   };
   host_.Then([&](HeadlessHost& h) {
     EXPECT_TRUE(WorkerSlotBusy());
@@ -215,22 +214,18 @@ TEST_F(RunnerTest, SecondRunnerWhileTheSlotIsBusyStartsNothing) {
       inner.Advance(5000);  // no timer of its own: nothing ends it but Cancel
     });
     h.Then([](HeadlessHost& inner) { inner.Click(ui::kIdCancel); });
-    std::string status2;
-    int error2 = -1;
     QueryJob second;
     second.server = QV_LOOPBACK_NET ".201";
     second.timeout = 1;
-    second.status = &status2;
-    second.error_code = &error2;
-    EXPECT_EQ(QueryRunnerDialog(Variant::kMain, blocked).Run(second), 2);
-    EXPECT_EQ(status2, "UserCancelled");
+    QueryRunnerDialog nested(Variant::kMain, blocked);
+    EXPECT_EQ(nested.Run(second), 2);
+    EXPECT_EQ(nested.reply().stage, Stage::kUserCancelled);
     // The first runner's query is untouched by the second's Cancel.
     EXPECT_TRUE(WorkerSlotBusy());
     gate.open = true;
   });
   EXPECT_EQ(Run(blocked, 30), 1);
-  EXPECT_EQ(status_, "OK");
-  EXPECT_EQ(job_.result, 1);
+  EXPECT_EQ(reply_.stage, Stage::kOk);
   EXPECT_EQ(queries, 1);
   EXPECT_TRUE(host_.message_boxes().empty());
 }
@@ -240,14 +235,13 @@ TEST_F(RunnerTest, TimerFailureIsReportedAndTheQueryStillRuns) {
   Gate gate;
   host_.Then([&](HeadlessHost&) { gate.open = true; });
   const int modal = Run(
-      [&](QueryJob& job) {
+      [&](const QueryJob&) {
         gate.Wait();
-        *job.status = "OK";
-        return 1;
+        return Answer(1);
       },
       3);
   EXPECT_EQ(modal, 1);
-  EXPECT_EQ(status_, "OK");
+  EXPECT_EQ(reply_.stage, Stage::kOk);
   ASSERT_EQ(host_.message_boxes().size(), 2u);
   EXPECT_EQ(host_.message_boxes()[0].text, "Timer is Error.");
   EXPECT_EQ(host_.message_boxes()[1].text, "timer is not running");
@@ -265,8 +259,58 @@ TEST_F(RunnerTest, TerminateStopsTheQueryButKeepsTheDialogOpen) {
   });
   host_.Then([](HeadlessHost& h) { h.Click(ui::kIdCancel); });
   EXPECT_EQ(Run(BlockUntilCancelled, 3), 2);
-  EXPECT_EQ(status_, "UserCancelled");
+  EXPECT_EQ(reply_.stage, Stage::kUserCancelled);
   EXPECT_EQ(countdown_, std::vector<std::string>{"3"});
+}
+
+// No thread to be had: the query ends at once with its own failure, and
+// the slot is free for the next one.
+TEST_F(RunnerTest, AWorkerThatCannotStartEndsTheQueryAndFreesTheSlot) {
+  platform::FailThreadStartsForTesting(true);
+  std::atomic<int> queries{0};
+  EXPECT_EQ(Run([&](const QueryJob&) { return ++queries, Answer(1); }, 30), 1);
+  platform::FailThreadStartsForTesting(false);
+  EXPECT_EQ(reply_.stage, Stage::kThread);
+  EXPECT_EQ(host_.NowMs(), 0);
+  EXPECT_FALSE(WorkerSlotBusy());
+  EXPECT_EQ(LiveWorkers(), 0);
+  EXPECT_TRUE(host_.message_boxes().empty());
+
+  EXPECT_EQ(Run([&](const QueryJob&) { return ++queries, Answer(1); }, 30), 1);
+  EXPECT_EQ(reply_.stage, Stage::kOk);
+  EXPECT_EQ(queries, 1);
+}
+
+}  // namespace
+}  // namespace qv::runner
+
+namespace qv::runner {
+namespace {
+
+// Ctrl-C of quorvel-cli: a worker that hears its cancel signal ends at once
+// with its own "UserCancelled"; one that cannot (a name lookup) is given up
+// at the next tick.
+TEST_F(RunnerTest, InterruptEndsTheRunningQueryFromAnotherThread) {
+  EXPECT_FALSE(InterruptQuery());  // no query: the caller ends the program
+  auto hears = [](const QueryJob& job) {
+    BlockUntilCancelled(job);
+    return Answer(0, Stage::kUserCancelled);
+  };
+  host_.Then([](HeadlessHost&) { std::thread([] { EXPECT_TRUE(InterruptQuery()); }).join(); });
+  EXPECT_EQ(Run(hears, 30), 1);
+  EXPECT_EQ(reply_.stage, Stage::kUserCancelled);
+  EXPECT_EQ(host_.NowMs(), 0);
+
+  Gate gate;
+  host_.Then([](HeadlessHost& h) {
+    EXPECT_TRUE(InterruptQuery());
+    h.Advance(1000);
+  });
+  EXPECT_EQ(Run([&](const QueryJob&) { return gate.Wait(), Answer(1); }, 30), 2);
+  EXPECT_EQ(reply_.stage, Stage::kUserCancelled);
+  EXPECT_EQ(countdown_, std::vector<std::string>{"30"});
+  gate.open = true;
+  EXPECT_TRUE(WaitForWorkers(std::chrono::seconds(5)));  // before the gate goes
 }
 
 }  // namespace

@@ -28,16 +28,24 @@ using Notes = std::vector<std::pair<std::uintptr_t, std::intptr_t>>;  // code, s
 
 class FakeEngine final : public EngineCalls {
  public:
-  CheckOutcome outcome{true, "Tue Jan 06 09:05:03 2026", "Tue Jan 06 09:05:01 2026", "OK", ""};
-  std::vector<CheckRequest> checks;
+  FakeEngine() {
+    outcome.status = "OK";
+    outcome.server_time = "Tue Jan 06 09:05:03 2026";
+    outcome.pc_time = "Tue Jan 06 09:05:01 2026";
+  }
+  engine::Result outcome;
+  std::vector<engine::Request> checks;
   int logs = 0;
   std::function<void()> during_check;
-  CheckOutcome Check(const CheckRequest& request) override {
+  engine::Result Check(const engine::Request& request) override {
     checks.push_back(request);
     if (during_check) during_check();
     return outcome;
   }
-  void LogCheck(const CheckRequest&, const CheckOutcome&) override { ++logs; }
+  engine::LogWrite LogCheck(const engine::Request&, const engine::Result&) override {
+    ++logs;
+    return engine::LogWrite::kWritten;
+  }
 };
 
 // Each call as a line: "make <link> -> <target>", "remove <path>", "open <path>".

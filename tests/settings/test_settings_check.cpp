@@ -12,7 +12,12 @@ TEST_F(SettingsTest, CheckUsesTheDialogsValuesAndShowsTheOutcome) {
     SCOPED_TRACE(ok ? "answered" : "failed");
     engine_ = FakeEngine();
     pauses_.clear();
-    if (!ok) engine_.outcome = {false, "", "Tue Jan 06 09:05:01 2026", "ERROR (Recv)", "10054"};
+    if (!ok) {
+      engine_.outcome.stage = engine::Stage::kRecv;
+      engine_.outcome.status = "ERROR (Recv)";
+      engine_.outcome.detail = "10054";
+      engine_.outcome.server_time.clear();
+    }
     std::string while_waiting;
     engine_.during_check = [&] { while_waiting = W().Text(ctl::kServerTime); };
     // The failed one with the log and the running time (in the caption) on.
@@ -25,8 +30,8 @@ TEST_F(SettingsTest, CheckUsesTheDialogsValuesAndShowsTheOutcome) {
           Esc()});
     EXPECT_EQ(while_waiting, "connecting...");
     ASSERT_EQ(engine_.checks.size(), 1u);
-    const CheckRequest& r = engine_.checks[0];
-    EXPECT_EQ(r.server + " " + std::to_string(r.protocol) + std::to_string(r.time_out) + std::to_string(r.beep) +
+    const engine::Request& r = engine_.checks[0];
+    EXPECT_EQ(r.server + " " + std::to_string(r.protocol) + std::to_string(r.timeout) + std::to_string(r.beep) +
                   std::to_string(r.reference_check) + std::to_string(r.reference_hours),
               "time.example 29106");
     EXPECT_EQ(engine_.logs, ok ? 0 : 1);

@@ -12,7 +12,6 @@ namespace {
 using qv::test::TimeServer;
 
 // One set of options per slot: the Windows build starts them all at once.
-enum Slot { kTimeSlot = 60, kNobodySlot = 62 };
 
 class LoopbackCheck : public SettingsTest {
  protected:
@@ -44,9 +43,9 @@ class LoopbackCheck : public SettingsTest {
 
 TEST_F(LoopbackCheck, AnsweredAndRefusedChecksAreShownAndLogged) {
   // 2026-01-06 00:05:03 UTC as a TIME value (seconds since 1900).
-  TimeServer server(kTimeSlot, {"--time-value", "3976646703"});
+  TimeServer server(qv::test::servers::settings_time);
   ASSERT_TRUE(server.Ready()) << server.Problem();
-  const std::string nobody = qv::test::LoopbackAddress(kNobodySlot);
+  const std::string nobody = qv::test::kNobody;
 
   const auto [time_text, time_pc] = Check(server.Address(), "time");
   EXPECT_EQ(time_text, "Tue Jan 06 09:05:03 2026");

@@ -1,6 +1,7 @@
 // Start-up from the argument text, and the rules that need no window.
 #include "platform/file.h"
 #include "profile/app_state.h"
+#include "engine/result_log.h"
 #include "settings/settings_app.h"
 #include "settings/settings_rules.h"
 #include "settings_harness.h"
@@ -56,7 +57,7 @@ TEST(SettingsRules, NextMinuteAndPaths) {
   const std::string suffix(platform::ExecutableSuffix());
   EXPECT_EQ(MainProgramPath("C:\\Tools\\Quorvel.INI"), "C:\\Tools\\Quorvel" + suffix);
   EXPECT_EQ(MainProgramPath("/opt/my.dir/Quorvel.INI"), "/opt/my.dir/Quorvel" + suffix);
-  EXPECT_EQ(ResultLogPath("C:\\Tools\\Quorvel.INI"), "C:\\Tools\\Quorvel.log");
+  EXPECT_EQ(engine::ResultLogPath("C:\\Tools\\Quorvel.INI"), "C:\\Tools\\Quorvel.log");
   for (const char* name : {"Quorvel", "My Clock", "時計"}) EXPECT_TRUE(IsPlainFileName(name)) << name;
   for (const char* name : {"", ".", "..", "a/b", "..\\x", "C:x"}) EXPECT_FALSE(IsPlainFileName(name)) << name;
 }

@@ -114,7 +114,7 @@ TEST_F(SettingsWinTest, StartedAloneItRefusesWithMessage107) {
 // delete confirmation, OK.
 TEST_F(SettingsWinTest, CheckApplyDeleteLogAndOk) {
   Watchdog dog(std::chrono::seconds(150));
-  qv::test::TimeServer server(61, {"--time-value", "3976646703"});  // 2026-01-06 00:05:03 UTC
+  qv::test::TimeServer server(qv::test::servers::settings_win_time);  // 2026-01-06 00:05:03 UTC
   ASSERT_TRUE(server.Ready()) << server.Problem();
   const std::string name = "QvTest-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
   const std::string desktop = platform::ShortcutPath(platform::ShellFolderPath(platform::ShellFolder::kDesktop), name);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/test_seams.h"
 
 namespace qv::test {
 

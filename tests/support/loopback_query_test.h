@@ -1,6 +1,6 @@
 // Base for tests that run whole engine operations over loopback without the
-// runner dialog: sockets started, time texts in JST-9, and a runner that runs
-// the transport on a worker thread and joins it.
+// runner dialog: sockets started, server times in JST-9, and a runner that
+// runs the transport on a worker thread and joins it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,8 +20,11 @@ class LoopbackQueryTest : public ::testing::Test {
     static const int started = platform::NetStartup();
     ASSERT_EQ(started, 0);
     ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
-    engine::SetQueryRunner(
-        [](engine::QueryJob& job) { std::thread([&job] { job.result = engine::QueryServer(job); }).join(); });
+    engine::SetQueryRunner([](const engine::QueryJob& job) {
+      engine::Reply reply;
+      std::thread([&] { reply = engine::QueryServer(job); }).join();
+      return reply;
+    });
   }
   void TearDown() override { engine::SetQueryRunner(nullptr); }
 };

@@ -35,9 +35,9 @@ class TimedDialog : public qv::ui::Dialog {
   int seconds_;
 };
 
-int NeverAnswers(qv::engine::QueryJob& job) {
+qv::engine::Reply NeverAnswers(const qv::engine::QueryJob& job) {
   while (!job.cancel->Fired()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return 0;
+  return qv::engine::Reply{};
 }
 
 }  // namespace
@@ -55,17 +55,14 @@ int main(int argc, char** argv) {
   }
   const bool settings = what == "settings";
   qv::ui::SetStringTable(settings ? &qv::settings::Strings() : &qv::main::Strings());
-  std::string status;
-  int error = 0;
   qv::engine::QueryJob job;
   job.server = "ntp.example.jp";
   job.timeout = seconds;
-  job.status = &status;
-  job.error_code = &error;
   qv::runner::QueryRunnerDialog dialog(settings ? qv::runner::Variant::kSettings : qv::runner::Variant::kMain,
                                        NeverAnswers);
   const int modal = dialog.Run(job);
-  std::printf("modal %d, result %d, status %s\n", modal, job.result, status.c_str());
+  const std::string status = qv::engine::StatusText(dialog.reply().stage, "HostNotFound");
+  std::printf("modal %d, status %s\n", modal, status.c_str());
   qv::runner::WaitForWorkers(std::chrono::seconds(5));
-  return status == "TimeOut" ? 0 : 1;
+  return dialog.reply().stage == qv::engine::Stage::kTimeOut ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 
 #include "main/main_dialog.h"
 #include "quorvel_e2e.h"
+#include "support/timeserver_fixture.h"
 #include "platform/clock.h"
 
 namespace qv::e2e {
@@ -16,9 +17,10 @@ namespace {
 using namespace main;
 
 const std::string kQuorvel = BuiltProgram("Quorvel.exe", QV_QUORVEL_EXE);
-const std::string kPlain = QV_LOOPBACK_NET ".64";    // qv-timeserver, no offset
-const std::string kTwoOff = QV_LOOPBACK_NET ".65";   // qv-timeserver, 2 s ahead
-const std::string kNobody = QV_LOOPBACK_NET ".66";   // nobody listens
+// Where the ctest fixtures' time servers serve (their pidfiles say).
+const std::string kPlain = qv::test::TimeServer(qv::test::servers::main_win_plain).Address();
+const std::string kTwoOff = qv::test::TimeServer(qv::test::servers::main_win_ahead).Address();  // 2 s ahead
+const std::string kNobody = qv::test::kNobody;  // nobody listens
 
 std::string Profile(const std::string& lines) { return "[Property]\r\n" + lines; }
 

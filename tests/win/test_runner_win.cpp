@@ -23,11 +23,11 @@ using runner::QueryRunnerDialog;
 using runner::Variant;
 
 // A query that hangs until the runner abandons it, as a silent server does.
-int BlockUntilCancelled(QueryJob& job) {
+engine::Reply BlockUntilCancelled(const QueryJob& job) {
   while (!job.cancel->Fired()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  *job.status = "late";
-  *job.error_code = 99;
-  return 1;
+  engine::Reply late;
+  late.error_code = 99;
+  return late;
 }
 
 class RunnerWinTest : public HostTest {
@@ -44,13 +44,13 @@ class RunnerWinTest : public HostTest {
   }
   int Run(Variant variant, runner::QueryFn fn, int timeout) {
     job_ = QueryJob{};
-    job_.protocol = engine::kSntp;
-    job_.server = "127.0.0.61";
+    job_.protocol = kSntp;
+    job_.server = "127.0.0.61";  // shown, never asked
     job_.timeout = timeout;
-    job_.status = &status_;
-    job_.error_code = &error_;
     QueryRunnerDialog dialog(variant, std::move(fn));
-    return dialog.Run(job_);
+    const int modal = dialog.Run(job_);
+    reply_ = dialog.reply();
+    return modal;
   }
   // The runner's window: captioned by string 131, showing the server.
   static ui::WindowId WaitForRunner(const std::string& caption) {
@@ -62,8 +62,7 @@ class RunnerWinTest : public HostTest {
   }
 
   QueryJob job_;
-  std::string status_ = "unset";
-  int error_ = -1;
+  engine::Reply reply_;
 };
 
 // The user's Cancel button, or nobody pressing anything until the countdown
@@ -91,9 +90,8 @@ TEST_F(RunnerWinTest, CancelButtonAndCountdownEndTheQuery) {
     EXPECT_GE(took, std::chrono::milliseconds(cancel ? 0 : 900)) << "one tick of 1000 ms";
     EXPECT_LT(took, std::chrono::seconds(5));
     EXPECT_EQ(first_count, std::to_string(timeout));
-    EXPECT_EQ(job_.result, 0);
-    EXPECT_EQ(status_, cancel ? "UserCancelled" : "TimeOut");
-    EXPECT_EQ(error_, 0);
+    EXPECT_EQ(reply_.stage, cancel ? engine::Stage::kUserCancelled : engine::Stage::kTimeOut);
+    EXPECT_EQ(reply_.error_code, 0);
   }
 }
 
@@ -111,18 +109,18 @@ TEST_F(RunnerWinTest, SettingsVariantEndsOnTheWorkersDoneMessage) {
   std::thread::id worker_thread;
   const int modal = Run(
       Variant::kSettings,
-      [&](QueryJob& job) {
+      [&](const QueryJob&) {
         worker_thread = std::this_thread::get_id();
         WaitUntil([&] { return seen.load(); });
-        *job.status = "OK";
-        *job.error_code = 0;
-        return 1;
+        engine::Reply reply;
+        reply.bytes = {42};
+        return reply;
       },
       5);
   EXPECT_EQ(modal, 1);
   EXPECT_TRUE(seen);
-  EXPECT_EQ(job_.result, 1);
-  EXPECT_EQ(status_, "OK");
+  EXPECT_EQ(reply_.stage, engine::Stage::kOk);
+  EXPECT_EQ(reply_.bytes, std::vector<std::uint8_t>{42});
   EXPECT_NE(worker_thread, std::this_thread::get_id());
 }
 

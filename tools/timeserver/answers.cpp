@@ -3,7 +3,8 @@
 #include <time.h>
 
 #include <algorithm>
-#include <cctype>
+
+#include "base/text.h"
 
 namespace qv::timeserver {
 
@@ -68,20 +69,23 @@ std::vector<std::uint8_t> SntpReply(const std::uint8_t* request, std::size_t siz
   std::vector<std::uint8_t> reply(kPacketSize, 0);
   int version = (request[0] >> 3) & 7;
   if (version == 0) version = 3;
-  reply[0] = static_cast<std::uint8_t>((version << 3) | 4);  // no leap warning, server mode
+  if (options.version) version = *options.version;
+  reply[0] = static_cast<std::uint8_t>((options.leap << 6) | (version << 3) | options.mode);
   reply[1] = static_cast<std::uint8_t>(options.stratum);
   reply[2] = request[2];                                      // poll: echo the client's
   reply[3] = static_cast<std::uint8_t>(-20);                  // precision about 1 us
   Store32(&reply[8], 0x00000010);                             // root dispersion 0.24 ms
-  Store32(&reply[12], 0x7F7F0100);                            // reference id 127.127.1.0
-  if (!options.ref_zero) Store64(&reply[kReference], NtpTimestamp(t2 - Seconds(options.ref_age)));
+  Store32(&reply[12], options.kiss ? *options.kiss : 0x7F7F0100);  // reference id 127.127.1.0
+  if (options.zero_header) std::fill(reply.begin(), reply.begin() + kReference, 0);
+  if (!options.ref_zero && !options.zero_reference)
+    Store64(&reply[kReference], NtpTimestamp(t2 - Seconds(options.ref_age)));
 
   std::copy(request + kTransmit, request + kTransmit + 8, &reply[kOriginate]);
   if (options.wrong_originate) Store32(&reply[kOriginate], Load32(&reply[kOriginate]) - 1);
 
   if (options.hold) t3 = t2 + Seconds(*options.hold);
-  Store64(&reply[kReceive], NtpTimestamp(options.swap_stamps ? t3 : t2));
-  Store64(&reply[kTransmit], NtpTimestamp(options.swap_stamps ? t2 : t3));
+  if (!options.zero_receive) Store64(&reply[kReceive], NtpTimestamp(options.swap_stamps ? t3 : t2));
+  if (!options.zero_transmit) Store64(&reply[kTransmit], NtpTimestamp(options.swap_stamps ? t2 : t3));
 
   reply.resize(static_cast<std::size_t>(options.sntp_length), 0);
   return reply;
@@ -93,6 +97,7 @@ std::vector<std::uint8_t> TimeReply(UnixNanos now, const Options& options) {
                          : static_cast<std::uint32_t>(FloorDiv(now, kNanosPerSecond) + kSeconds1900To1970);
   std::vector<std::uint8_t> reply(4);
   Store32(reply.data(), value);
+  reply.resize(static_cast<std::size_t>(options.time_bytes));
   return reply;
 }
 
@@ -108,7 +113,7 @@ std::string DaytimeReply(UnixNanos now, const Options& options) {
     }
     case DaytimeShape::kOther: {
       std::string text = Strftime(now, "%d %b %Y %H:%M:%S UTC", true);
-      std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+      std::transform(text.begin(), text.end(), text.begin(), AsciiUpper);
       return text + "\r\n";
     }
     case DaytimeShape::kText: return options.daytime_text;

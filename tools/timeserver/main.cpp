@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +29,7 @@ namespace {
 
 Options g_options;
 int g_signal_pipe[2] = {-1, -1};
+int g_other_udp = -1;  // another port of the same address, for replies from elsewhere
 
 void OnTerminate(int) {
   const char byte = 1;
@@ -54,13 +56,11 @@ sockaddr_in Address(int port) {
   return address;
 }
 
+// -1 when the port is off, -2 when it cannot be served (errno tells why).
 int Bind(int type, int port) {
   if (port < 0) return -1;
   const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    std::perror("qv-timeserver: socket");
-    return -2;
-  }
+  if (fd < 0) return -2;
   if (type == SOCK_STREAM) {
     // Quick restarts on the same address while old connections linger.
     const int on = 1;
@@ -73,12 +73,38 @@ int Bind(int type, int port) {
   const sockaddr_in address = Address(port);
   if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       (type == SOCK_STREAM && listen(fd, g_options.no_accept ? 0 : 64) != 0)) {
-    std::fprintf(stderr, "qv-timeserver: cannot serve %s:%d: %s\n", g_options.address.c_str(), port,
-                 std::strerror(errno));
+    const int error = errno;
     close(fd);
+    errno = error;
     return -2;
   }
   return fd;
+}
+
+// Binds the three services on the address, or on the next ones (up to
+// --scan of them) while one of its ports is taken by someone else.
+bool BindAll(int& udp, int& time_listener, int& daytime_listener) {
+  for (int tries = 0;; ++tries) {
+    udp = Bind(SOCK_DGRAM, g_options.sntp_port);
+    time_listener = udp == -2 ? -2 : Bind(SOCK_STREAM, g_options.time_port);
+    daytime_listener = time_listener == -2 ? -2 : Bind(SOCK_STREAM, g_options.daytime_port);
+    if (daytime_listener != -2) return true;
+    const int error = errno;
+    for (int fd : {udp, time_listener}) {
+      if (fd >= 0) close(fd);
+    }
+    in_addr next{};
+    inet_pton(AF_INET, g_options.address.c_str(), &next);
+    const std::uint32_t host = ntohl(next.s_addr);
+    if (error != EADDRINUSE || tries >= g_options.scan || (host & 0xFF) >= 255) {
+      std::fprintf(stderr, "qv-timeserver: cannot serve %s: %s\n", g_options.address.c_str(), std::strerror(error));
+      return false;
+    }
+    next.s_addr = htonl(host + 1);
+    char text[INET_ADDRSTRLEN];
+    g_options.address = inet_ntop(AF_INET, &next, text, sizeof text);
+    g_options.behaviour.front() = g_options.address;
+  }
 }
 
 void SendAll(int fd, const void* data, std::size_t size) {
@@ -101,11 +127,22 @@ void StaySilent(int fd) {
   }
 }
 
+void SendDatagram(int fd, const std::vector<std::uint8_t>& datagram, const sockaddr_in& peer) {
+  if (!datagram.empty())
+    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+}
+
 void AnswerSntp(int fd, std::vector<std::uint8_t> request, sockaddr_in peer, UnixNanos t2) {
   Pause(g_options.delay);
-  const std::vector<std::uint8_t> reply = SntpReply(request.data(), request.size(), t2, Now() + Offset(), g_options);
-  if (!reply.empty())
-    sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+  const UnixNanos t3 = Now() + Offset();
+  // Forged answers that echo the request right but come from another port,
+  // 1000 s ahead: a client that takes them sets its clock wrong.
+  constexpr UnixNanos kForgedAhead = 1000LL * 1000000000;
+  for (int i = 0; i < g_options.stray; ++i)
+    SendDatagram(g_other_udp, SntpReply(request.data(), request.size(), t2 + kForgedAhead, t3 + kForgedAhead, g_options),
+                 peer);
+  SendDatagram(g_options.reply_from_other ? g_other_udp : fd,
+               SntpReply(request.data(), request.size(), t2, t3, g_options), peer);
 }
 
 void ReadSntp(int fd) {
@@ -162,6 +199,17 @@ void AnswerDaytime(int fd) {
 void Accept(int listener, void (*answer)(int)) {
   const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return;
+  if (g_options.reset) {
+    // Closing with a zero linger time sends a reset instead of an orderly
+    // end; a moment later, so that the client is already waiting to read.
+    std::thread([fd] {
+      Pause(std::max(g_options.delay, 0.1));
+      const linger abort{1, 0};
+      setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+      close(fd);
+    }).detach();
+    return;
+  }
   std::thread([fd, answer] {
     answer(fd);
     // Orderly end: the client reads everything sent, then end of stream.
@@ -178,10 +226,16 @@ void Announce(const Options& o, int fd) {
 }
 
 int Serve() {
-  const int udp = Bind(SOCK_DGRAM, g_options.sntp_port);
-  const int time_listener = Bind(SOCK_STREAM, g_options.time_port);
-  const int daytime_listener = Bind(SOCK_STREAM, g_options.daytime_port);
-  if (udp == -2 || time_listener == -2 || daytime_listener == -2) return 2;
+  int udp = -1, time_listener = -1, daytime_listener = -1;
+  if (!BindAll(udp, time_listener, daytime_listener)) return 2;
+  if (g_options.reply_from_other || g_options.stray > 0) {
+    g_other_udp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in any_port = Address(0);
+    if (g_other_udp < 0 || bind(g_other_udp, reinterpret_cast<const sockaddr*>(&any_port), sizeof any_port) != 0) {
+      std::perror("qv-timeserver: second port");
+      return 2;
+    }
+  }
 
   if (pipe2(g_signal_pipe, O_CLOEXEC) != 0) return 2;
   struct sigaction action{};

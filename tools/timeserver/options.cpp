@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -11,20 +13,28 @@ namespace qv::timeserver {
 
 namespace {
 
-bool ToDouble(const std::string& text, double& out) {
+// Time values beyond NTP's 2^32 s era are nothing a server could send.
+constexpr double kLongestSeconds = 4294967296.0;
+
+bool ToDouble(const std::string& text, double& out, double low = -kLongestSeconds, double high = kLongestSeconds) {
   char* end = nullptr;
   errno = 0;
   const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value)) return false;
+  if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value < low || value > high)
+    return false;
   out = value;
   return true;
 }
 
+// Decimal, or hexadecimal after "0x"; nothing else (no sign, no blanks).
 bool ToInteger(const std::string& text, long long low, long long high, long long& out) {
-  char* end = nullptr;
-  errno = 0;
-  const long long value = std::strtoll(text.c_str(), &end, 0);
-  if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high) return false;
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const char* begin = text.data() + (hex ? 2 : 0);
+  const char* end = text.data() + text.size();
+  long long value = 0;
+  const auto [stop, error] = std::from_chars(begin, end, value, hex ? 16 : 10);
+  if (begin == end || *begin == '-' || error != std::errc{} || stop != end || value < low || value > high)
+    return false;
   out = value;
   return true;
 }
@@ -113,6 +123,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error, b
         return false;
       }
       options.address = arg;
+      options.behaviour.insert(options.behaviour.begin(), arg);  // always first
+      shapes_answers = false;
     } else if (arg == "--sntp-port" || arg == "--time-port" || arg == "--daytime-port") {
       int& port = arg == "--sntp-port" ? options.sntp_port
                   : arg == "--time-port" ? options.time_port
@@ -121,7 +133,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error, b
     } else if (arg == "--offset") {
       if (!value(text) || !ToDouble(text, options.offset)) return error = "bad --offset", false;
     } else if (arg == "--delay") {
-      if (!value(text) || !ToDouble(text, options.delay) || options.delay < 0) return error = "bad --delay", false;
+      if (!value(text) || !ToDouble(text, options.delay, 0, 3600)) return error = "bad --delay", false;
     } else if (arg == "--silent") {
       options.silent = true;
     } else if (arg == "--no-accept") {
@@ -144,6 +156,42 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error, b
     } else if (arg == "--stratum") {
       if (!value(text) || !ToInteger(text, 0, 255, number)) return error = "bad --stratum", false;
       options.stratum = static_cast<int>(number);
+    } else if (arg == "--leap" || arg == "--mode" || arg == "--version") {
+      if (!value(text) || !ToInteger(text, 0, arg == "--leap" ? 3 : 7, number)) return error = "bad " + arg, false;
+      if (arg == "--version")
+        options.version = static_cast<int>(number);
+      else
+        (arg == "--leap" ? options.leap : options.mode) = static_cast<int>(number);
+    } else if (arg == "--kiss") {
+      if (!value(text) || text.empty() || text.size() > 4) return error = "bad --kiss: 1 to 4 characters", false;
+      std::uint32_t code = 0;
+      for (std::size_t k = 0; k < 4; ++k) code = (code << 8) | (k < text.size() ? static_cast<unsigned char>(text[k]) : 0u);
+      options.kiss = code;
+      options.stratum = 0;
+    } else if (arg == "--zero") {
+      if (!value(text)) return false;
+      for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        const std::string field = text.substr(at, comma - at);
+        const bool all = field == "all";
+        if (all || field == "header") options.zero_header = true;
+        if (all || field == "reference") options.zero_reference = true;
+        if (all || field == "receive") options.zero_receive = true;
+        if (all || field == "transmit") options.zero_transmit = true;
+        if (!all && field != "header" && field != "reference" && field != "receive" && field != "transmit")
+          return error = "bad --zero: " + field, false;
+        at = comma + 1;
+      }
+    } else if (arg == "--reply-from-other") {
+      options.reply_from_other = true;
+    } else if (arg == "--stray") {
+      if (!value(text) || !ToInteger(text, 1, 100, number)) return error = "bad --stray", false;
+      options.stray = static_cast<int>(number);
+    } else if (arg == "--time-bytes") {
+      if (!value(text) || !ToInteger(text, 0, 4, number)) return error = "bad --time-bytes", false;
+      options.time_bytes = static_cast<int>(number);
+    } else if (arg == "--reset") {
+      options.reset = true;
     } else if (arg == "--time-value") {
       if (!value(text) || !ToInteger(text, 0, 0xFFFFFFFFLL, number)) return error = "bad --time-value", false;
       options.time_value = static_cast<std::uint32_t>(number);
@@ -162,6 +210,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error, b
     } else if (arg == "--daytime-text") {
       if (!value(text) || !DecodeEscapes(text, options.daytime_text)) return error = "bad --daytime-text", false;
       options.daytime = DaytimeShape::kText;
+    } else if (arg == "--scan") {
+      if (!value(text) || !ToInteger(text, 0, 253, number)) return error = "bad --scan", false;
+      options.scan = static_cast<int>(number);
+      shapes_answers = false;
     } else if (arg == "--daemon") {
       options.daemon = true;
       shapes_answers = false;
@@ -169,8 +221,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error, b
       if (!value(options.pidfile)) return false;
       shapes_answers = false;
     } else if (arg == "--lifetime") {
-      if (!value(text) || !ToDouble(text, options.lifetime) || options.lifetime < 0)
-        return error = "bad --lifetime", false;
+      if (!value(text) || !ToDouble(text, options.lifetime, 0, 86400)) return error = "bad --lifetime", false;
       shapes_answers = false;
     } else if (arg == "--ready-fd") {
       if (!value(text) || !ToInteger(text, 0, 1 << 20, number)) return error = "bad --ready-fd", false;
@@ -195,6 +246,14 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error, b
     error = "no address given";
     return false;
   }
+  if (options.time_split_ms >= 0 && options.time_bytes < 4) {
+    error = "--time-split sends all four bytes: not with --time-bytes";
+    return false;
+  }
+  if (options.reply_from_other && options.stray > 0) {
+    error = "--stray needs the real reply from the server's own port: not with --reply-from-other";
+    return false;
+  }
   if (options.daemon && options.pidfile.empty()) {
     error = "--daemon needs --pidfile";
     return false;
@@ -216,16 +275,24 @@ SNTP:    --sntp-length N  reply length (47, 49 ... for broken replies)
          --ref-zero | --ref-age SEC  reference timestamp 0, or T2 - SEC (16)
          --hold SEC       stamp T3 = T2 + SEC (no waiting)
          --swap-stamps    receive and transmit timestamps exchanged
-         --stratum N      (2)
+         --stratum N      (2)          --kiss CODE   stratum 0 with this kiss code
+         --leap N  --mode N (4)  --version N (the request's)   header fields
+         --zero header,reference,receive,transmit|all   zero those fields
+         --reply-from-other   answer from another port of this address only
+         --stray N        first N forged replies (1000 s ahead) from another port
 TIME:    --time-value N   send N instead of the time
          --time-close     close without sending
          --time-split MS  send two bytes, pause MS, send two bytes
+         --time-bytes N   send only the first N bytes, then close
+TCP:     --reset          answer TIME and DAYTIME with a connection reset
 DAYTIME: --daytime correct|nolf|long|other   --daytime-text TEXT (\r \n \t \\ \xHH)
-Running: --ready-fd N     also write the ready line to descriptor N
+Running: --scan N        when the address is taken, try the next N addresses
+         --ready-fd N     also write the ready line to descriptor N
          --daemon --pidfile F  detach once bound; F holds the pid, then the
                           answer-shaping arguments, one per line
          --lifetime SEC   exit by itself after SEC seconds
-Prints "ready ADDRESS sntp=P time=P daytime=P" once bound; exits on SIGTERM.
+Prints "ready ADDRESS sntp=P time=P daytime=P" once bound (the address served);
+exits on SIGTERM.
 )";
 }
 

@@ -19,6 +19,7 @@ enum class DaytimeShape {
 
 struct Options {
   std::string address;  // dotted IPv4, loopback only
+  int scan = 0;          // when taken, try up to this many next addresses
   int sntp_port = 123;  // -1 = service off
   int time_port = 37;
   int daytime_port = 13;
@@ -35,10 +36,20 @@ struct Options {
   std::optional<double> hold;       // T3 = T2 + hold (stamped, not waited)
   bool swap_stamps = false;         // receive and transmit exchanged
   int stratum = 2;
+  int leap = 0;                     // leap indicator 0..3
+  int mode = 4;                     // 0..7; 4 is a server's reply
+  std::optional<int> version;       // 0..7; none: the request's
+  std::optional<std::uint32_t> kiss;  // reference id from a kiss code
+  bool zero_header = false;         // bytes 0-15 all zero
+  bool zero_reference = false, zero_receive = false, zero_transmit = false;
+  bool reply_from_other = false;    // answer from another port only
+  int stray = 0;                    // forged replies from another port first
 
   std::optional<std::uint32_t> time_value;
   bool time_close = false;
   int time_split_ms = -1;  // >= 0: two packets of two bytes, this far apart
+  int time_bytes = 4;      // send only the first N bytes, then close
+  bool reset = false;      // TCP: answer with a reset instead
 
   DaytimeShape daytime = DaytimeShape::kCorrect;
   std::string daytime_text;  // escapes already decoded
@@ -51,8 +62,9 @@ struct Options {
   std::string stop_pidfile;  // --stop: end the process named in this file
   std::string stop_comm = "qv-timeserver";
 
-  // The arguments that shape the answers (address first), recorded in the
-  // pidfile so that a test can tell which server it is talking to.
+  // The arguments that shape the answers (the address served first),
+  // recorded in the pidfile so that a test can tell which server it is
+  // talking to, and where.
   std::vector<std::string> behaviour;
 };
 

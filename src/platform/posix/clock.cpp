@@ -1,11 +1,14 @@
 // The real clock on POSIX systems. The OS zone is the zone the process
-// started with, read through the tz database rather than by toggling TZ:
+// started with, read from its zone file's rule rather than by toggling TZ:
 // the main program later sets TZ for the C runtime only.
 #include "platform/clock.h"
+#include "platform/test_seams.h"
 
 #include <date/tz.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -34,27 +37,68 @@ using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, kFileTicksPerSec
 using SysTicks = date::sys_time<Ticks>;
 using LocalTicks = date::local_time<Ticks>;
 
-// Either a zone of the tz database or a POSIX rule such as "JST-9".
+// Zone files run to a few kilobytes; anything far larger is no zone file.
+constexpr off_t kZoneFileLimit = 1 << 20;
+
+// The whole zone file at `path`. A missing file is no problem (the name may
+// be a rule); something that is not a regular file, or is too large, is
+// refused before a byte is read: /dev/zero would never end, a FIFO would
+// block for ever.
+bool ReadZoneFile(const std::string& path, std::string& data, std::string& problem) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = fstat(fd, &info) == 0;
+  if (ok && !S_ISREG(info.st_mode)) {
+    problem = "the time zone file " + path + " is not a regular file";
+    ok = false;
+  } else if (ok && info.st_size > kZoneFileLimit) {
+    problem = "the time zone file " + path + " is too large to be one";
+    ok = false;
+  }
+  if (ok) {
+    data.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < data.size()) {
+      const ssize_t n = read(fd, data.data() + got, data.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    data.resize(got);
+  }
+  close(fd);
+  return ok;
+}
+
+// A POSIX rule such as "JST-9" or "EST5EDT,M3.2.0,M11.1.0": given as TZ, or
+// the rule a zone file states for today and later (the footer of a
+// version 2+ zone file). Only the present is ever converted (the PC's time
+// now, the clock set now), so the rule is all of a zone that is needed, and
+// reading it spares loading the zone database, which costs more than the
+// rest of a query.
 class Zone {
  public:
   static Zone Utc() { return Zone(Posix::time_zone("UTC0")); }
 
-  // The rule a zone file states for today and later: the POSIX TZ footer of
-  // a version 2+ zone file. Reading it spares loading the whole database,
-  // which costs more than the rest of a query; only the present is ever
-  // converted (the PC's time now, the clock set now).
-  static std::optional<Zone> FromFileFooter(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (data.size() < 6 || data.compare(0, 4, "TZif") != 0 || data[4] < '2' || data.back() != '\n')
-      return std::nullopt;
-    const std::size_t start = data.rfind('\n', data.size() - 2);
-    if (start == std::string::npos) return std::nullopt;
-    const std::string footer = data.substr(start + 1, data.size() - start - 2);
-    if (footer.empty()) return std::nullopt;
+  // Nothing when there is no such file; nothing and a problem when there
+  // is, but it holds no rule.
+  static std::optional<Zone> FromFileFooter(const std::string& path, std::string& problem) {
+    std::string data;
+    if (!ReadZoneFile(path, data, problem)) return std::nullopt;
+    if (data.size() >= 6 && data.compare(0, 4, "TZif") == 0 && data[4] >= '2' && data.back() == '\n') {
+      const std::size_t start = data.rfind('\n', data.size() - 2);
+      if (start != std::string::npos && start + 2 < data.size()) {
+        if (auto zone = FromRule(data.substr(start + 1, data.size() - start - 2))) return zone;
+      }
+    }
+    problem = "the time zone file " + path + " states no rule for the present";
+    return std::nullopt;
+  }
+
+  static std::optional<Zone> FromRule(const std::string& rule) {
     try {
-      return Zone(Posix::time_zone(footer));
+      return Zone(Posix::time_zone(rule));
     } catch (...) {
       return std::nullopt;
     }
@@ -62,54 +106,35 @@ class Zone {
 
   // Reads a TZ value as the C library would: ":name" is a zone file; a bare
   // value is a zone file when one exists, else a POSIX rule.
-  static std::optional<Zone> FromTz(std::string tz) {
+  static std::optional<Zone> FromTz(std::string tz, std::string& problem) {
     if (tz.empty()) return Utc();
-    bool file_only = tz[0] == ':';
+    const bool file_only = tz[0] == ':';
     if (file_only) tz.erase(0, 1);
     static const std::string kZoneDir = "/usr/share/zoneinfo/";
     if (tz.compare(0, kZoneDir.size(), kZoneDir) == 0) tz.erase(0, kZoneDir.size());
     if (tz.find("..") == std::string::npos) {
-      if (auto zone = FromFileFooter(tz[0] == '/' ? tz : kZoneDir + tz)) return zone;
-    }
-    try {
-      return Zone(date::locate_zone(tz));
-    } catch (...) {
+      const std::string path = !tz.empty() && tz[0] == '/' ? tz : kZoneDir + tz;
+      if (auto zone = FromFileFooter(path, problem)) return zone;
+      if (!problem.empty()) return std::nullopt;  // a file, but no zone
     }
     if (file_only) return std::nullopt;
-    try {
-      return Zone(Posix::time_zone(tz));
-    } catch (...) {
-    }
-    return std::nullopt;
+    return FromRule(tz);
   }
 
   // The zone of a TZ value, or of the system when there is none.
-  static Zone FromStartTz(const std::optional<std::string>& tz) {
+  static Zone FromStartTz(const std::optional<std::string>& tz, std::string& problem) {
     // The C library falls back to UTC for a TZ it cannot read.
-    if (tz) return FromTz(*tz).value_or(Utc());
-    if (auto zone = FromFileFooter("/etc/localtime")) return *zone;
-    try {
-      return Zone(date::current_zone());
-    } catch (...) {
-      return Utc();
-    }
+    if (tz) return FromTz(*tz, problem).value_or(Utc());
+    return FromFileFooter("/etc/localtime", problem).value_or(Utc());
   }
 
-  LocalTicks ToLocal(SysTicks t) const {
-    if (database_) return date::floor<Ticks>(database_->to_local(t));
-    return date::floor<Ticks>(rule_->to_local(t));
-  }
-  SysTicks ToSys(LocalTicks t) const {
-    if (database_) return date::floor<Ticks>(database_->to_sys(t, date::choose::earliest));
-    return date::floor<Ticks>(rule_->to_sys(t, date::choose::earliest));
-  }
+  LocalTicks ToLocal(SysTicks t) const { return date::floor<Ticks>(rule_.to_local(t)); }
+  SysTicks ToSys(LocalTicks t) const { return date::floor<Ticks>(rule_.to_sys(t, date::choose::earliest)); }
 
  private:
-  explicit Zone(const date::time_zone* z) : database_(z) {}
   explicit Zone(Posix::time_zone z) : rule_(std::move(z)) {}
 
-  const date::time_zone* database_ = nullptr;
-  std::optional<Posix::time_zone> rule_;
+  Posix::time_zone rule_;
 };
 
 // A program that changes TZ for the C runtime passes the zone it started
@@ -134,12 +159,13 @@ std::mutex g_zone_mutex;
 std::optional<Zone> g_captured;           // guarded by g_zone_mutex
 std::optional<Zone> g_override;           // guarded by g_zone_mutex
 std::optional<std::string> g_start_tz;    // guarded by g_zone_mutex; what g_captured came from
+std::string g_zone_problem;               // guarded by g_zone_mutex
 
 Zone CurrentZone() {
   std::lock_guard<std::mutex> lock(g_zone_mutex);
   if (!g_captured) {
     g_start_tz = StartTz();
-    g_captured = Zone::FromStartTz(g_start_tz);
+    g_captured = Zone::FromStartTz(g_start_tz, g_zone_problem);
   }
   return g_override ? *g_override : *g_captured;
 }
@@ -243,10 +269,17 @@ void CaptureOsZone() {
   setenv(kStartZoneVariable, published.c_str(), 1);
 }
 
+std::string OsZoneProblem() {
+  (void)CurrentZone();
+  std::lock_guard<std::mutex> lock(g_zone_mutex);
+  return g_zone_problem;
+}
+
 bool SetOsZoneForTesting(const char* tz) {
   std::optional<Zone> zone;
   if (tz) {
-    zone = Zone::FromTz(tz);
+    std::string problem;
+    zone = Zone::FromTz(tz, problem);
     if (!zone) return false;
   }
   CaptureOsZone();

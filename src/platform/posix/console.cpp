@@ -1,28 +1,32 @@
 #include "platform/console.h"
 
-#include <pthread.h>
+#include <errno.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <thread>
+#include <atomic>
 
 namespace qv::platform {
 
+namespace {
+std::atomic<InterruptHandler> g_handler{nullptr};
+
+void OnInterrupt(int) {
+  const int saved = errno;
+  if (const InterruptHandler handler = g_handler.load()) handler();
+  errno = saved;
+}
+}  // namespace
+
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
-void InstallInterruptHandler(std::function<void()> handler) {
-  // SIGINT is blocked in every thread and taken by one waiting thread, so the
-  // handler may do anything a normal thread may (post a message).
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  std::thread([set, handler = std::move(handler)] {
-    for (;;) {
-      int sig = 0;
-      if (sigwait(&set, &sig) == 0 && sig == SIGINT) handler();
-    }
-  }).detach();
+void InstallInterruptHandler(InterruptHandler handler) {
+  g_handler.store(handler);
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESTART;  // calls it interrupts carry on
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
 }
 
 }  // namespace qv::platform

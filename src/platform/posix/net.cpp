@@ -158,11 +158,9 @@ NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* 
   return outcome;
 }
 
-int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint to, int& error) {
-  const sockaddr_in address = ToSockaddr(to);
+int Send(SocketHandle socket, const std::uint8_t* data, int size, int& error) {
   for (;;) {
-    const ssize_t sent = sendto(Fd(socket), data, static_cast<std::size_t>(std::max(size, 0)), MSG_NOSIGNAL,
-                                reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const ssize_t sent = send(Fd(socket), data, static_cast<std::size_t>(std::max(size, 0)), MSG_NOSIGNAL);
     if (sent >= 0) {
       error = 0;
       return static_cast<int>(sent);
@@ -173,13 +171,14 @@ int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint
   return -1;
 }
 
-NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSignal* cancel, int& error) {
+NetWait WaitReadable(SocketHandle socket, std::chrono::milliseconds timeout, const CancelSignal* cancel,
+                     int& error) {
   error = 0;
-  if (timeout_seconds < 0) {
+  if (timeout.count() < 0) {
     error = kWsaEinval;
     return NetWait::kFailed;
   }
-  const Steady::time_point deadline = Steady::now() + std::chrono::seconds(timeout_seconds);
+  const Steady::time_point deadline = Steady::now() + timeout;
   return WaitFor(Fd(socket), POLLIN, &deadline, cancel, error);
 }
 
@@ -213,7 +212,9 @@ int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& er
     }
     if (errno != EINTR) break;
   }
-  error = LastError();
+  // The ICMP "port unreachable" that a connected datagram socket hears: what
+  // Windows Sockets calls a reset connection.
+  error = errno == ECONNREFUSED ? kWsaEconnreset : LastError();
   return -1;
 }
 

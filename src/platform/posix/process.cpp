@@ -1,7 +1,9 @@
 #include "platform/process.h"
+#include "platform/process_system.h"
 
 #include "platform/posix/beep.h"
 
+#include <malloc.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -33,7 +35,10 @@ std::atomic<BeepSink> g_beep_sink{nullptr};
 
 void SetBeepSink(BeepSink sink) { g_beep_sink = sink; }
 
-void Beep(unsigned frequency_hz, unsigned duration_ms) {
+void detail::ShareHeapWithThreads() { mallopt(M_ARENA_MAX, 1); }
+
+void detail::SystemBeep(unsigned frequency_hz, unsigned duration_ms) {
+  // A GUI host rings its display's bell.
   if (BeepSink sink = g_beep_sink.load()) return sink(frequency_hz, duration_ms);
   // No speaker API here: the terminal bell, when there is a terminal.
   if (isatty(STDERR_FILENO)) {

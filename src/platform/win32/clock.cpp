@@ -1,5 +1,6 @@
 // The real clock on Windows.
 #include "platform/clock.h"
+#include "platform/test_seams.h"
 
 #include <windows.h>
 
@@ -170,6 +171,8 @@ bool ProvenUnableToSetClock() {
 void CaptureOsZone() {}
 
 bool SetOsZoneForTesting(const char* /*tz*/) { return false; }
+
+std::string OsZoneProblem() { return {}; }  // the OS keeps its zone itself
 
 bool OsLocalToUtc(const SystemTime& local, std::int64_t& utc_file_time) {
   if (!IsValidSystemTime(local)) return false;

@@ -4,14 +4,16 @@
 #include <io.h>
 #include <stdio.h>
 
+#include <atomic>
+
 namespace qv::platform {
 
 namespace {
-std::function<void()>* g_handler = nullptr;
+std::atomic<InterruptHandler> g_handler{nullptr};
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
   if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
-    if (g_handler) (*g_handler)();
+    if (const InterruptHandler handler = g_handler.load()) handler();
     return TRUE;
   }
   return FALSE;
@@ -20,9 +22,9 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
-void InstallInterruptHandler(std::function<void()> handler) {
+void InstallInterruptHandler(InterruptHandler handler) {
   // Windows runs the control handler on a thread of its own.
-  g_handler = new std::function<void()>(std::move(handler));
+  g_handler.store(handler);
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 

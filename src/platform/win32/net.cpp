@@ -38,6 +38,15 @@ bool CancelFired(const CancelSignal* cancel) {
   return event != -1 && WaitForSingleObject(reinterpret_cast<HANDLE>(event), 0) == WAIT_OBJECT_0;
 }
 
+// The error the system keeps for the socket (and forgets once read), 0
+// when there is none.
+int PendingError(SOCKET socket) {
+  int error = 0;
+  int length = sizeof error;
+  if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) return 0;
+  return error;
+}
+
 enum class Readiness { kRead, kWrite };
 
 // One select per slice until the socket is ready, the deadline (none:
@@ -71,6 +80,10 @@ NetWait WaitFor(SOCKET socket, Readiness what, const Clock::time_point* deadline
       error = WSAGetLastError();
       return NetWait::kFailed;
     }
+    // Windows makes a datagram socket readable when an ICMP error (a closed
+    // port) arrives; Wine only keeps the error for SO_ERROR. Either way the
+    // receive that follows reports it.
+    if (what == Readiness::kRead && PendingError(socket) != 0) return NetWait::kReady;
     if (deadline && Clock::now() >= *deadline) return NetWait::kTimedOut;
   }
 }
@@ -158,31 +171,39 @@ NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* 
   return outcome;
 }
 
-int SendTo(SocketHandle socket, const std::uint8_t* data, int size, Ipv4Endpoint to, int& error) {
-  const sockaddr_in address = ToSockaddr(to);
-  const int sent = sendto(Native(socket), reinterpret_cast<const char*>(data), size, 0,
-                          reinterpret_cast<const sockaddr*>(&address), sizeof address);
+int Send(SocketHandle socket, const std::uint8_t* data, int size, int& error) {
+  const int sent = send(Native(socket), reinterpret_cast<const char*>(data), size, 0);
   error = sent == SOCKET_ERROR ? WSAGetLastError() : 0;
   return sent == SOCKET_ERROR ? -1 : sent;
 }
 
-NetWait WaitReadable(SocketHandle socket, int timeout_seconds, const CancelSignal* cancel, int& error) {
+NetWait WaitReadable(SocketHandle socket, std::chrono::milliseconds timeout, const CancelSignal* cancel,
+                     int& error) {
   error = 0;
-  if (timeout_seconds < 0) {
+  if (timeout.count() < 0) {
     error = WSAEINVAL;
     return NetWait::kFailed;
   }
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+  const Clock::time_point deadline = Clock::now() + timeout;
   return WaitFor(Native(socket), Readiness::kRead, &deadline, cancel, error);
 }
 
 int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error, std::int64_t* arrival) {
   if (arrival) *arrival = 0;  // Windows Sockets 1.1 keeps no arrival stamp
+  if (const int pending = PendingError(Native(socket)); pending != 0) {
+    // Only Wine gets here: the wait saw the error that Windows reports
+    // from the receive itself.
+    error = pending == WSAECONNREFUSED ? WSAECONNRESET : pending;
+    return -1;
+  }
   sockaddr_in from{};
   int from_length = sizeof from;
   const int received = recvfrom(Native(socket), reinterpret_cast<char*>(buffer), size, 0,
                                 reinterpret_cast<sockaddr*>(&from), &from_length);
   error = received == SOCKET_ERROR ? WSAGetLastError() : 0;
+  // A closed port answers a datagram with ICMP "port unreachable", which
+  // Windows reports as a reset; Wine passes the refusal through as is.
+  if (error == WSAECONNREFUSED) error = WSAECONNRESET;
   return received == SOCKET_ERROR ? -1 : received;
 }
 

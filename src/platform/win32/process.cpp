@@ -1,4 +1,5 @@
 #include "platform/process.h"
+#include "platform/process_system.h"
 
 #include <windows.h>
 
@@ -34,7 +35,9 @@ std::string ExecutableBaseName() {
   return name;
 }
 
-void Beep(unsigned frequency_hz, unsigned duration_ms) { ::Beep(frequency_hz, duration_ms); }
+void detail::ShareHeapWithThreads() {}  // one heap for all threads already
+
+void detail::SystemBeep(unsigned frequency_hz, unsigned duration_ms) { ::Beep(frequency_hz, duration_ms); }
 
 void SleepMs(unsigned ms) { ::Sleep(ms); }
 

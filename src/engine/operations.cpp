@@ -1,0 +1,157 @@
+// The four operations and the two the programs call. Every Result is made
+// here: the stage decides the status text (rendered by Finish), the
+// protocol decides the detail.
+#include "engine/operations.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/ntp.h"
+#include "engine/query_job.h"
+#include "engine/run_query.h"
+#include "engine/sntp.h"
+#include "engine/time_text.h"
+#include "platform/clock.h"
+
+namespace qv::engine {
+
+namespace {
+
+QueryJob JobFor(const Request& request) {
+  QueryJob job;
+  job.protocol = request.protocol;
+  job.server = request.server;
+  job.timeout = request.timeout;
+  job.sntp_detail_log = request.sntp_detail_log;
+  return job;
+}
+
+Result Finish(Result result, const Request& request) {
+  result.status = StatusText(result.stage, request.host_not_found);
+  return result;
+}
+
+// The query's outcome before the answer is judged; the PC's time is read
+// after the query, whatever its outcome.
+Result Begin(Mode mode, const Reply& reply) {
+  Result result;
+  result.mode = mode;
+  result.stage = reply.stage;
+  result.error_code = reply.error_code;
+  result.pc_time = FormatLocalNow();
+  result.detail_log = reply.detail_log;
+  if (!reply.ok()) result.detail = std::to_string(reply.error_code);
+  return result;
+}
+
+// The server's time from a TIME or DAYTIME answer, or an SNTP reply taken
+// without the believability checks.
+void ReadServerTime(int protocol, const Reply& reply, Result& result) {
+  if (protocol == kTime) {
+    // RFC 868: 32 bits, big-endian; fewer bytes than that are no answer.
+    const std::optional<std::uint32_t> unix_seconds =
+        reply.bytes.size() < 4 ? std::nullopt : TimeAnswerToUnix(LoadBe32(reply.bytes.data()), NowMicroTime());
+    if (!unix_seconds) {
+      result.stage = Stage::kTimeIncorrectPacket;
+      result.error_code = 0;
+      return;
+    }
+    result.server_time = FormatServerTime({*unix_seconds, 0});
+  } else if (protocol == kDaytime) {
+    // RFC 867: the first line, its CR kept; no line feed, no answer.
+    const auto begin = reply.bytes.begin();
+    const auto line_feed = std::find(begin, reply.bytes.end(), '\n');
+    if (line_feed == reply.bytes.end()) {
+      result.stage = Stage::kDaytimeIncorrectPacket;
+      result.error_code = 0;
+      return;
+    }
+    result.server_time = SanitizeServerText(std::string(begin, line_feed), true);
+  } else {
+    if (std::string why = UnusableReason(reply.sntp); !why.empty()) {
+      result.stage = Stage::kSntpBadResponse;
+      result.detail = std::move(why);
+      return;
+    }
+    result.server_time = FormatServerTime(ToMicroTime(reply.sntp.transmit));
+  }
+}
+
+}  // namespace
+
+Result QuerySntpOffset(const Request& request) {
+  QueryJob job = JobFor(request);
+  job.protocol = kSntp;
+  const Reply reply = RunQuery(job, request.beep);
+  Result result = Begin(Mode::kCheck, reply);
+  if (!reply.ok()) return Finish(result, request);
+
+  SntpVerdict verdict = CheckSntpReply(reply.sntp, reply.arrival, request.reference_check, request.reference_hours);
+  result.stage = verdict.stage;
+  result.detail = std::move(verdict.detail);
+  if (result.ok()) {
+    result.offset = verdict.offset;
+    result.server_time = FormatServerTime(ToMicroTime(reply.sntp.transmit));
+  }
+  return Finish(result, request);
+}
+
+Result QueryServerTime(const Request& request) {
+  QueryJob job = JobFor(request);
+  job.record_arrival = false;
+  const Reply reply = RunQuery(job, request.beep);
+  Result result = Begin(Mode::kCheck, reply);
+  if (reply.ok()) ReadServerTime(request.protocol, reply, result);
+  // TIME and DAYTIME callers always show the error number as the detail.
+  if (request.protocol != kSntp) result.detail = std::to_string(result.error_code);
+  return Finish(result, request);
+}
+
+Result AdjustSystemClock(const Request& request) {
+  Result result = QuerySntpOffset(request);
+  result.mode = Mode::kAdjust;
+  result.server_time.clear();  // from here on: the time set
+  if (!result.ok()) return result;
+
+  // The offset applies to a clock reading taken after the runner closed.
+  const MicroTime now = NowMicroTime();
+  const double x = ToSeconds(now) + *result.offset;
+  // A time before 1970 or beyond what 32-bit seconds hold has no
+  // break-down here; the clock must then stay as it is.
+  MicroTime set;
+  platform::SystemTime broken_down;
+  bool set_ok = x >= 0.0 && x < 4294967296.0;
+  if (set_ok) {
+    set.seconds = static_cast<std::uint32_t>(x);
+    set.micros = static_cast<std::uint32_t>((x - static_cast<double>(set.seconds)) * 1000000.0);
+    set_ok = MicroTimeToSystemTime(set, broken_down) && platform::SystemClock().SetUtc(broken_down);
+  }
+  if (!set_ok) {
+    result.stage = Stage::kClockSet;
+    return Finish(result, request);
+  }
+  result.server_time = FormatServerTime(set);
+  return Finish(result, request);
+}
+
+Result AdjustLocalClock(const Request& request) {
+  Result result = QueryServerTime(request);
+  result.mode = Mode::kAdjust;
+  if (!result.ok()) return result;
+  // A text that does not read whole as a time is refused here; the OS is
+  // never asked to set it.
+  const std::optional<platform::SystemTime> local = ParseTimeText(result.server_time);
+  if (!local || !platform::SystemClock().SetLocal(*local)) result.stage = Stage::kClockSet;
+  return Finish(result, request);
+}
+
+Result Check(const Request& request) {
+  return request.protocol == kTime || request.protocol == kDaytime ? QueryServerTime(request)
+                                                                   : QuerySntpOffset(request);
+}
+
+Result Adjust(const Request& request) {
+  return request.protocol == kSntp ? AdjustSystemClock(request) : AdjustLocalClock(request);
+}
+
+}  // namespace qv::engine

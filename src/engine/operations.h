@@ -1,0 +1,53 @@
+// The engine's operations as the programs call them: one check or one
+// adjustment of one server, each returning one Result. Every query runs
+// behind the query runner the program installed (run_query.h), so call
+// these on the dialog's thread; they return when the query has ended.
+//
+//   engine::Request request;            // from the profile or the dialog
+//   request.protocol = kSntp; request.server = "ntp.example"; ...
+//   request.sntp_detail_log = debug ? DetailLogPath(profile) : "";
+//   const engine::Result r = engine::Check(request);
+//   show ServerTimeLine(r) and r.pc_time;
+//   if (log_on) WriteResultLog(ResultLogPath(profile), request, r);
+//   report kLogOpenFailedText when a LogWrite says kOpenFailed.
+#pragma once
+
+#include <string>
+
+#include "base/protocol.h"
+#include "engine/result.h"
+
+namespace qv::engine {
+
+struct Request {
+  int protocol = kTime;  // kSntp, kTime, kDaytime
+  std::string server;    // host name or dotted IPv4 address
+  int timeout = 3;       // seconds: the wait for the answer and the runner's countdown
+  bool beep = false;     // 256 Hz for 100 ms when the query fails
+  bool reference_check = true;  // SNTP: judge the reference timestamp...
+  int reference_hours = 24;     // ...against this age
+  // From the program rather than its settings:
+  std::string sntp_detail_log;  // SNTP detail log file; empty: none (the debug switch is off)
+  std::string host_not_found = "HostNotFound";  // the program's text for that stage
+};
+
+// A check: SNTP through QuerySntpOffset, TIME and DAYTIME through
+// QueryServerTime. Never touches the clock.
+Result Check(const Request& request);
+// An adjustment: SNTP through AdjustSystemClock, TIME and DAYTIME through
+// AdjustLocalClock.
+Result Adjust(const Request& request);
+
+// The SNTP check: a believable reply's offset, its transmit time as the
+// server time, the PC's time after the query.
+Result QuerySntpOffset(const Request& request);
+// The server's time as a text by any protocol: TIME seconds, the first line
+// of a DAYTIME answer (its CR kept), an SNTP reply's transmit time (usable
+// replies only, the plausibility checks not made); the PC's time after it.
+Result QueryServerTime(const Request& request);
+// Sets the system clock in UTC to a fresh reading plus the SNTP offset.
+Result AdjustSystemClock(const Request& request);
+// Sets the local clock to the time the TIME or DAYTIME text shows.
+Result AdjustLocalClock(const Request& request);
+
+}  // namespace qv::engine

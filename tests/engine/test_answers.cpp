@@ -1,0 +1,173 @@
+// Answers that must never set the clock, and those that must set it right,
+// each from a qv-timeserver fault mode on loopback through the operations
+// the programs call, with the fake clock to see what would be set.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/ntp.h"
+#include "engine/operations.h"
+#include "engine/time_text.h"
+#include "platform/ctime.h"
+#include "support/fake_clock.h"
+#include "support/loopback_query_test.h"
+#include "support/timeserver_fixture.h"
+
+namespace qv::engine {
+namespace {
+
+using platform::SystemTime;
+using test::ServerSpec;
+using test::TimeServer;
+namespace servers = test::servers;
+constexpr bool kWine = QV_UNDER_WINE;  // where a reset reads as the end of the stream
+
+class AnswersTest : public test::LoopbackQueryTest {
+ protected:
+  void SetUp() override {
+    LoopbackQueryTest::SetUp();
+    // The PC's clock reads the real time, so that a believable server
+    // measures an offset near 0 and a forged one stands out.
+    clock_.SetUtcFileTime(platform::RealClock().UtcFileTime());
+  }
+  Result Run(const std::string& address, int protocol, bool adjust) {
+    Request request;
+    request.server = address;
+    request.protocol = protocol;
+    request.timeout = 1;
+    return adjust ? Adjust(request) : Check(request);
+  }
+  test::FakeClock clock_;
+};
+
+TEST_F(AnswersTest, NoUntrustworthyAnswerSetsTheClock) {
+  const struct {
+    const ServerSpec* server;  // nullptr: the address nobody listens on
+    int protocol;
+    const char *status, *detail, *server_time;
+  } kCases[] = {
+      // SNTP replies that carry no usable time.
+      {&servers::an_zero_all, kSntp, "ERROR (SNTP: Bad Response)", "mode 0", ""},
+      {&servers::an_zero_receive, kSntp, "ERROR (SNTP: Bad Response)", "receive timestamp 0", ""},
+      {&servers::an_zero_transmit, kSntp, "ERROR (SNTP: Bad Response)", "transmit timestamp 0", ""},
+      {&servers::an_leap, kSntp, "ERROR (SNTP: Bad Response)", "leap indicator 3 (unsynchronised)", ""},
+      {&servers::an_mode, kSntp, "ERROR (SNTP: Bad Response)", "mode 5", ""},
+      {&servers::an_version, kSntp, "ERROR (SNTP: Bad Response)", "version 5", ""},
+      {&servers::an_kiss, kSntp, "ERROR (SNTP: Bad Response)", "stratum 0, kiss code RATE", ""},
+      {&servers::an_stratum, kSntp, "ERROR (SNTP: Bad Response)", "stratum 16", ""},
+      // Only the server is heard; a closed port fails at once.
+      {&servers::an_other_source, kSntp, "ERROR (TimeOut)", "0", ""},
+      {nullptr, kSntp, "ERROR (Recv)", "10054", ""},
+      // TIME in pieces or cut short, before 1970, reset.
+      {&servers::an_time_close, kTime, "ERROR (TIME:IncorrectPacket)", "0", ""},
+      {&servers::an_time_short, kTime, "ERROR (TIME:IncorrectPacket)", "0", ""},
+      {&servers::an_time_before, kTime, "ERROR (TIME:IncorrectPacket)", "0", ""},
+      {&servers::an_reset, kTime, kWine ? "ERROR (TIME:IncorrectPacket)" : "ERROR (Recv)", kWine ? "0" : "10054", ""},
+      // DAYTIME: fields that only partly parse, escapes, no line.
+      {&servers::an_daytime_field, kDaytime, "ERROR (localtime-set)", "0", "Sun Dec  6 22:xx:12 2026\r"},
+      {&servers::an_daytime_escape, kDaytime, "ERROR (localtime-set)", "0", "Sun Dec  6 11:36:06 2026?[2J\r"},
+      {&servers::an_daytime_nolf, kDaytime, "ERROR (DAYTIME:IncorrectPacket)", "0", ""},
+      {&servers::an_daytime_long, kDaytime, "ERROR (DAYTIME:IncorrectPacket)", "0", ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.server ? c.server->name : "nobody");
+    std::optional<TimeServer> server;
+    if (c.server) {
+      server.emplace(*c.server);
+      ASSERT_SERVER(*server);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const Result result = Run(server ? server->Address() : test::kNobody, c.protocol, true);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.detail, c.detail);
+    EXPECT_EQ(result.server_time, c.server_time);
+  }
+  EXPECT_TRUE(clock_.utc_sets().empty());
+  EXPECT_TRUE(clock_.local_sets().empty());
+  EXPECT_EQ(clock_.refused_calls(), 0);  // nothing even reached the clock
+}
+
+TEST_F(AnswersTest, TrustworthyAnswersSetTheirTime) {
+  TimeServer stray(servers::an_stray), split(servers::an_time_split), epoch(servers::an_time_epoch),
+      daytime(servers::an_daytime);
+  for (const TimeServer* s : {&stray, &split, &epoch, &daytime}) ASSERT_SERVER(*s);
+
+  // Forged replies 1000 s ahead arrive first, from another port: ignored.
+  const Result sntp = Run(stray.Address(), kSntp, true);
+  ASSERT_EQ(sntp.status, "OK");
+  EXPECT_LT(std::abs(*sntp.offset), 1.0);
+  SystemTime now;
+  ASSERT_TRUE(MicroTimeToSystemTime(NowMicroTime(), now));
+  ASSERT_EQ(clock_.utc_sets().size(), 1u);
+  EXPECT_EQ(clock_.utc_sets()[0].year, now.year);
+  EXPECT_EQ(clock_.utc_sets()[0].day, now.day);
+
+  const struct {
+    const TimeServer* server;
+    int protocol;
+    const char* server_time;
+    SystemTime set;
+  } kCases[] = {
+      {&split, kTime, "Wed Jan 25 14:20:00 1995", {1995, 1, 0, 25, 14, 20, 0, 0}},  // both halves of 3000000000
+      {&epoch, kTime, "Thu Jan 01 09:00:00 1970", {1970, 1, 0, 1, 9, 0, 0, 0}},
+      {&daytime, kDaytime, "Sun Dec  6 11:36:06 2026\r", {2026, 12, 0, 6, 11, 36, 6, 0}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.server_time);
+    EXPECT_EQ(Run(c.server->Address(), c.protocol, false).server_time, c.server_time);  // a check sets nothing
+    const Result result = Run(c.server->Address(), c.protocol, true);
+    EXPECT_EQ(result.status, "OK");
+    EXPECT_EQ(result.server_time, c.server_time);
+    ASSERT_FALSE(clock_.local_sets().empty());
+    EXPECT_EQ(clock_.local_sets().back(), c.set);
+  }
+  EXPECT_EQ(clock_.local_sets().size(), 3u);
+}
+
+TEST_F(AnswersTest, TimeKeepsWorkingPast2036) {
+  TimeServer before(servers::an_time_before), small(servers::an_time_small);
+  ASSERT_SERVER(before);
+  ASSERT_SERVER(small);
+  const struct {
+    std::int64_t pc;  // the PC's clock
+    const TimeServer* server;
+    const char* status;
+    const char* server_time;
+  } kCases[] = {
+      {2054442495, &small, "ERROR (TIME:IncorrectPacket)", ""},  // a second before the era's last year
+      {2054442496, &small, "OK", "Thu Feb 07 15:28:21 2036"},    // its first second: 5 s into era 1
+      {2070000000, &before, "OK", "Sun Feb 07 15:28:15 2106"},
+  };
+  for (const auto& c : kCases) {
+    clock_.SetUnixTime(c.pc);
+    const Result result = Run(c.server->Address(), kTime, false);
+    EXPECT_EQ(result.status, c.status) << c.pc;
+    EXPECT_EQ(result.server_time, c.server_time) << c.pc;
+  }
+}
+
+TEST_F(AnswersTest, SntpThroughQueryServerTimeShowsTheTransmitTimeUnchecked) {
+  // A reference time of 0 and a swapped receive/transmit pair would fail
+  // the SNTP checks; this path shows the transmit time regardless.
+  TimeServer server(servers::an_unchecked);
+  ASSERT_SERVER(server);
+  Request request;
+  request.server = server.Address();
+  request.protocol = kSntp;
+  const std::uint32_t before = MicroTimeFromFileTime(platform::RealClock().UtcFileTime()).seconds;
+  const Result result = QueryServerTime(request);
+  EXPECT_EQ(result.status, "OK");
+  const std::uint32_t after = MicroTimeFromFileTime(platform::RealClock().UtcFileTime()).seconds;
+  bool matches = false;
+  for (std::uint32_t s = before - 86401; s <= after - 86400; ++s)
+    matches = matches || result.server_time == FormatServerTime(MicroTime{s, 0});
+  EXPECT_TRUE(matches) << result.server_time;
+}
+
+}  // namespace
+}  // namespace qv::engine
