@@ -44,6 +44,7 @@ inline constexpr int kSwRestore = 9;
 // System-menu commands (Windows values). A program's own items use
 // identifiers below 0xF000 whose low four bits are 0.
 inline constexpr unsigned kScSize = 0xF000;
+inline constexpr unsigned kScMove = 0xF010;
 inline constexpr unsigned kScMinimize = 0xF020;
 inline constexpr unsigned kScMaximize = 0xF030;
 inline constexpr unsigned kScClose = 0xF060;
@@ -247,21 +248,21 @@ class Dialog {
   HostWindow* Window() const { return window_; }
   WindowId Id() const { return window_ ? window_->Id() : 0; }
 
-  // Called by hosts only.
+  // Called by hosts only. An exception a handler lets out stops at these
+  // calls (the event is dropped and reported on stderr): it never unwinds
+  // through a host's event loop or the window system.
   void Attach(HostWindow* window) { window_ = window; }
   bool HandleInit();
-  void HandleShow(bool shown) { OnShow(shown); }
+  void HandleShow(bool shown);
   void HandleCommand(int id);
-  void HandleTimer(std::uintptr_t id) { OnTimer(id); }
-  std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
-    return OnMessage(msg, wparam, lparam);
-  }
-  void HandleDestroy() { OnDestroy(); }
+  void HandleTimer(std::uintptr_t id);
+  std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam);
+  void HandleDestroy();
   // True when the dialog handled the command; else the host's default runs.
-  bool HandleSysCommand(unsigned command) { return OnSysCommand(command); }
-  void HandleNotify(int control, Notify code) { OnNotify(control, code); }
-  void HandleTimeChange() { OnTimeChange(); }
-  void HandleExchangeFailure(const ExchangeFailure& failure) { OnExchangeFailure(failure); }
+  bool HandleSysCommand(unsigned command);
+  void HandleNotify(int control, Notify code);
+  void HandleTimeChange();
+  void HandleExchangeFailure(const ExchangeFailure& failure);
 
  protected:
   // Controls to members (true) with validation, or members to controls.

@@ -101,7 +101,9 @@ bool Win32Window::IsVisible(int control) const {
 
 void Win32Window::Focus(int control) {
   // Through the dialog manager, so the default button and the edit
-  // selection follow the focus.
+  // selection follow the focus. The field left does not report it: the
+  // program moved the focus, not the user.
+  Changing guard(*this);
   if (HWND item = GetDlgItem(AsHwnd(hwnd_), control))
     SendMessageW(AsHwnd(hwnd_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
 }

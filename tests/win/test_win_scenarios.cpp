@@ -1,0 +1,134 @@
+// The shared dialog scenarios on real dialogs: the user plays from a thread
+// of its own through the UI driver, as on the headless host.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "scenarios/scenario.h"
+#include "win_test_support.h"
+
+namespace qv::scenario {
+namespace {
+
+namespace drv = ui::driver;
+
+class WindowsUser final : public User {
+ public:
+  WindowId WaitWindow(const std::string& caption) override {
+    // The innermost of several with that caption: the last one shown.
+    return drv::WaitForDialog([&](WindowId w) { return drv::TextOf(w) == caption && drv::IsEnabled(w); }, 5000);
+  }
+  WindowId WaitBox(const std::string& text) override {
+    return drv::WaitForDialog([&](WindowId w) { return wintest::BoxText(w) == text; }, 5000);
+  }
+  bool WaitGone(WindowId w) override { return drv::WaitGone(w, 5000); }
+  void Pass(int ms) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    Settle();
+  }
+
+  bool Click(WindowId w, int control) override {
+    return Reachable(w, control) && drv::ClickButton(w, control) && Settled(w);
+  }
+  bool Type(WindowId w, int control, const std::string& text) override {
+    return Reachable(w, control) && drv::FocusControl(w, control) && drv::TypeText(w, control, text) && Settled(w);
+  }
+  bool Choose(WindowId w, int control, int index) override {
+    return Reachable(w, control) && drv::ChooseItem(w, control, index) && Settled(w);
+  }
+  bool FocusOn(WindowId w, int control) override {
+    return Reachable(w, control) && drv::FocusControl(w, control) && Settled(w);
+  }
+  bool Spin(WindowId w, int spin, int steps) override {
+    return Reachable(w, spin) && drv::SpinArrow(w, spin, steps) && Settled(w);
+  }
+  bool SystemCommand(WindowId w, unsigned command) override {
+    return drv::IsEnabled(w) && drv::SystemCommand(w, command) && Settled(w);
+  }
+  bool PressEsc(WindowId w) override { return drv::IsEnabled(w) && drv::PressKey(w, 0x1B) && Settled(w); }
+  bool PressEnter(WindowId w) override {
+    // Enter goes to the focused control, as a keyboard sends it.
+    return drv::IsEnabled(w) && drv::PressKey(Focus(w), 0x0D) && Settled(w);
+  }
+  bool Close(WindowId w) override { return drv::PostClose(w) && Settled(w); }
+  bool TimeChanged(WindowId w) override { return drv::SendTimeChange(w) && Settled(w); }
+
+  std::string Text(WindowId w, int control) override { return drv::ReadText(w, control); }
+  int Check(WindowId w, int control) override { return drv::CheckState(w, control); }
+  bool IsEnabled(WindowId w) override { return drv::IsEnabled(w); }
+  bool IsMinimized(WindowId w) override { return drv::IsMinimized(w); }
+  WindowId Owner(WindowId w) override { return drv::OwnerOf(w); }
+  int Focused(WindowId w) override { return drv::FocusedControl(w); }
+
+ private:
+  // As a user could: the window takes input, the control shows and is enabled.
+  static bool Reachable(WindowId w, int control) {
+    const WindowId c = drv::ControlOf(w, control);
+    return drv::IsEnabled(w) && c && drv::IsVisible(c) && drv::IsEnabled(c);
+  }
+  static WindowId Focus(WindowId w) {
+    const int id = drv::FocusedControl(w);
+    return id ? drv::ControlOf(w, id) : w;
+  }
+  // The window may be gone already (the action closed it): then the thread
+  // settles elsewhere or has nothing left to run.
+  bool Settled(WindowId w) {
+    if (drv::Exists(w)) owner_thread_window_ = w;
+    Settle();
+    return true;
+  }
+  void Settle() {
+    if (owner_thread_window_ && drv::Exists(owner_thread_window_)) {
+      drv::Settle(owner_thread_window_);
+      return;
+    }
+    for (WindowId w : drv::ProcessDialogs()) {
+      drv::Settle(w);
+      return;
+    }
+  }
+  WindowId owner_thread_window_ = 0;
+};
+
+class WindowsStage final : public Stage {
+ public:
+  WindowsStage() {
+    ui::SetHost(&wintest::Host());
+    ui::SetStringTable(&strings_);
+  }
+  ~WindowsStage() override {
+    ui::SetHost(nullptr);
+    ui::SetStringTable(nullptr);
+  }
+  void Play(const std::function<void(User&)>& script, const std::function<void()>& dialogs) override {
+    WindowsUser user;
+    wintest::Watchdog dog(std::chrono::seconds(60));
+    std::thread player([&] {
+      script(user);
+      if (!wintest::WaitUntil([] { return drv::ProcessDialogs().empty(); })) {
+        ADD_FAILURE() << "dialogs still up after the user had finished";
+        drv::CloseAll();
+      }
+    });
+    dialogs();
+    player.join();
+  }
+
+ private:
+  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"}};
+};
+
+class WindowsScenario : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(WindowsScenario, Runs) {
+  const ui::Point screen = wintest::Host().ScreenSize();
+  ASSERT_EQ(screen, kScreen) << "the scenarios' geometry assumes the test display";
+  WindowsStage stage;
+  GetParam().run(stage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shared, WindowsScenario, ::testing::ValuesIn(AllScenarios()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace qv::scenario
