@@ -146,7 +146,8 @@ class HostWindow {
   virtual bool IsMinimized() const = 0;
 
   // Icons of the program's icon table (SetIconTable): the window's large and
-  // small icon, also drawn while minimised; a button's image.
+  // small icon, also drawn while minimised; a button's image, shown in place
+  // of its text (an id the table lacks takes the image away again).
   virtual void SetIcon(int icon_id) = 0;
   virtual void SetButtonIcon(int control, int icon_id) = 0;
 

@@ -22,7 +22,7 @@ class HeadlessUser final : public User {
   WindowId WaitWindow(const std::string& caption) override {
     return Poll([&] {
       const HeadlessWindow* w = host_.FindByCaption(caption);
-      return w && w->shown() && w->enabled() ? w->Id() : 0;
+      return w && w->shown() ? w->Id() : 0;
     });
   }
   WindowId WaitBox(const std::string& text) override {
@@ -64,7 +64,22 @@ class HeadlessUser final : public User {
       return true;
     });
   }
+  bool Resumed(WindowId w) override { return TimeChanged(w); }
 
+  std::string Caption(WindowId w) override {
+    std::string text;
+    Do([&](HeadlessHost& h) {
+      if (const HeadlessWindow* win = h.Find(w)) text = win->Caption();
+    });
+    return text;
+  }
+  // An icon id the program's table lacks shows nothing.
+  bool ShowsIcon(WindowId w, int control) override {
+    return Read(w, [&](const HeadlessWindow& win) {
+             const HeadlessWindow::Control* c = win.control(control);
+             return ui::FindIcon(control == 0 ? win.icon() : c ? c->icon : 0) ? 1 : 0;
+           }) == 1;
+  }
   std::string Text(WindowId w, int control) override {
     std::string text;
     Do([&](HeadlessHost& h) {
@@ -148,7 +163,8 @@ class HeadlessStage final : public Stage {
   }
 
  private:
-  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"}};
+  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"},
+                                 {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"}};
   HeadlessHost host_{HeadlessHost::ClockKind::kManual};
 };
 

@@ -90,10 +90,15 @@ class User {
   virtual bool PressEnter(WindowId window) = 0;
   // The close box, or WM_CLOSE from another program.
   virtual bool Close(WindowId window) = 0;
-  // The system clock was set: the window hears of it.
+  // The system clock was set, or the system woke from sleep: the window
+  // hears of it.
   virtual bool TimeChanged(WindowId window) = 0;
+  virtual bool Resumed(WindowId window) = 0;
 
+  virtual std::string Caption(WindowId window) = 0;
   virtual std::string Text(WindowId window, int control) = 0;
+  // The window (control 0) or a button shows an icon.
+  virtual bool ShowsIcon(WindowId window, int control) = 0;
   virtual int Check(WindowId window, int control) = 0;
   virtual bool IsEnabled(WindowId window) = 0;
   virtual bool IsMinimized(WindowId window) = 0;

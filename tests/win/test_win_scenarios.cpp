@@ -15,13 +15,20 @@ namespace drv = ui::driver;
 class WindowsUser final : public User {
  public:
   WindowId WaitWindow(const std::string& caption) override {
-    // The innermost of several with that caption: the last one shown.
-    return drv::WaitForDialog([&](WindowId w) { return drv::TextOf(w) == caption && drv::IsEnabled(w); }, 5000);
+    return Ready(drv::WaitForDialog([&](WindowId w) { return drv::TextOf(w) == caption; }, 5000));
   }
   WindowId WaitBox(const std::string& text) override {
-    return drv::WaitForDialog([&](WindowId w) { return wintest::BoxText(w) == text; }, 5000);
+    return Ready(drv::WaitForDialog([&](WindowId w) { return wintest::BoxText(w) == text; }, 5000));
   }
-  bool WaitGone(WindowId w) override { return drv::WaitGone(w, 5000); }
+  // Gone, and what its end set off (its opener going on, taking the
+  // activation back) has run.
+  bool WaitGone(WindowId w) override {
+    const WindowId owner = drv::OwnerOf(w);
+    if (!drv::WaitGone(w, 5000)) return false;
+    if (owner) Ready(owner);
+    Settle();
+    return true;
+  }
   void Pass(int ms) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     Settle();
@@ -46,14 +53,15 @@ class WindowsUser final : public User {
     return drv::IsEnabled(w) && drv::SystemCommand(w, command) && Settled(w);
   }
   bool PressEsc(WindowId w) override { return drv::IsEnabled(w) && drv::PressKey(w, 0x1B) && Settled(w); }
-  bool PressEnter(WindowId w) override {
-    // Enter goes to the focused control, as a keyboard sends it.
-    return drv::IsEnabled(w) && drv::PressKey(Focus(w), 0x0D) && Settled(w);
-  }
+  // The dialog manager sends Enter to the control that has the focus.
+  bool PressEnter(WindowId w) override { return drv::IsEnabled(w) && drv::PressKey(w, 0x0D) && Settled(w); }
   bool Close(WindowId w) override { return drv::PostClose(w) && Settled(w); }
   bool TimeChanged(WindowId w) override { return drv::SendTimeChange(w) && Settled(w); }
+  bool Resumed(WindowId w) override { return drv::SendResume(w) && Settled(w); }
 
+  std::string Caption(WindowId w) override { return drv::TextOf(w); }
   std::string Text(WindowId w, int control) override { return drv::ReadText(w, control); }
+  bool ShowsIcon(WindowId w, int control) override { return drv::ShowsIcon(w, control); }
   int Check(WindowId w, int control) override { return drv::CheckState(w, control); }
   bool IsEnabled(WindowId w) override { return drv::IsEnabled(w); }
   bool IsMinimized(WindowId w) override { return drv::IsMinimized(w); }
@@ -61,14 +69,18 @@ class WindowsUser final : public User {
   int Focused(WindowId w) override { return drv::FocusedControl(w); }
 
  private:
+  // A window that takes input is ready once it is active: under X the
+  // activation comes a moment later and puts the focus back where the
+  // dialog last had it, which would move the focus under the user's hands.
+  WindowId Ready(WindowId w) {
+    if (w && drv::IsEnabled(w)) wintest::WaitUntil([&] { return drv::IsActive(w); }, 2000);
+    if (w) Settled(w);
+    return w;
+  }
   // As a user could: the window takes input, the control shows and is enabled.
   static bool Reachable(WindowId w, int control) {
     const WindowId c = drv::ControlOf(w, control);
     return drv::IsEnabled(w) && c && drv::IsVisible(c) && drv::IsEnabled(c);
-  }
-  static WindowId Focus(WindowId w) {
-    const int id = drv::FocusedControl(w);
-    return id ? drv::ControlOf(w, id) : w;
   }
   // The window may be gone already (the action closed it): then the thread
   // settles elsewhere or has nothing left to run.
@@ -115,7 +127,8 @@ class WindowsStage final : public Stage {
   }
 
  private:
-  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"}};
+  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"},
+                                 {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"}};
 };
 
 class WindowsScenario : public ::testing::TestWithParam<Scenario> {};

@@ -89,6 +89,11 @@ std::string ControlText(WindowId dialog, int control) {
 bool IsEnabled(WindowId window) { return IsWindowEnabled(H(window)) != 0; }
 bool IsVisible(WindowId window) { return IsWindowVisible(H(window)) != 0; }
 bool IsMinimized(WindowId window) { return IsIconic(H(window)) != 0; }
+bool IsActive(WindowId window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return GetGUIThreadInfo(GetWindowThreadProcessId(H(window), nullptr), &info) && info.hwndActive == H(window);
+}
 
 int FocusedControl(WindowId dialog) {
   GUITHREADINFO info{};
@@ -161,7 +166,10 @@ bool PressKey(WindowId window, unsigned virtual_key) {
   const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
   // Key-up: previous state down, transition up (bits 30 and 31).
   const LPARAM up = static_cast<LPARAM>(static_cast<DWORD>(down) | 0xC0000000u);
-  return PostMessageW(H(window), WM_KEYDOWN, virtual_key, down) && PostMessageW(H(window), WM_KEYUP, virtual_key, up);
+  if (!PostMessageW(H(window), WM_KEYDOWN, virtual_key, down)) return false;
+  // The key-down may have closed the window already.
+  PostMessageW(H(window), WM_KEYUP, virtual_key, up);
+  return true;
 }
 
 bool PostClose(WindowId window) { return PostMessageW(H(window), WM_CLOSE, 0, 0) != 0; }
@@ -286,6 +294,10 @@ bool ChooseItem(WindowId dialog, int control, int index) {
     if (!SendMessageTimeoutW(c, CB_SHOWDROPDOWN, TRUE, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored)) return false;
     list = info.hwndList;
   }
+  DWORD_PTR count = 0;
+  if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count) || index < 0 ||
+      static_cast<DWORD_PTR>(index) >= count)
+    return false;
   RECT item{};
   DWORD_PTR got = 0;
   if (!SendMessageTimeoutW(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item),
@@ -323,6 +335,21 @@ int CheckState(WindowId dialog, int control) {
 bool SendTimeChange(WindowId window) {
   DWORD_PTR ignored = 0;
   return SendMessageTimeoutW(H(window), WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) != 0;
+}
+
+bool SendResume(WindowId window) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(H(window), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &ignored) != 0;
+}
+
+bool ShowsIcon(WindowId dialog, int control) {
+  DWORD_PTR icon = 0;
+  const bool asked = control == 0 ? SendMessageTimeoutW(H(dialog), WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG,
+                                                        kSendTimeoutMs, &icon) != 0
+                                  : SendMessageTimeoutW(GetDlgItem(H(dialog), control), BM_GETIMAGE, IMAGE_ICON, 0,
+                                                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon) != 0;
+  return asked && icon != 0;
 }
 
 std::string ReadText(WindowId dialog, int control) { return ControlText(dialog, control); }

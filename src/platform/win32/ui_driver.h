@@ -33,6 +33,9 @@ std::string ControlText(WindowId dialog, int control);
 bool IsEnabled(WindowId window);
 bool IsVisible(WindowId window);
 bool IsMinimized(WindowId window);
+// The window is its thread's active window (under X the activation comes
+// a moment after the window shows).
+bool IsActive(WindowId window);
 // The dialog's focused control id, 0 when the focus is elsewhere.
 int FocusedControl(WindowId dialog);
 // Face name of the font the window draws with.
@@ -75,8 +78,12 @@ bool SpinArrow(WindowId dialog, int spin, int steps);
 bool SystemCommand(WindowId window, unsigned command);
 // A button's check state.
 int CheckState(WindowId dialog, int control);
-// The system telling every window that the clock was set.
+// The system telling a window that the clock was set, or that it resumed
+// from sleep.
 bool SendTimeChange(WindowId window);
+bool SendResume(WindowId window);
+// The window (control 0) or a button of it has an icon to show.
+bool ShowsIcon(WindowId dialog, int control);
 // The text a user reads in a control: for a combo box, its edit field or its
 // selected item.
 std::string ReadText(WindowId dialog, int control);

@@ -510,7 +510,10 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
         std::lock_guard<std::mutex> lock(post_mutex_);
         finished = user_finished_;
       }
-      if (!WaitForInput(finished ? 0 : stall_limit_.count())) {
+      // Once the remote user is done, only a worker can still end the run:
+      // a second's wait is plenty for that.
+      const std::int64_t limit = finished ? std::min<std::int64_t>(stall_limit_.count(), 1000) : stall_limit_.count();
+      if (!WaitForInput(limit)) {
         std::fprintf(stderr, "headless host: modal loop stalled (no step, no message)\n");
         stalled_ = true;
         window.End(kIdCancelResult);

@@ -209,8 +209,8 @@ class HeadlessHost final : public Host {
   // the action in time.
   bool RunOnUiThread(const Step& action, std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // While on, message boxes wait for a user's click instead of answering by
-  // themselves. Off again: the user has finished, so an idle loop that would
-  // wait for one stalls at once.
+  // themselves. UserFinished turns it off: the user is gone, so an idle loop
+  // stalls after a second without a message from another thread.
   void SetBoxesWaitForUser(bool wait);
   void UserFinished();
 
