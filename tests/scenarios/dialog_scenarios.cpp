@@ -9,6 +9,7 @@
 
 #include "platform/process.h"
 #include "scenarios/scenario.h"
+#include "ui/icon_paint.h"
 
 namespace qv::scenario {
 namespace {
@@ -995,8 +996,7 @@ void ListBox(Stage& stage) {
 // Icons of the program's table on the window and on buttons; an id the
 // table lacks shows none.
 void Icons(Stage& stage) {
-  ui::IconImage image{2, {0xFF000000u, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF000000u}};
-  const ui::IconTable table = {{100, ui::Icon{{image}}}};
+  const ui::IconTable table = {{100, ui::ClockIcon(ui::ClockArt::kDial)}};
   ui::SetIconTable(&table);
   Log log;
   const ui::DialogTemplate t = Form("icons");

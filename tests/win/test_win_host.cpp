@@ -9,6 +9,7 @@
 
 #include "test_templates.h"
 #include "ui/headless/headless_host.h"
+#include "ui/icon_paint.h"
 #include "win_test_support.h"
 
 namespace qv::wintest {
@@ -97,6 +98,40 @@ TEST_F(HostTest, HeadlessBaseUnitsAreTheFontsOwn) {
     const ui::rules::BaseUnits headless = ui::HeadlessHost::BaseUnitsOf(face, points);
     EXPECT_EQ(headless.x, units.right);
     EXPECT_EQ(headless.y, units.bottom);
+  }
+}
+
+// Our painted art reaches real windows pixel for pixel, alpha included:
+// the large window icon and a button's image.
+TEST_F(HostTest, IconsShowThePaintedPixels) {
+  Watchdog dog(std::chrono::seconds(30));
+  const ui::IconTable icons = {{100, ui::ClockIcon(ui::ClockArt::kDial)},
+                               {128, ui::ClockIcon(ui::ClockArt::kDialWithGear)}};
+  ui::SetIconTable(&icons);
+  const ui::DialogTemplate tmpl = FormTemplate();
+  ScriptedDialog d(tmpl);
+  d.on_init = [](ScriptedDialog& self) {
+    self.Window()->SetIcon(100);
+    self.Window()->SetButtonIcon(kAction, 128);
+  };
+  std::map<int, std::pair<int, std::vector<std::uint32_t>>> shown;
+  Driver driver([&] {
+    const ui::WindowId w = WaitForCaption(kFormCaption);
+    ASSERT_NE(w, 0);
+    for (int control : {0, static_cast<int>(kAction)}) {
+      int size = 0;
+      std::vector<std::uint32_t> pixels = drv::IconPixels(w, control, size);
+      shown[control] = {size, std::move(pixels)};
+    }
+    drv::ClickButton(w, ui::kIdCancel);
+  });
+  EXPECT_EQ(d.DoModal(), 2);
+  ui::SetIconTable(nullptr);
+  for (const auto& [control, image] : shown) {
+    SCOPED_TRACE(control);
+    ASSERT_GT(image.first, 0);
+    const ui::ClockArt art = control == 0 ? ui::ClockArt::kDial : ui::ClockArt::kDialWithGear;
+    EXPECT_EQ(image.second, ui::PaintClock(art, image.first).argb);
   }
 }
 

@@ -352,6 +352,39 @@ bool ShowsIcon(WindowId dialog, int control) {
   return asked && icon != 0;
 }
 
+std::vector<std::uint32_t> IconPixels(WindowId dialog, int control, int& size) {
+  size = 0;
+  DWORD_PTR handle = 0;
+  if (control == 0)
+    SendMessageTimeoutW(H(dialog), WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &handle);
+  else
+    SendMessageTimeoutW(GetDlgItem(H(dialog), control), BM_GETIMAGE, IMAGE_ICON, 0, SMTO_ABORTIFHUNG,
+                        kSendTimeoutMs, &handle);
+  ICONINFO info{};
+  if (!handle || !GetIconInfo(reinterpret_cast<HICON>(handle), &info)) return {};
+  std::vector<std::uint32_t> pixels;
+  BITMAP bm{};
+  if (info.hbmColor && GetObjectW(info.hbmColor, sizeof bm, &bm) && bm.bmWidth == bm.bmHeight) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = bm.bmWidth;
+    bi.bmiHeader.biHeight = -bm.bmHeight;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    pixels.resize(static_cast<std::size_t>(bm.bmWidth) * static_cast<std::size_t>(bm.bmHeight));
+    HDC dc = GetDC(nullptr);
+    if (GetDIBits(dc, info.hbmColor, 0, static_cast<UINT>(bm.bmHeight), pixels.data(), &bi, DIB_RGB_COLORS))
+      size = bm.bmWidth;
+    else
+      pixels.clear();
+    ReleaseDC(nullptr, dc);
+  }
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return pixels;
+}
+
 std::string ReadText(WindowId dialog, int control) { return ControlText(dialog, control); }
 
 }  // namespace qv::ui::driver

@@ -3,6 +3,7 @@
 // Windows tests and demos; the programs themselves never link it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -84,6 +85,9 @@ bool SendTimeChange(WindowId window);
 bool SendResume(WindowId window);
 // The window (control 0) or a button of it has an icon to show.
 bool ShowsIcon(WindowId dialog, int control);
+// The pixels (0xAARRGGBB, rows top-down) of the large icon the window
+// (control 0) or a button shows; empty when none. `size` gets its width.
+std::vector<std::uint32_t> IconPixels(WindowId dialog, int control, int& size);
 // The text a user reads in a control: for a combo box, its edit field or its
 // selected item.
 std::string ReadText(WindowId dialog, int control);
