@@ -125,6 +125,7 @@ struct Weight {
   int group = 0;  // 0: weighs only in a tie (hyphen, apostrophe)
   int primary = 0;
   int diacritic = 0;
+  int form = 0;  // width and kana kind: half-width, katakana, hiragana
 };
 
 // Blanks and punctuation in the order the system sorts them.
@@ -161,24 +162,35 @@ std::vector<char32_t> Decode(std::string_view s) {
 }
 
 Weight WeightOf(char32_t c) {
-  if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width ASCII sorts as ASCII
+  int form = 0;
+  if (c >= 0xFF01 && c <= 0xFF5E) {
+    c -= 0xFEE0;  // full-width ASCII sorts as ASCII, after it in a tie
+    form = 1;
+  }
   if (c == '-' || c == '\'') return {0, c == '\'' ? 1 : 2, 0};
   if (c < 0x80) {
-    if (c >= '0' && c <= '9') return {2, static_cast<int>(c - '0'), 0};
+    if (c >= '0' && c <= '9') return {2, static_cast<int>(c - '0'), 0, form};
     if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-    if (c >= 'a' && c <= 'z') return {3, static_cast<int>(c - 'a'), 0};
+    if (c >= 'a' && c <= 'z') return {3, static_cast<int>(c - 'a'), 0, form};
     const std::size_t at = kSymbolOrder.find(static_cast<char>(c));
-    return {1, at == std::string_view::npos ? -1 : static_cast<int>(at), 0};  // controls first
+    return {1, at == std::string_view::npos ? -1 : static_cast<int>(at), 0, form};  // controls first
   }
   if (c >= 0xC0 && c <= 0xFF) {
     const char base = kLatin1Base[c - 0xC0];
     if (base >= 'a' && base <= 'z') return {3, base - 'a', static_cast<int>(c)};
   }
-  // Kana of either kind and width weigh alike; the sound marks as marks.
+  // Kana of either kind and width weigh alike until a tie, where half-width
+  // comes first, then katakana, then hiragana; the sound marks as marks.
   if (c == 0xFF9E || c == 0xFF9F || c == 0x309B || c == 0x309C) return {0, 3 + static_cast<int>(c & 1), 0};
-  if (c >= 0xFF66 && c <= 0xFF9D) c = kHalfKana[c - 0xFF66];
+  form = 2;
+  if (c >= 0xFF66 && c <= 0xFF9D) {
+    c = kHalfKana[c - 0xFF66];
+    form = 0;
+  } else if (c >= 0x30A1 && c <= 0x30FC) {
+    form = 1;
+  }
   if (c >= 0x30A1 && c <= 0x30F6) c -= 0x60;
-  if ((c >= 0x3041 && c <= 0x3096) || c == 0x30FC) return {5, static_cast<int>(c), 0};
+  if ((c >= 0x3041 && c <= 0x3096) || c == 0x30FC) return {5, static_cast<int>(c), 0, form};
   const bool ideograph = (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || c >= 0x20000;
   return {ideograph ? 6 : 4, static_cast<int>(c), 0};
 }
@@ -186,6 +198,7 @@ Weight WeightOf(char32_t c) {
 struct SortKey {
   std::vector<std::pair<int, int>> primary;  // group, weight
   std::vector<int> diacritics;
+  std::vector<int> forms;
   std::vector<std::pair<int, int>> special;  // position (counted down), weight
 };
 
@@ -200,6 +213,7 @@ SortKey KeyOf(std::string_view s) {
     } else {
       key.primary.emplace_back(w.group, w.primary);
       key.diacritics.push_back(w.diacritic);
+      key.forms.push_back(w.form);
     }
   }
   return key;
@@ -228,6 +242,7 @@ int CollateCompare(std::string_view a, std::string_view b) {
   const SortKey ka = KeyOf(a), kb = KeyOf(b);
   if (int r = CompareSeq(ka.primary, kb.primary)) return r;
   if (int r = CompareSeq(ka.diacritics, kb.diacritics)) return r;
+  if (int r = CompareSeq(ka.forms, kb.forms)) return r;
   return CompareSeq(ka.special, kb.special);
 }
 

@@ -63,11 +63,12 @@ bool IsSortedList(const ControlTemplate& c);
 // A combo box with an edit field (drop-down), not a drop-down list: only
 // such a box shows text that is not one of its items.
 bool HasEditField(const ControlTemplate& c);
-// The order of a sorted list: the system's word sort, ignoring case. Hyphens
-// and apostrophes weigh only when all else is equal; blanks and
-// punctuation sort before digits and digits before letters; full-width
-// Latin letters and digits sort as their ASCII forms; other scripts follow
-// ASCII (kana before the rest). <0, 0 or >0.
+// The order of a sorted list: the system's word sort, ignoring case. Blanks
+// and punctuation sort before digits, digits before letters, letters before
+// other scripts (kana before ideographs); a letter with a mark after the
+// plain one. Full-width letters and digits, and kana of either kind and
+// width, weigh as one another until a tie; hyphens and apostrophes weigh
+// only then too. <0, 0 or >0.
 int CollateCompare(std::string_view a, std::string_view b);
 // Where a sorted list inserts `text`: a binary search by CollateCompare
 // that stops at an equal item (and inserts before it).

@@ -194,40 +194,5 @@ TEST(DialogRules, SpinTextsSteps) {
   EXPECT_EQ(rules::SpinIncrement({{2, 7}}, 0), 7) << "before the first row's time, its step";
 }
 
-TEST(DialogRules, WordSortOfServerNames) {
-  const std::pair<const char*, const char*> ordered[] = {
-      {"time.nist.gov", "time-a.nist.gov"},  // the hyphen weighs only in a tie
-      {"ntp1.jst.mfeed.ad.jp", "ntp2.jst.mfeed.ad.jp"},
-      {"192.168.0.10", "192.168.0.9"},
-      {"Ｚｅｔａ", "ｼﾞｺｸ"},  // full-width Latin sorts as ASCII, before kana
-      {"かな", "漢字"},
-      {"e", "é"},
-      {"é", "f"},
-  };
-  for (const auto& [a, b] : ordered) {
-    EXPECT_LT(rules::CollateCompare(a, b), 0) << a << " < " << b;
-    EXPECT_GT(rules::CollateCompare(b, a), 0) << b << " > " << a;
-  }
-  EXPECT_EQ(rules::CollateCompare("NTP.Example.JP", "ntp.example.jp"), 0);
-  EXPECT_EQ(rules::FindPrefix({"SNTP", "time"}, ""), -1) << "an empty text selects nothing";
-  EXPECT_EQ(rules::FindPrefix({"SNTP", "time"}, "T"), 1);
-}
-
-TEST(DialogRules, NewDialogsStayInsideTheWorkArea) {
-  const Rect work{0, 0, 1280, 984};
-  struct Case {
-    Point corner;
-    Rect want;
-  };
-  const Case cases[] = {
-      {{100, 100}, {97, 78, 453, 347}},
-      {{-500, -20}, {0, 0, 356, 269}},
-      {{1270, 900}, {921, 712, 1277, 981}},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(rules::PlaceNewDialog({356, 269}, {3, 22}, c.corner, work, 3), c.want) << c.corner.x;
-  EXPECT_EQ(rules::DialogUnitsToPixels(-3, 5, 7, 9, {7, 13}), (Rect{-5, 8, 7, 23}));
-}
-
 }  // namespace
 }  // namespace qv::ui

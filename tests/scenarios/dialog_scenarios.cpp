@@ -453,12 +453,13 @@ void SystemMenu(Stage& stage) {
 void Placement(Stage& stage) {
   Log log;
   const ui::DialogTemplate t = Form("placement");
-  ui::DialogTemplate inner_t = Form("placed inner"), far_t = Form("placed far");
+  ui::DialogTemplate inner_t = Form("placed inner"), far_t = Form("placed far"), near_t = Form("placed near");
   inner_t.x = 10;
   inner_t.y = 5;
   far_t.x = far_t.y = 2000;
-  Probe d(t, log), inner(inner_t, log), far(far_t, log);
-  for (Probe* p : {&inner, &far})
+  near_t.x = near_t.y = -200;
+  Probe d(t, log), inner(inner_t, log), far(far_t, log), near(near_t, log);
+  for (Probe* p : {&inner, &far, &near})
     p->on_init = [&log](Probe& self) {
       log.Add(self.Template().caption + " " + Str(self.Window()->WindowRect()));
       self.EndDialog(1);
@@ -497,6 +498,7 @@ void Placement(Stage& stage) {
     w.ShowWindow(ui::kSwShow);
     inner.DoModal(self.Id());
     far.DoModal(self.Id());
+    near.DoModal(self.Id());
     log.Add("done");
   };
   stage.Play(
@@ -516,7 +518,7 @@ void Placement(Stage& stage) {
                     "placed 60,70,220,94 min 1 show 2 normal 120,110,476,379",
                     "shown 120,110,476,379 min 0 show 1 normal 120,110,476,379", "hide", "show",
                     "init", "placed inner 138,118,494,387", "destroy", "init", "placed far 921,752,1277,1021",
-                    "destroy", "done", "cmd 2", "destroy"}));
+                    "destroy", "init", "placed near 0,0,356,269", "destroy", "done", "cmd 2", "destroy"}));
 }
 
 // Properties, other windows, the screen.
@@ -687,17 +689,19 @@ void SortedItems(Stage& stage) {
   d.on_init = [&](Probe& self) {
     for (const char* s : {"ntp.b.jp", "NTP.a.jp", "ntp-a.jp", "ntp_a.jp", "ntpa.jp", "ntp.a.jp", "127.0.0.1",
                           "10.0.0.1", "Zeta", "zeta", "alpha", "_x", "-x", "~x", "時刻", "ｼﾞｺｸ", "a b", "ab",
-                          "a.b", "a-b", "a'b", "A1", "a10", "a2", ""})
+                          "a.b", "a-b", "a'b", "A1", "a10", "a2", "", "カナ", "かな", "ｶﾅ", "ａｂ", "Ａ", "é", "e", "f",
+                          "Ω"})
       at.push_back(self.Window()->AddItem(kSorted, s));
     items = self.Window()->Items(kSorted);
     self.EndDialog(1);
   };
   stage.Play([](User&) {}, [&] { EXPECT_EQ(d.DoModal(), 1); });
-  EXPECT_EQ(at, (std::vector<int>{0, 0, 2, 2, 3, 0, 0, 0, 8, 8, 2, 0, 10, 1, 14, 14, 4, 5, 5, 7, 7, 6, 7, 8, 0}));
-  EXPECT_EQ(items, (std::vector<std::string>{"", "_x", "~x", "10.0.0.1", "127.0.0.1", "a b", "a.b", "A1", "a10",
-                                             "a2", "ab", "a'b", "a-b", "alpha", "ntp.a.jp", "NTP.a.jp", "ntp.b.jp",
-                                             "ntp_a.jp", "ntpa.jp", "ntp-a.jp", "-x", "zeta", "Zeta", "ｼﾞｺｸ",
-                                             "時刻"}));
+  EXPECT_EQ(at, (std::vector<int>{0, 0, 2, 2, 3, 0, 0, 0, 8, 8, 2, 0, 10, 1, 14, 14, 4, 5, 5, 7, 7, 6, 7, 8, 0, 23, 24,
+                                  23, 13, 5, 16, 16, 18, 28}));
+  EXPECT_EQ(items, (std::vector<std::string>{
+                       "", "_x", "~x", "10.0.0.1", "127.0.0.1", "Ａ", "a b", "a.b", "A1", "a10", "a2", "ab", "a'b",
+                       "a-b", "ａｂ", "alpha", "e", "é", "f", "ntp.a.jp", "NTP.a.jp", "ntp.b.jp", "ntp_a.jp", "ntpa.jp",
+                       "ntp-a.jp", "-x", "zeta", "Zeta", "Ω", "ｶﾅ", "カナ", "かな", "ｼﾞｺｸ", "時刻"}));
 }
 
 // How each ending maps to the modal result; only OK reads the controls.
