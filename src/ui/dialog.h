@@ -217,12 +217,15 @@ class DataExchange {
   // Reading checks the range; on failure shows a message, focuses the field
   // and stops the exchange (later fields are not read).
   void IntRange(int control, int& value, int min, int max);
+  // A check box's state: 0 or 1 (0, 1 or 2 for a three-state box); other
+  // values written read back as the control holds them.
   void Check(int control, int& value);
-  // Radio group starting at first_control: index of the checked button, -1
-  // when none.
+  // Radio group starting at first_control (only its radio buttons count):
+  // index of the first checked button, -1 when none.
   void Radio(int first_control, int& value);
   // Writing selects the first item that begins with the text (ignoring
-  // case), else shows the text unchanged.
+  // case); with none (or an empty text) a drop-down shows the text and a
+  // drop-down list keeps its selection. Reading gives the shown text.
   void ComboText(int control, std::string& value);
 
  private:

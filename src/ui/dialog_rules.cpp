@@ -78,11 +78,14 @@ std::vector<int> RadioPeersToClear(const DialogTemplate& tmpl, int member, const
 
 bool TakesFocus(const ControlTemplate& c) {
   switch (c.cls) {
-    case ControlClass::Button: return !IsButtonKind(c, style::kBsGroupBox);
+    case ControlClass::Button:
+      return !IsButtonKind(c, style::kBsGroupBox);
     case ControlClass::Edit:
     case ControlClass::ListBox:
-    case ControlClass::ComboBox: return true;
-    default: return false;
+    case ControlClass::ComboBox:
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -23,7 +23,7 @@ using Reachable = std::function<bool(int control)>;
 // ------------------------------------------------------------------ buttons
 
 bool IsButtonKind(const ControlTemplate& c, std::uint32_t kind);
-bool IsRadio(const ControlTemplate& c);  // automatic or not
+bool IsRadio(const ControlTemplate& c);       // automatic or not
 bool IsPushButton(const ControlTemplate& c);  // plain or default
 // A check state as the control keeps it: two-state boxes and radio buttons
 // hold 0 or 1 (any other value is 1), three-state boxes 0, 1 or 2 (above 1

@@ -31,8 +31,8 @@ IconCanvas::IconCanvas(int size) {
 
 // Source over destination, both with straight alpha.
 void IconCanvas::Blend(int x, int y, std::uint32_t argb, double coverage) {
-  std::uint32_t& dst = image_.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.size) +
-                                   static_cast<std::size_t>(x)];
+  std::uint32_t& dst =
+      image_.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.size) + static_cast<std::size_t>(x)];
   const double sa = Alpha(argb) * coverage, da = Alpha(dst);
   const double oa = sa + da * (1 - sa);
   if (oa <= 0) return;
@@ -47,8 +47,10 @@ void IconCanvas::Blend(int x, int y, std::uint32_t argb, double coverage) {
 template <typename Inside>
 void IconCanvas::Fill(double x0, double y0, double x1, double y1, std::uint32_t argb, Inside inside) {
   const int size = image_.size;
-  const int left = std::max(0, static_cast<int>(std::floor(x0))), right = std::min(size, static_cast<int>(std::ceil(x1)));
-  const int top = std::max(0, static_cast<int>(std::floor(y0))), bottom = std::min(size, static_cast<int>(std::ceil(y1)));
+  const int left = std::max(0, static_cast<int>(std::floor(x0))),
+            right = std::min(size, static_cast<int>(std::ceil(x1)));
+  const int top = std::max(0, static_cast<int>(std::floor(y0))),
+            bottom = std::min(size, static_cast<int>(std::ceil(y1)));
   for (int y = top; y < bottom; ++y)
     for (int x = left; x < right; ++x) {
       int hits = 0;
@@ -101,8 +103,8 @@ void IconCanvas::FillPolygon(const std::vector<std::pair<double, double>>& point
 
 namespace {
 
-constexpr std::uint32_t kRim = 0xFF1F4E9E;     // deep blue
-constexpr std::uint32_t kFace = 0xFFFDFCF5;    // warm white
+constexpr std::uint32_t kRim = 0xFF1F4E9E;   // deep blue
+constexpr std::uint32_t kFace = 0xFFFDFCF5;  // warm white
 constexpr std::uint32_t kTick = 0xFF3A4A66;
 constexpr std::uint32_t kHand = 0xFF1A1A1A;
 constexpr std::uint32_t kSecond = 0xFFD03020;  // red, on the larger sizes

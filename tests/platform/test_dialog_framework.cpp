@@ -23,8 +23,15 @@ using namespace style;
 enum : int { kField = 100, kButton = 101 };
 
 const DialogTemplate& Small() {
-  static const DialogTemplate t{900, 0, 0, 120, 60, kPopup | kCaption | kDsModalFrame | kDsSetFont, "Small",
-                                "MS Shell Dlg", 8,
+  static const DialogTemplate t{900,
+                                0,
+                                0,
+                                120,
+                                60,
+                                kPopup | kCaption | kDsModalFrame | kDsSetFont,
+                                "Small",
+                                "MS Shell Dlg",
+                                8,
                                 {{kField, ControlClass::Edit, "", 5, 5, 40, 12, kVisible | kTabStop},
                                  {kButton, ControlClass::Button, "b", 50, 5, 40, 14, kVisible | kTabStop},
                                  {kIdOk, ControlClass::Button, "OK", 5, 40, 40, 14, kVisible | kBsDefPushButton}}};
@@ -170,9 +177,15 @@ TEST(DialogRules, SpinTextsSteps) {
     int value;
   };
   const Parse parses[] = {
-      {"", false, true, 0},           {" \t-12", false, true, -12},         {"1,2,3", false, true, 123},
-      {"1,000", true, false, 0},      {"2147483647", false, true, INT_MAX}, {"2147483648", false, false, 0},
-      {"-2147483648", false, true, INT_MIN}, {"-", false, false, 0},        {"5 ", false, false, 0},
+      {"", false, true, 0},
+      {" \t-12", false, true, -12},
+      {"1,2,3", false, true, 123},
+      {"1,000", true, false, 0},
+      {"2147483647", false, true, INT_MAX},
+      {"2147483648", false, false, 0},
+      {"-2147483648", false, true, INT_MIN},
+      {"-", false, false, 0},
+      {"5 ", false, false, 0},
   };
   for (const Parse& p : parses) {
     int v = 0;

@@ -34,7 +34,9 @@ class HeadlessUser final : public User {
   bool WaitGone(WindowId window) override {
     return Poll([&]() -> WindowId { return host_.Find(window) ? 0 : 1; }) != 0;
   }
-  void Pass(int ms) override { Do([&](HeadlessHost& h) { h.Advance(ms); }); }
+  void Pass(int ms) override {
+    Do([&](HeadlessHost& h) { h.Advance(ms); });
+  }
 
   bool Click(WindowId w, int control) override {
     return Act([=](HeadlessHost& h) { return h.Click(w, control); });
@@ -54,9 +56,15 @@ class HeadlessUser final : public User {
   bool SystemCommand(WindowId w, unsigned command) override {
     return Act([=](HeadlessHost& h) { return h.SystemCommand(w, command); });
   }
-  bool PressEsc(WindowId w) override { return Act([=](HeadlessHost& h) { return h.PressEsc(w); }); }
-  bool PressEnter(WindowId w) override { return Act([=](HeadlessHost& h) { return h.PressEnter(w); }); }
-  bool Close(WindowId w) override { return Act([=](HeadlessHost& h) { return h.Close(w); }); }
+  bool PressEsc(WindowId w) override {
+    return Act([=](HeadlessHost& h) { return h.PressEsc(w); });
+  }
+  bool PressEnter(WindowId w) override {
+    return Act([=](HeadlessHost& h) { return h.PressEnter(w); });
+  }
+  bool Close(WindowId w) override {
+    return Act([=](HeadlessHost& h) { return h.Close(w); });
+  }
   bool TimeChanged(WindowId w) override {
     return Act([=](HeadlessHost& h) {
       if (!h.Find(w)) return false;

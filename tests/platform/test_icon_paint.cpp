@@ -29,8 +29,15 @@ TEST(IconPaint, ShapesCoverTheirArea) {
       {"circle", [](IconCanvas& c) { c.FillCircle(16, 16, 10, 0xFF000000); }, kPi * 100, 0.01},
       {"ring", [](IconCanvas& c) { c.FillRing(16, 16, 12, 8, 0xFF000000); }, kPi * (144 - 64), 0.02},
       {"stroke", [](IconCanvas& c) { c.Stroke(6, 16, 26, 16, 2, 0xFF000000); }, 40 + kPi, 0.02},
-      {"square", [](IconCanvas& c) { c.FillPolygon({{4, 4}, {14, 4}, {14, 14}, {4, 14}}, 0xFF000000); }, 100, 0},
-      {"half alpha", [](IconCanvas& c) { c.FillPolygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, 0x80000000); },
+      {"square",
+       [](IconCanvas& c) {
+         c.FillPolygon({{4, 4}, {14, 4}, {14, 14}, {4, 14}}, 0xFF000000);
+       },
+       100, 0},
+      {"half alpha",
+       [](IconCanvas& c) {
+         c.FillPolygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, 0x80000000);
+       },
        100 * 128 / 255.0, 0.005},
       {"off the edge", [](IconCanvas& c) { c.FillCircle(0, 0, 8, 0xFF000000); }, kPi * 64 / 4, 0.02},
   };

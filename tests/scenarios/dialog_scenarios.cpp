@@ -17,19 +17,20 @@ namespace {
 using namespace ui::style;
 using ui::ControlClass;
 
+// clang-format off
 enum : int {
   kName = 100, kFirst = 101, kAgree = 102, kTri = 103, kR0 = 104, kSlash = 105, kR1 = 106, kR2 = 107,
   kCombo = 108, kList = 109, kSorted = 110, kCount = 111, kSpin = 112, kFixed = 113, kFixedSpin = 114,
   kAction = 115, kOther = 116, kDefault = 117, kGreyed = 118, kListBox = 119,
 };
+// clang-format on
 constexpr unsigned kMsg = ui::kWmUser + 100;
 
 // One form with every control kind the programs use.
 ui::DialogTemplate Form(const std::string& caption, std::uint32_t extra_style = 0) {
   const std::uint32_t v = kVisible;
-  ui::DialogTemplate t{900, 20, 30, 200, 150,
-                       kPopup | kCaption | kSysMenu | kMinimizeBox | kDsModalFrame | kDsSetFont | extra_style,
-                       caption, "ＭＳ Ｐゴシック", 9, {}};
+  constexpr std::uint32_t kStyle = kPopup | kCaption | kSysMenu | kMinimizeBox | kDsModalFrame | kDsSetFont;
+  ui::DialogTemplate t{900, 20, 30, 200, 150, kStyle | extra_style, caption, "ＭＳ Ｐゴシック", 9, {}};
   auto& c = t.controls;
   c.push_back({kName, ControlClass::Edit, "", 8, 8, 60, 12, v | kBorder | kTabStop | kGroup | kEsAutoHScroll});
   c.push_back({kFirst, ControlClass::Edit, "", 72, 8, 30, 12, v | kBorder | kTabStop});
@@ -259,9 +260,9 @@ void NestedFromPostedMessage(Stage& stage) {
       },
       [&] { EXPECT_EQ(outer.DoModal(), 2); });
   if (worker.joinable()) worker.join();
-  EXPECT_EQ(log.Events(), (Events{"outer init", "outer msg 1", "inner init", "inner show", "inner msg 2",
-                                  "inner destroy", "outer inner result 1", "outer show", "outer notify 100 kill", "outer cmd 2",
-                                  "outer destroy"}));
+  EXPECT_EQ(log.Events(),
+            (Events{"outer init", "outer msg 1", "inner init", "inner show", "inner msg 2", "inner destroy",
+                    "outer inner result 1", "outer show", "outer notify 100 kill", "outer cmd 2", "outer destroy"}));
 }
 
 // Members to controls and back: check boxes hold 0 or 1 (three-state 0, 1,
@@ -409,10 +410,9 @@ void Notifications(Stage& stage) {
         EXPECT_TRUE(u.PressEsc(w));
       },
       [&] { EXPECT_EQ(d.DoModal(), 2); });
-  EXPECT_EQ(log.Events(),
-            (Events{"init", "show", "notify 100 edit", "notify 100 kill", "notify 101 edit", "notify 101 kill", "notify 108 sel",
-                    "notify 108 kill", "notify 111 edit", "notify 111 kill", "cmd 115", "notify 101 kill", "cmd 2",
-                    "destroy"}));
+  EXPECT_EQ(log.Events(), (Events{"init", "show", "notify 100 edit", "notify 100 kill", "notify 101 edit",
+                                  "notify 101 kill", "notify 108 sel", "notify 108 kill", "notify 111 edit",
+                                  "notify 111 kill", "cmd 115", "notify 101 kill", "cmd 2", "destroy"}));
 }
 
 // The system menu: the program's own item reaches the dialog; removed items
@@ -443,7 +443,8 @@ void SystemMenu(Stage& stage) {
         EXPECT_TRUE(u.SystemCommand(w, ui::kScClose));
       },
       [&] { EXPECT_EQ(d.DoModal(), 2); });
-  EXPECT_EQ(log.Events(), (Events{"init", "show", "syscmd 10", "syscmd F020", "syscmd F120", "syscmd F060", "cmd 2", "destroy"}));
+  EXPECT_EQ(log.Events(),
+            (Events{"init", "show", "syscmd 10", "syscmd F020", "syscmd F120", "syscmd F060", "cmd 2", "destroy"}));
 }
 
 // Where windows go: the template's position from the screen's corner (from
@@ -509,16 +510,30 @@ void Placement(Stage& stage) {
         EXPECT_TRUE(u.Close(w));
       },
       [&] { EXPECT_EQ(d.DoModal(), 2); });
-  EXPECT_EQ(log.Events(),
-            (Events{"init", "show", "first 32,27,388,296 min 0 show 1 normal 32,27,388,296", "control 49,62,154,82 126,195,196,218",
-                    "minimised 0,1000,160,1024 min 1 show 2 normal 32,27,388,296",
-                    "moved 60,70,220,94 min 1 show 2 normal 32,27,388,296",
-                    "restored 32,27,388,296 min 0 show 1 normal 32,27,388,296",
-                    "resized 100,100,400,300 min 0 show 1 normal 100,100,400,300",
-                    "placed 60,70,220,94 min 1 show 2 normal 120,110,476,379",
-                    "shown 120,110,476,379 min 0 show 1 normal 120,110,476,379", "hide", "show",
-                    "init", "placed inner 138,118,494,387", "destroy", "init", "placed far 921,752,1277,1021",
-                    "destroy", "init", "placed near 0,0,356,269", "destroy", "done", "cmd 2", "destroy"}));
+  EXPECT_EQ(log.Events(), (Events{"init",
+                                  "show",
+                                  "first 32,27,388,296 min 0 show 1 normal 32,27,388,296",
+                                  "control 49,62,154,82 126,195,196,218",
+                                  "minimised 0,1000,160,1024 min 1 show 2 normal 32,27,388,296",
+                                  "moved 60,70,220,94 min 1 show 2 normal 32,27,388,296",
+                                  "restored 32,27,388,296 min 0 show 1 normal 32,27,388,296",
+                                  "resized 100,100,400,300 min 0 show 1 normal 100,100,400,300",
+                                  "placed 60,70,220,94 min 1 show 2 normal 120,110,476,379",
+                                  "shown 120,110,476,379 min 0 show 1 normal 120,110,476,379",
+                                  "hide",
+                                  "show",
+                                  "init",
+                                  "placed inner 138,118,494,387",
+                                  "destroy",
+                                  "init",
+                                  "placed far 921,752,1277,1021",
+                                  "destroy",
+                                  "init",
+                                  "placed near 0,0,356,269",
+                                  "destroy",
+                                  "done",
+                                  "cmd 2",
+                                  "destroy"}));
 }
 
 // Properties, other windows, the screen.
@@ -565,8 +580,7 @@ void WindowServices(Stage& stage) {
                                   "placement of self 1 32,27,388,296 == 32,27,388,296",
                                   "placement of a closed window 0 error given 1", "exists 1 0 0",
                                   "screen 1280x1024 work 0,0,1280,1024 shift 0", "active is self 1", "timechange",
-                                  "timechange",
-                                  "cmd 2", "destroy"}));
+                                  "timechange", "cmd 2", "destroy"}));
 }
 
 // Up-down controls: each arrow press reads the field (a number inside the
@@ -581,9 +595,9 @@ void SpinArrows(Stage& stage) {
     const char* want;
   };
   const Case cases[] = {
-      {kSpin, "57", 1, "2"},    {kSpin, "3", -1, "58"},     {kSpin, "abc", 1, "3"},     {kSpin, "", 1, "5"},
-      {kSpin, " 7", 1, "12"},   {kSpin, "1,0", 1, "15"},    {kSpin, "70", 2, "25"},     {kSpin, "7 ", -1, "20"},
-      {kFixedSpin, "1", 1, "0"}, {kFixedSpin, "0", 1, "0"}, {kFixedSpin, "22", -1, "23"}, {kFixedSpin, "23", -3, "23"},
+      {kSpin, "57", 1, "2"},      {kSpin, "3", -1, "58"},    {kSpin, "abc", 1, "3"},       {kSpin, "", 1, "5"},
+      {kSpin, " 7", 1, "12"},     {kSpin, "1,0", 1, "15"},   {kSpin, "70", 2, "25"},       {kSpin, "7 ", -1, "20"},
+      {kFixedSpin, "1", 1, "0"},  {kFixedSpin, "0", 1, "0"}, {kFixedSpin, "22", -1, "23"}, {kFixedSpin, "23", -3, "23"},
       {kFixedSpin, "+5", 2, "3"},
   };
   Log log;
@@ -687,21 +701,23 @@ void SortedItems(Stage& stage) {
   std::vector<int> at;
   std::vector<std::string> items;
   d.on_init = [&](Probe& self) {
-    for (const char* s : {"ntp.b.jp", "NTP.a.jp", "ntp-a.jp", "ntp_a.jp", "ntpa.jp", "ntp.a.jp", "127.0.0.1",
-                          "10.0.0.1", "Zeta", "zeta", "alpha", "_x", "-x", "~x", "時刻", "ｼﾞｺｸ", "a b", "ab",
-                          "a.b", "a-b", "a'b", "A1", "a10", "a2", "", "カナ", "かな", "ｶﾅ", "ａｂ", "Ａ", "é", "e", "f",
-                          "Ω"})
+    for (const char* s :
+         {"ntp.b.jp", "NTP.a.jp", "ntp-a.jp", "ntp_a.jp", "ntpa.jp", "ntp.a.jp", "127.0.0.1", "10.0.0.1", "Zeta",
+          "zeta",     "alpha",    "_x",       "-x",       "~x",      "時刻",     "ｼﾞｺｸ",      "a b",      "ab",
+          "a.b",      "a-b",      "a'b",      "A1",       "a10",     "a2",       "",          "カナ",     "かな",
+          "ｶﾅ",       "ａｂ",     "Ａ",       "é",        "e",       "f",        "Ω"})
       at.push_back(self.Window()->AddItem(kSorted, s));
     items = self.Window()->Items(kSorted);
     self.EndDialog(1);
   };
   stage.Play([](User&) {}, [&] { EXPECT_EQ(d.DoModal(), 1); });
-  EXPECT_EQ(at, (std::vector<int>{0, 0, 2, 2, 3, 0, 0, 0, 8, 8, 2, 0, 10, 1, 14, 14, 4, 5, 5, 7, 7, 6, 7, 8, 0, 23, 24,
-                                  23, 13, 5, 16, 16, 18, 28}));
+  EXPECT_EQ(at, (std::vector<int>{0, 0, 2, 2, 3, 0, 0, 0, 8,  8,  2,  0,  10, 1,  14, 14, 4,
+                                  5, 5, 7, 7, 6, 7, 8, 0, 23, 24, 23, 13, 5,  16, 16, 18, 28}));
   EXPECT_EQ(items, (std::vector<std::string>{
-                       "", "_x", "~x", "10.0.0.1", "127.0.0.1", "Ａ", "a b", "a.b", "A1", "a10", "a2", "ab", "a'b",
-                       "a-b", "ａｂ", "alpha", "e", "é", "f", "ntp.a.jp", "NTP.a.jp", "ntp.b.jp", "ntp_a.jp", "ntpa.jp",
-                       "ntp-a.jp", "-x", "zeta", "Zeta", "Ω", "ｶﾅ", "カナ", "かな", "ｼﾞｺｸ", "時刻"}));
+                       "",     "_x",       "~x",       "10.0.0.1", "127.0.0.1", "Ａ",      "a b",      "a.b", "A1",
+                       "a10",  "a2",       "ab",       "a'b",      "a-b",       "ａｂ",    "alpha",    "e",   "é",
+                       "f",    "ntp.a.jp", "NTP.a.jp", "ntp.b.jp", "ntp_a.jp",  "ntpa.jp", "ntp-a.jp", "-x",  "zeta",
+                       "Zeta", "Ω",        "ｶﾅ",       "カナ",     "かな",      "ｼﾞｺｸ",    "時刻"}));
 }
 
 // How each ending maps to the modal result; only OK reads the controls.
@@ -884,8 +900,7 @@ void NestedFromATimer(Stage& stage) {
       [&] { EXPECT_EQ(outer.DoModal(), 2); });
   EXPECT_EQ(log.Events(), (Events{"outer init", "outer show", "inner init", "inner active is inner 1", "inner show",
                                   "inner notify 100 kill", "inner cmd 1", "inner destroy", "outer inner result 1",
-                                  "outer active is outer 1", "outer notify 100 kill", "outer cmd 2",
-                                  "outer destroy"}));
+                                  "outer active is outer 1", "outer notify 100 kill", "outer cmd 2", "outer destroy"}));
 }
 
 // A field that fails its check stops the read there (earlier fields keep
@@ -907,8 +922,8 @@ void FailedField(Stage& stage) {
   d.on_command = [&](Probe& self, int id) {
     if (id != ui::kIdOk) return false;
     const bool read = self.UpdateData(true);
-    self.Note("read " + std::to_string(read) + ": " + std::to_string(first) + " " + name + " " +
-              std::to_string(count) + " " + std::to_string(agree));
+    self.Note("read " + std::to_string(read) + ": " + std::to_string(first) + " " + name + " " + std::to_string(count) +
+              " " + std::to_string(agree));
     if (read) self.EndDialog(1);
     return true;
   };
@@ -992,9 +1007,8 @@ void ListBox(Stage& stage) {
         EXPECT_TRUE(u.PressEsc(w));
       },
       [&] { EXPECT_EQ(d.DoModal(), 2); });
-  EXPECT_EQ(log.Events(), (Events{"init", "-1 1 時刻サーバー 0 -1 '' -1", "show", "notify 100 kill",
-                                  "notify 119 sel", "cmd 115", "picked 127.0.0.1", "cleared 0 -1", "cmd 2",
-                                  "destroy"}));
+  EXPECT_EQ(log.Events(), (Events{"init", "-1 1 時刻サーバー 0 -1 '' -1", "show", "notify 100 kill", "notify 119 sel",
+                                  "cmd 115", "picked 127.0.0.1", "cleared 0 -1", "cmd 2", "destroy"}));
 }
 
 // Icons of the program's table on the window and on buttons; an id the

@@ -33,8 +33,8 @@ class BoxDialog final : public Dialog {
 
 DialogTemplate BoxTemplate(const std::string& caption, const std::string& text, int flags) {
   using namespace style;
-  DialogTemplate t{0, 0, 0, 180, 62, kPopup | kCaption | kSysMenu | kDsModalFrame | kVisible, caption, "MS Shell Dlg", 8,
-                   {}};
+  DialogTemplate t{0, 0, 0, 180, 62, kPopup | kCaption | kSysMenu | kDsModalFrame | kVisible, caption, "MS Shell Dlg",
+                   8, {}};
   t.controls.push_back({kBoxText, ControlClass::Static, text, 8, 8, 164, 24, kVisible | kSsNoPrefix});
   t.controls.push_back({kIdOk, ControlClass::Button, "", 40, 40, 45, 14, kVisible | kTabStop | kBsDefPushButton});
   if ((flags & 0xF) == kMbOkCancel)
@@ -309,9 +309,9 @@ std::uintptr_t HeadlessWindow::SetTimer(std::uintptr_t id, unsigned period_ms) {
   if (ended_ || host_.fail_timers_) return 0;
   // Setting a running timer again restarts it, as window timers do.
   auto& timers = host_.timers_;
-  timers.erase(std::remove_if(timers.begin(), timers.end(),
-                              [&](const auto& t) { return t.window == id_ && t.id == id; }),
-               timers.end());
+  timers.erase(
+      std::remove_if(timers.begin(), timers.end(), [&](const auto& t) { return t.window == id_ && t.id == id; }),
+      timers.end());
   const std::int64_t now = host_.NowMs();
   timers.push_back({id_, id, period_ms, now + std::max<unsigned>(period_ms, 1), host_.timer_order_++});
   return id == 0 ? 1 : id;  // window timers never report 0 on success
@@ -345,7 +345,7 @@ rules::BaseUnits HeadlessHost::BaseUnitsOf(const std::string& face, int points) 
   // Measured under Wine, where these faces map to the IPA Gothic fonts.
   static const Entry kTable[] = {
       {"ＭＳ Ｐゴシック", 9, {7, 13}}, {"ＭＳ Ｐゴシック", 10, {8, 14}}, {"ＭＳ ゴシック", 9, {6, 13}},
-      {"MS UI Gothic", 9, {7, 13}},     {"MS Shell Dlg", 8, {7, 12}},
+      {"MS UI Gothic", 9, {7, 13}},    {"MS Shell Dlg", 8, {7, 12}},
   };
   for (const Entry& e : kTable)
     if (face == e.face && points == e.points) return e.units;
@@ -425,9 +425,9 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
     const Point origin = owner_window ? Point{owner_window->normal_.left + kFrame,
                                               owner_window->normal_.top + kFrame + owner_window->CaptionHeight()}
                                       : Point{0, 0};
-    window.normal_ = rules::PlaceNewDialog({client.Width() + 2 * kFrame, client.Height() + 2 * kFrame + window.CaptionHeight()},
-                                           {kFrame, kFrame + window.CaptionHeight()},
-                                           {origin.x + offset.left, origin.y + offset.top}, work_area_, kFrame);
+    window.normal_ = rules::PlaceNewDialog(
+        {client.Width() + 2 * kFrame, client.Height() + 2 * kFrame + window.CaptionHeight()},
+        {kFrame, kFrame + window.CaptionHeight()}, {origin.x + offset.left, origin.y + offset.top}, work_area_, kFrame);
   }
   windows_[id] = &window;
   {
@@ -467,8 +467,7 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
     if (outermost) MarkIdle();
   });
 
-  if (dialog.HandleInit())
-    window.focus_ = rules::InitialFocus(tmpl, [&](int c) { return window.Reachable(c); });
+  if (dialog.HandleInit()) window.focus_ = rules::InitialFocus(tmpl, [&](int c) { return window.Reachable(c); });
   bool pending_show = !window.ended();
   if (pending_show && rules::ShownAtCreation(tmpl)) {
     ShowFirst(window);
@@ -585,10 +584,17 @@ void HeadlessHost::Deliver(HeadlessWindow& w, unsigned msg, std::uintptr_t wpara
     if (w.dialog().HandleSysCommand(command) || w.ended()) return;
     // The window system's own handling, by the command without its low bits.
     switch (command & 0xFFF0) {
-      case kScClose: w.dialog().HandleCommand(kIdCancel); break;
-      case kScMinimize: w.ShowWindow(kSwMinimize); break;
-      case kScRestore: w.ShowWindow(kSwRestore); break;
-      default: break;
+      case kScClose:
+        w.dialog().HandleCommand(kIdCancel);
+        break;
+      case kScMinimize:
+        w.ShowWindow(kSwMinimize);
+        break;
+      case kScRestore:
+        w.ShowWindow(kSwRestore);
+        break;
+      default:
+        break;
     }
   } else {
     w.dialog().HandleMessage(msg, wparam, lparam);

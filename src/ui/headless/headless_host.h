@@ -35,7 +35,7 @@ class HeadlessWindow final : public HostWindow {
     std::vector<std::string> items;
     int selection = -1;
     bool all_text_selected = false;
-    int icon = 0;  // a button's image
+    int icon = 0;                      // a button's image
     int spin_min = 100, spin_max = 0;  // an up-down control's range (the system's default)
     int spin_pos = 0;                  // and the position it counts from
     std::vector<SpinAccel> spin_accel;
