@@ -7,7 +7,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "engine/query_job.h"
 #include "platform/process.h"
+#include "runner/query_runner.h"
 #include "scenarios/scenario.h"
 #include "ui/icon_paint.h"
 
@@ -263,6 +265,42 @@ void NestedFromPostedMessage(Stage& stage) {
   EXPECT_EQ(log.Events(),
             (Events{"outer init", "outer msg 1", "inner init", "inner show", "inner msg 2", "inner destroy",
                     "outer inner result 1", "outer show", "outer notify 100 kill", "outer cmd 2", "outer destroy"}));
+}
+
+// The query runner opened from a message posted during its owner's
+// initialisation: it nests, its worker's done message ends it, the owner
+// shows afterwards.
+void RunnerFromPostedMessage(Stage& stage) {
+  Log log;
+  const ui::DialogTemplate t = Form("runner owner");
+  Probe owner(t, log);
+  owner.on_init = [](Probe& self) { ui::CurrentHost().Post(self.Id(), kMsg, 1, 0); };
+  owner.on_message = [&](Probe& self, unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+    std::string status;
+    int error = -1;
+    engine::QueryJob job;
+    job.server = "127.0.0.1";
+    job.timeout = 30;
+    job.status = &status;
+    job.error_code = &error;
+    runner::QueryRunnerDialog dialog(runner::Variant::kMain, [](engine::QueryJob& worker_job) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      *worker_job.status = "OK";
+      return 1;
+    });
+    const int modal = dialog.Run(job);
+    self.Note("runner " + std::to_string(modal) + " " + std::to_string(job.result) + " " + status);
+    return 0;
+  };
+  stage.Play(
+      [&](User& u) {
+        const WindowId w = u.WaitWindow("runner owner");
+        ASSERT_NE(w, 0);
+        EXPECT_TRUE(u.PressEsc(w));
+      },
+      [&] { EXPECT_EQ(owner.DoModal(), 2); });
+  EXPECT_TRUE(runner::WaitForWorkers(std::chrono::seconds(5)));
+  EXPECT_EQ(log.Events(), (Events{"init", "msg 1", "runner 1 1 OK", "show", "cmd 2", "destroy"}));
 }
 
 // Members to controls and back: check boxes hold 0 or 1 (three-state 0, 1,
@@ -1045,6 +1083,7 @@ const std::vector<Scenario>& AllScenarios() {
       {"ShowOrder", ShowOrder},
       {"MessageBoxLoop", MessageBoxLoop},
       {"NestedFromPostedMessage", NestedFromPostedMessage},
+      {"RunnerFromPostedMessage", RunnerFromPostedMessage},
       {"ExchangeBothWays", ExchangeBothWays},
       {"ButtonClicks", ButtonClicks},
       {"Notifications", Notifications},
