@@ -67,7 +67,8 @@ struct Rect {
 // (restored) rectangle survives minimising.
 struct WindowPlacement {
   int show_cmd = kSwShowNormal;
-  bool set_min_position = false;  // place the minimised window at min_position
+  // Place the minimised window at min_position; (-1,-1) keeps where it was.
+  bool set_min_position = false;
   Point min_position{-1, -1};
   Rect normal;
 };

@@ -574,6 +574,32 @@ void Placement(Stage& stage) {
                                   "destroy"}));
 }
 
+// Minimised without activation from the first show notification (an iconic
+// start): it stays minimised once the dialog manager's show has finished.
+void MinimisedAtFirstShow(Stage& stage) {
+  Log log;
+  const ui::DialogTemplate t = Form("iconic");
+  Probe d(t, log);
+  d.on_show = [](Probe& self) {
+    ui::WindowPlacement p = self.Window()->Placement();
+    p.show_cmd = ui::kSwShowMinNoActive;
+    p.set_min_position = true;
+    self.Window()->SetPlacement(p);
+  };
+  stage.Play(
+      [&](User& u) {
+        const WindowId w = u.WaitWindow("iconic");
+        ASSERT_NE(w, 0);
+        u.Pass(200);
+        EXPECT_TRUE(u.IsMinimized(w));
+        EXPECT_TRUE(u.SystemCommand(w, ui::kScRestore));
+        EXPECT_FALSE(u.IsMinimized(w));
+        EXPECT_TRUE(u.PressEsc(w));
+      },
+      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  EXPECT_EQ(log.Events(), (Events{"init", "show", "syscmd F120", "cmd 2", "destroy"}));
+}
+
 // Properties, other windows, the screen.
 void WindowServices(Stage& stage) {
   Log log;
@@ -1089,6 +1115,7 @@ const std::vector<Scenario>& AllScenarios() {
       {"Notifications", Notifications},
       {"SystemMenu", SystemMenu},
       {"Placement", Placement},
+      {"MinimisedAtFirstShow", MinimisedAtFirstShow},
       {"WindowServices", WindowServices},
       {"SpinArrows", SpinArrows},
       {"Keyboard", Keyboard},
