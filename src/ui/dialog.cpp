@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include "platform/process.h"
 #include "ui/dialog_rules.h"
@@ -156,9 +158,53 @@ int Dialog::DoModal(WindowId owner) {
   return CurrentHost().RunModal(*this, tmpl_, owner);
 }
 
-bool Dialog::HandleInit() { return OnInitDialog(); }
+namespace {
+// Runs one handler; what it throws is reported and goes no further.
+template <typename Fn, typename R>
+R Guarded(const char* event, int dialog_id, R dropped, Fn&& fn) {
+  try {
+    return fn();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "dialog %d: the %s handler threw (%s); event dropped\n", dialog_id, event, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "dialog %d: the %s handler threw; event dropped\n", dialog_id, event);
+  }
+  return dropped;
+}
+}  // namespace
 
-void Dialog::HandleCommand(int id) { OnCommand(id); }
+// A failed initialisation still lets the dialog take its default focus.
+bool Dialog::HandleInit() {
+  return Guarded("init", tmpl_.id, true, [&] { return OnInitDialog(); });
+}
+void Dialog::HandleShow(bool shown) {
+  Guarded("show", tmpl_.id, 0, [&] { return OnShow(shown), 0; });
+}
+void Dialog::HandleCommand(int id) {
+  Guarded("command", tmpl_.id, 0, [&] { return OnCommand(id), 0; });
+}
+void Dialog::HandleTimer(std::uintptr_t id) {
+  Guarded("timer", tmpl_.id, 0, [&] { return OnTimer(id), 0; });
+}
+std::intptr_t Dialog::HandleMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
+  return Guarded("message", tmpl_.id, std::intptr_t{0}, [&] { return OnMessage(msg, wparam, lparam); });
+}
+void Dialog::HandleDestroy() {
+  Guarded("destroy", tmpl_.id, 0, [&] { return OnDestroy(), 0; });
+}
+bool Dialog::HandleSysCommand(unsigned command) {
+  // A handler that failed has not handled it: the default runs.
+  return Guarded("system command", tmpl_.id, false, [&] { return OnSysCommand(command); });
+}
+void Dialog::HandleNotify(int control, Notify code) {
+  Guarded("notify", tmpl_.id, 0, [&] { return OnNotify(control, code), 0; });
+}
+void Dialog::HandleTimeChange() {
+  Guarded("time change", tmpl_.id, 0, [&] { return OnTimeChange(), 0; });
+}
+void Dialog::HandleExchangeFailure(const ExchangeFailure& failure) {
+  Guarded("exchange failure", tmpl_.id, 0, [&] { return OnExchangeFailure(failure), 0; });
+}
 
 bool Dialog::UpdateData(bool save) {
   if (!window_) return false;

@@ -44,6 +44,7 @@ inline constexpr int kSwRestore = 9;
 // System-menu commands (Windows values). A program's own items use
 // identifiers below 0xF000 whose low four bits are 0.
 inline constexpr unsigned kScSize = 0xF000;
+inline constexpr unsigned kScMove = 0xF010;
 inline constexpr unsigned kScMinimize = 0xF020;
 inline constexpr unsigned kScMaximize = 0xF030;
 inline constexpr unsigned kScClose = 0xF060;
@@ -66,7 +67,8 @@ struct Rect {
 // (restored) rectangle survives minimising.
 struct WindowPlacement {
   int show_cmd = kSwShowNormal;
-  bool set_min_position = false;  // place the minimised window at min_position
+  // Place the minimised window at min_position; (-1,-1) keeps where it was.
+  bool set_min_position = false;
   Point min_position{-1, -1};
   Rect normal;
 };
@@ -145,7 +147,8 @@ class HostWindow {
   virtual bool IsMinimized() const = 0;
 
   // Icons of the program's icon table (SetIconTable): the window's large and
-  // small icon, also drawn while minimised; a button's image.
+  // small icon, also drawn while minimised; a button's image, shown in place
+  // of its text (an id the table lacks takes the image away again).
   virtual void SetIcon(int icon_id) = 0;
   virtual void SetButtonIcon(int control, int icon_id) = 0;
 
@@ -215,12 +218,15 @@ class DataExchange {
   // Reading checks the range; on failure shows a message, focuses the field
   // and stops the exchange (later fields are not read).
   void IntRange(int control, int& value, int min, int max);
+  // A check box's state: 0 or 1 (0, 1 or 2 for a three-state box); other
+  // values written read back as the control holds them.
   void Check(int control, int& value);
-  // Radio group starting at first_control: index of the checked button, -1
-  // when none.
+  // Radio group starting at first_control (only its radio buttons count):
+  // index of the first checked button, -1 when none.
   void Radio(int first_control, int& value);
   // Writing selects the first item that begins with the text (ignoring
-  // case), else shows the text unchanged.
+  // case); with none (or an empty text) a drop-down shows the text and a
+  // drop-down list keeps its selection. Reading gives the shown text.
   void ComboText(int control, std::string& value);
 
  private:
@@ -247,21 +253,21 @@ class Dialog {
   HostWindow* Window() const { return window_; }
   WindowId Id() const { return window_ ? window_->Id() : 0; }
 
-  // Called by hosts only.
+  // Called by hosts only. An exception a handler lets out stops at these
+  // calls (the event is dropped and reported on stderr): it never unwinds
+  // through a host's event loop or the window system.
   void Attach(HostWindow* window) { window_ = window; }
   bool HandleInit();
-  void HandleShow(bool shown) { OnShow(shown); }
+  void HandleShow(bool shown);
   void HandleCommand(int id);
-  void HandleTimer(std::uintptr_t id) { OnTimer(id); }
-  std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
-    return OnMessage(msg, wparam, lparam);
-  }
-  void HandleDestroy() { OnDestroy(); }
+  void HandleTimer(std::uintptr_t id);
+  std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam);
+  void HandleDestroy();
   // True when the dialog handled the command; else the host's default runs.
-  bool HandleSysCommand(unsigned command) { return OnSysCommand(command); }
-  void HandleNotify(int control, Notify code) { OnNotify(control, code); }
-  void HandleTimeChange() { OnTimeChange(); }
-  void HandleExchangeFailure(const ExchangeFailure& failure) { OnExchangeFailure(failure); }
+  bool HandleSysCommand(unsigned command);
+  void HandleNotify(int control, Notify code);
+  void HandleTimeChange();
+  void HandleExchangeFailure(const ExchangeFailure& failure);
 
  protected:
   // Controls to members (true) with validation, or members to controls.

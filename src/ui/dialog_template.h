@@ -49,6 +49,8 @@ inline constexpr std::uint32_t kBsPushButton = 0x0;
 inline constexpr std::uint32_t kBsDefPushButton = 0x1;
 inline constexpr std::uint32_t kBsCheckBox = 0x2;
 inline constexpr std::uint32_t kBsAutoCheckBox = 0x3;
+inline constexpr std::uint32_t kBsRadioButton = 0x4;
+inline constexpr std::uint32_t kBs3State = 0x5;
 inline constexpr std::uint32_t kBsAutoRadio = 0x9;
 inline constexpr std::uint32_t kBsAuto3State = 0x6;
 inline constexpr std::uint32_t kBsGroupBox = 0x7;
@@ -59,7 +61,11 @@ inline constexpr std::uint32_t kBsFlat = 0x8000;
 inline constexpr std::uint32_t kEsRight = 0x2;
 inline constexpr std::uint32_t kEsAutoHScroll = 0x80;
 inline constexpr std::uint32_t kEsNumber = 0x2000;
+// List box styles
+inline constexpr std::uint32_t kLbsNotify = 0x1;
+inline constexpr std::uint32_t kLbsSort = 0x2;
 // Combo box styles
+inline constexpr std::uint32_t kCbsSimple = 0x1;
 inline constexpr std::uint32_t kCbsDropDown = 0x2;
 inline constexpr std::uint32_t kCbsDropDownList = 0x3;
 inline constexpr std::uint32_t kCbsAutoHScroll = 0x40;

@@ -1,11 +1,18 @@
-// Dialog framework semantics on the headless host: data exchange, modal
-// runs and timers. (Posts across threads: the runner's tests.)
+// What the headless host does beyond the behaviour it shares with Windows
+// (tests/scenarios): the manual clock, the scripted user's steps, message
+// boxes answered by themselves or from a worker, stalls, clean-up after a
+// failing step; and the dialog-manager rules at the edges the scenarios do
+// not reach.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/dialog.h"
+#include "ui/dialog_rules.h"
 #include "ui/headless/headless_host.h"
 
 namespace qv::ui {
@@ -13,141 +20,31 @@ namespace {
 
 using namespace style;
 
-enum : int { kCount = 100, kName = 101, kLevel = 102, kFlag = 103, kRadioA = 104, kRadioB = 105, kRadioC = 106,
-             kCombo = 107, kAfter = 108 };
+enum : int { kField = 100, kButton = 101 };
 
-const DialogTemplate& FormTemplate() {
-  static const DialogTemplate t{
-      900, 0, 0, 200, 100, kPopup | kCaption | kDsModalFrame | kDsSetFont, "Form", "MS Shell Dlg", 8,
-      {
-          {kCount, ControlClass::Edit, "", 5, 5, 40, 12, kVisible | kTabStop},
-          {kName, ControlClass::Edit, "", 5, 20, 40, 12, kVisible | kTabStop},
-          {kLevel, ControlClass::Edit, "", 5, 35, 40, 12, kVisible | kTabStop},
-          {kFlag, ControlClass::Button, "Flag", 5, 50, 40, 10, kVisible | kBsAutoCheckBox},
-          {kRadioA, ControlClass::Button, "A", 50, 5, 30, 10, kVisible | kBsAutoRadio | kGroup},
-          {kRadioB, ControlClass::Button, "B", 50, 15, 30, 10, kVisible | kBsAutoRadio},
-          {kRadioC, ControlClass::Button, "C", 50, 25, 30, 10, kVisible | kBsAutoRadio},
-          {kCombo, ControlClass::ComboBox, "", 90, 5, 60, 50, kVisible | kGroup | kCbsDropDown},
-          {kAfter, ControlClass::Edit, "", 90, 25, 40, 12, kVisible | kTabStop},
-          {kIdOk, ControlClass::Button, "OK", 90, 80, 40, 14, kVisible | kBsDefPushButton},
-      }};
+const DialogTemplate& Small() {
+  static const DialogTemplate t{900,
+                                0,
+                                0,
+                                120,
+                                60,
+                                kPopup | kCaption | kDsModalFrame | kDsSetFont,
+                                "Small",
+                                "MS Shell Dlg",
+                                8,
+                                {{kField, ControlClass::Edit, "", 5, 5, 40, 12, kVisible | kTabStop},
+                                 {kButton, ControlClass::Button, "b", 50, 5, 40, 14, kVisible | kTabStop},
+                                 {kIdOk, ControlClass::Button, "OK", 5, 40, 40, 14, kVisible | kBsDefPushButton}}};
   return t;
 }
 
-class FormDialog : public Dialog {
- public:
-  FormDialog() : Dialog(FormTemplate()) {}
-  int count = 0, level = 0, flag = 0, choice = 0;
-  std::string name, combo, after;
-
-  using Dialog::UpdateData;
-
- protected:
-  bool OnInitDialog() override {
-    for (const char* item : {"SNTP", "time", "daytime"}) Window()->AddItem(kCombo, item);
-    return Dialog::OnInitDialog();
-  }
-  void DoDataExchange(DataExchange& dx) override {
-    dx.IntRange(kCount, count, 1, 10);
-    dx.Text(kName, name);
-    dx.IntRange(kLevel, level, 0, 5);
-    dx.Check(kFlag, flag);
-    dx.Radio(kRadioA, choice);
-    dx.ComboText(kCombo, combo);
-    dx.Text(kAfter, after);
-  }
-};
-
-class FrameworkTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetHost(&host_);
-    SetStringTable(&strings_);
-  }
-  void TearDown() override {
-    EXPECT_FALSE(host_.stalled());
-    SetHost(nullptr);
-    SetStringTable(nullptr);
-  }
-  // The framework's own texts come from the program's table.
-  const StringTable strings_{{kStringExpectInteger, "integer!"}, {kStringExpectIntegerRange, "from %1 to %2"}};
-  HeadlessHost host_{HeadlessHost::ClockKind::kManual};
-};
-
-TEST_F(FrameworkTest, ReadStopsAtTheFirstBadField) {
-  FormDialog d;
-  d.count = 3;
-  d.name = "old";
-  d.level = 2;
-  d.after = "kept";
-  host_.Then([&](HeadlessHost& h) {
-    h.Type(kCount, "abc");
-    EXPECT_FALSE(d.UpdateData(true)) << "not a number";
-    EXPECT_EQ(d.count, 3);
-    h.Type(kCount, " 7 ");
-    h.Type(kName, "new");
-    h.Type(kLevel, "9");  // outside 0..5
-    h.Type(kAfter, "changed");
-    h.Click(kFlag);
-    h.PressEnter();  // OK reads the controls; the failure keeps it open
-  });
-  host_.Then([&](HeadlessHost& h) {
-    EXPECT_EQ(h.Active()->focus(), kLevel);
-    EXPECT_EQ(d.count, 7);       // read before the failure
-    EXPECT_EQ(d.name, "new");    // read before the failure
-    EXPECT_EQ(d.level, 2);       // the failing field keeps its value
-    EXPECT_EQ(d.after, "kept");  // never reached
-    EXPECT_EQ(d.flag, 0);        // never reached
-    h.Type(kLevel, "4");
-    h.PressEnter();
-  });
-  EXPECT_EQ(d.DoModal(), 1);
-  EXPECT_EQ(d.level, 4);
-  EXPECT_EQ(d.flag, 1);
-  EXPECT_EQ(d.after, "changed");
-  ASSERT_EQ(host_.message_boxes().size(), 2u);
-  EXPECT_EQ(host_.message_boxes()[1].caption, "test_dialog_framework") << "the executable's base name";
-  EXPECT_EQ(host_.message_boxes()[0].text, "integer!");
-  EXPECT_EQ(host_.message_boxes()[1].text, "from 0 to 5");
-}
-
-TEST_F(FrameworkTest, ChecksRadiosAndCombosExchangeBothWays) {
-  FormDialog d;
-  d.count = 1;
-  d.combo = "TI";  // prefix, any case
-  d.choice = -1;
-  d.flag = 1;
-  host_.Then([&](HeadlessHost& h) {
-    auto* w = h.Active();
-    EXPECT_EQ(w->Selection(kCombo), 1);
-    EXPECT_EQ(w->Text(kCombo), "time");
-    EXPECT_EQ(w->Check(kFlag), 1);
-    for (int id : {kRadioA, kRadioB, kRadioC}) EXPECT_EQ(w->Check(id), 0);
-    EXPECT_TRUE(d.UpdateData(true));
-    EXPECT_EQ(d.choice, -1);  // none selected
-    EXPECT_EQ(d.combo, "time");
-
-    h.Click(kRadioC);
-    h.Click(kRadioB);  // auto radios uncheck their peers
-    h.Click(kFlag);
-    EXPECT_TRUE(d.UpdateData(true));
-    EXPECT_EQ(d.choice, 1);
-    EXPECT_EQ(d.flag, 0);
-
-    d.combo = "ntp";  // no item begins with it: shown as it is
-    d.UpdateData(false);
-    EXPECT_EQ(w->Selection(kCombo), -1);
-    EXPECT_EQ(w->Text(kCombo), "ntp");
-    h.PressEsc();
-  });
-  EXPECT_EQ(d.DoModal(), 2);
-}
-
-// A dialog that records the ticks of two timers.
+// A dialog that records its timer ticks and can run a nested one.
 class Ticker : public Dialog {
  public:
-  Ticker() : Dialog(FormTemplate()) {}
+  Ticker() : Dialog(Small()) {}
   std::vector<std::uintptr_t> ticks;
+  std::function<void(Ticker&)> on_command;
+  using Dialog::EndDialog;
 
  protected:
   bool OnInitDialog() override {
@@ -156,27 +53,158 @@ class Ticker : public Dialog {
     return true;
   }
   void OnTimer(std::uintptr_t id) override { ticks.push_back(id); }
+  void OnCommand(int id) override {
+    if (id == kButton && on_command) return on_command(*this);
+    Dialog::OnCommand(id);
+  }
 };
 
-TEST_F(FrameworkTest, TimersAreIndependentByIdAndKeepTickingUnderANestedModal) {
+class HeadlessTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetHost(&host_); }
+  void TearDown() override { SetHost(nullptr); }
+  HeadlessHost host_{HeadlessHost::ClockKind::kManual};
+};
+
+TEST_F(HeadlessTest, ManualClockDeliversEveryTickInTimeOrderAlsoUnderANestedRun) {
   Ticker outer;
-  FormDialog inner;
-  host_.Then([&](HeadlessHost& h) { h.Advance(500); });
+  Ticker inner;
+  host_.Then([](HeadlessHost& h) { h.Advance(500); });
   host_.Then([&](HeadlessHost& h) {
     EXPECT_EQ(outer.ticks, (std::vector<std::uintptr_t>{7, 7, 9, 7, 7, 7, 9}));
     outer.ticks.clear();
     EXPECT_TRUE(outer.Window()->KillTimer(9));
-    EXPECT_FALSE(outer.Window()->KillTimer(9));
-    // The owner's timers tick on while a nested dialog is up.
-    h.Then([&](HeadlessHost& in) { in.Advance(300); });
+    h.Then([](HeadlessHost& in) { in.Advance(300); });
     h.Then([&](HeadlessHost& in) {
       EXPECT_EQ(outer.ticks, (std::vector<std::uintptr_t>{7, 7, 7}));
+      EXPECT_EQ(inner.ticks, (std::vector<std::uintptr_t>{7, 7, 9, 7}));
       in.PressEsc();
     });
     EXPECT_EQ(inner.DoModal(), 2);
     h.PressEsc();
   });
   EXPECT_EQ(outer.DoModal(), 2);
+  EXPECT_FALSE(host_.stalled());
+}
+
+// Boxes nobody waits to click answer from the queue (OK when it is empty)
+// before the script goes on; a box from a worker while a dialog runs is
+// answered at once on the worker.
+TEST_F(HeadlessTest, BoxesAnswerByThemselvesFromTheQueue) {
+  Ticker d;
+  std::vector<int> answers;
+  std::vector<std::string> seen;
+  host_.on_message_box = [&](const HeadlessHost::MessageBoxRecord& box) { seen.push_back(box.text); };
+  host_.QueueAnswer(kIdCancelResult);
+  WindowId id = 0;
+  d.on_command = [&](Ticker& self) {
+    id = self.Id();
+    answers.push_back(ShowMessage("first", kMbOkCancel));
+    answers.push_back(ShowMessage("second", kMbOkCancel));
+  };
+  host_.Then([](HeadlessHost& h) { EXPECT_TRUE(h.Click(kButton)); });
+  host_.Then([&](HeadlessHost& h) {
+    std::thread worker([&] { answers.push_back(ShowMessage("from a worker")); });
+    worker.join();
+    EXPECT_EQ(h.ModalDepth(), 1) << "no box loop ran on the worker";
+    h.PressEsc();
+  });
+  EXPECT_EQ(d.DoModal(), 2);
+  EXPECT_EQ(answers, (std::vector<int>{kIdCancelResult, kIdOkResult, kIdOkResult}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"first", "second", "from a worker"}));
+  ASSERT_EQ(host_.message_boxes().size(), 3u);
+  EXPECT_EQ(host_.message_boxes()[0].owner, id) << "owned by the active dialog";
+}
+
+TEST_F(HeadlessTest, AnIdleLoopWithNothingToWaitForStalls) {
+  host_.SetStallLimit(std::chrono::milliseconds(50));
+  Ticker d;
+  EXPECT_EQ(d.DoModal(), kIdCancelResult);
+  EXPECT_TRUE(host_.stalled());
+}
+
+// A step that throws leaves the run, and the run leaves nothing behind.
+TEST_F(HeadlessTest, AFailingStepLeavesNoWindowBehind) {
+  Ticker outer;
+  WindowId id = 0;
+  host_.Then([&](HeadlessHost&) {
+    id = outer.Id();
+    throw std::runtime_error("step");
+  });
+  EXPECT_THROW(outer.DoModal(), std::runtime_error);
+  EXPECT_FALSE(host_.WindowExists(id));
+  EXPECT_EQ(host_.ModalDepth(), 0);
+  EXPECT_EQ(host_.ActiveWindow(), 0);
+  EXPECT_EQ(outer.Window(), nullptr);
+  EXPECT_FALSE(host_.Post(id, kWmUser + 100, 0, 0));
+}
+
+TEST_F(HeadlessTest, ARemoteActionNobodyTakesIsWithdrawn) {
+  bool ran = false;
+  EXPECT_FALSE(host_.RunOnUiThread([&](HeadlessHost&) { ran = true; }, std::chrono::milliseconds(20)));
+  host_.SetStallLimit(std::chrono::milliseconds(50));
+  Ticker d;
+  d.DoModal();  // would run the action if it were still queued
+  EXPECT_FALSE(ran);
+}
+
+// ---------------------------------------------------------------- rules
+
+TEST(DialogRules, ChecksKeepWhatTheirKindHolds) {
+  struct Case {
+    std::uint32_t kind;
+    ControlClass cls;
+    int in, out;
+  };
+  const Case cases[] = {
+      {kBsCheckBox, ControlClass::Button, 2, 1},  {kBsAutoCheckBox, ControlClass::Button, -1, 1},
+      {kBs3State, ControlClass::Button, 2, 2},    {kBsAuto3State, ControlClass::Button, 9, 2},
+      {kBs3State, ControlClass::Button, -1, 2},   {kBsRadioButton, ControlClass::Button, 5, 1},
+      {kBsAutoRadio, ControlClass::Button, 0, 0}, {kBsPushButton, ControlClass::Button, 1, 0},
+      {kBsGroupBox, ControlClass::Button, 1, 0},  {0, ControlClass::Static, 1, 0},
+  };
+  for (const Case& c : cases) {
+    const ControlTemplate t{1, c.cls, "", 0, 0, 1, 1, c.kind};
+    EXPECT_EQ(rules::NormalizeCheck(t, c.in), c.out) << c.kind << " " << c.in;
+  }
+}
+
+TEST(DialogRules, SpinTextsSteps) {
+  struct Parse {
+    const char* text;
+    bool no_thousands;
+    bool ok;
+    int value;
+  };
+  const Parse parses[] = {
+      {"", false, true, 0},
+      {" \t-12", false, true, -12},
+      {"1,2,3", false, true, 123},
+      {"1,000", true, false, 0},
+      {"2147483647", false, true, INT_MAX},
+      {"2147483648", false, false, 0},
+      {"-2147483648", false, true, INT_MIN},
+      {"-", false, false, 0},
+      {"5 ", false, false, 0},
+  };
+  for (const Parse& p : parses) {
+    int v = 0;
+    EXPECT_EQ(rules::ParseSpinText(p.text, p.no_thousands, v), p.ok) << p.text;
+    if (p.ok) {
+      EXPECT_EQ(v, p.value) << p.text;
+    }
+  }
+  EXPECT_EQ(rules::FormatSpinValue(-1234567, false), "-1,234,567");
+  EXPECT_EQ(rules::FormatSpinValue(INT_MIN, true), "-2147483648");
+  // Steps at the integer limits never overflow.
+  EXPECT_EQ(rules::SpinStep(INT_MAX, 5, INT_MIN, INT_MAX, true), INT_MIN + 4);
+  EXPECT_EQ(rules::SpinStep(INT_MIN, -1, INT_MIN, INT_MAX, false), INT_MIN);
+  EXPECT_EQ(rules::SpinStep(3, 130, 0, 59, true), 13) << "a long step wraps on round";
+  const std::vector<SpinAccel> accel = {{1, 1}, {3, 5}};
+  const std::pair<unsigned, int> held[] = {{0, 1}, {999, 1}, {1000, 1}, {2999, 1}, {3000, 5}, {60000, 5}};
+  for (const auto& [ms, step] : held) EXPECT_EQ(rules::SpinIncrement(accel, ms), step) << ms;
+  EXPECT_EQ(rules::SpinIncrement({}, 5000), 1);
+  EXPECT_EQ(rules::SpinIncrement({{2, 7}}, 0), 7) << "before the first row's time, its step";
 }
 
 }  // namespace

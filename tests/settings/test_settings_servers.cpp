@@ -19,7 +19,7 @@ TEST_F(SettingsTest, AddingAndRemoving) {
     const char* field;
   } cases[] = {
       {"ntp1\nb\n", ctl::kAdd, "NTP1", {"b", "ntp1"}, "ntp1"},      // listed already, ignoring case
-      {"ntp1\nb\n", ctl::kAdd, "", {"b", "ntp1"}, "b"},             // nothing to add
+      {"ntp1\nb\n", ctl::kAdd, "", {"b", "ntp1"}, ""},              // nothing to add; empty selects nothing
       {"ntp1\nb\n", ctl::kAdd, "A=1", {"A=1", "b", "ntp1"}, "A=1"}, // sorted in
       {"a\nb\nc\n", ctl::kRemove, "C", {"a", "b"}, "b"},            // the last: the new last
       {"a\nb\nc\n", ctl::kRemove, "a", {"b", "c"}, "b"},            // the one that followed

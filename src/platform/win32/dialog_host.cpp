@@ -51,6 +51,15 @@ bool AsNotify(HWND control, WORD code, Notify& out) {
   return false;
 }
 
+// While a control reports losing the focus, the focus already sits where it
+// went. Only a move to another control of the same dialog is the user's
+// move between fields; a message box or another window taking the focus,
+// or the dialog being minimised, is not.
+bool FocusStaysInside(HWND dialog) {
+  HWND focus = GetFocus();
+  return focus && focus != dialog && IsChild(dialog, focus);
+}
+
 // Draws the window's icon in the middle of a minimised window.
 void PaintMinimized(HWND hwnd, const Win32Window& w) {
   PAINTSTRUCT ps;
@@ -89,7 +98,8 @@ INT_PTR Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND: {
       Notify code{};
       if (lp != 0 && AsNotify(reinterpret_cast<HWND>(lp), HIWORD(wp), code)) {
-        if (!w->ended() && !w->changing()) w->dialog().HandleNotify(LOWORD(wp), code);
+        if (!w->ended() && !w->changing() && (code != Notify::kKillFocus || FocusStaysInside(hwnd)))
+          w->dialog().HandleNotify(LOWORD(wp), code);
         return TRUE;
       }
       if (!IsCommand(wp, lp)) return FALSE;

@@ -101,7 +101,9 @@ bool Win32Window::IsVisible(int control) const {
 
 void Win32Window::Focus(int control) {
   // Through the dialog manager, so the default button and the edit
-  // selection follow the focus.
+  // selection follow the focus. The field left does not report it: the
+  // program moved the focus, not the user.
+  Changing guard(*this);
   if (HWND item = GetDlgItem(AsHwnd(hwnd_), control))
     SendMessageW(AsHwnd(hwnd_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
 }
@@ -249,9 +251,16 @@ void Win32Window::SetIcon(int icon_id) {
 }
 
 void Win32Window::SetButtonIcon(int control, int icon_id) {
-  if (HWND item = GetDlgItem(AsHwnd(hwnd_), control))
-    SendMessageW(item, BM_SETIMAGE, IMAGE_ICON,
-                 reinterpret_cast<LPARAM>(SystemIcon(icon_id, GetSystemMetrics(SM_CXICON))));
+  HWND item = GetDlgItem(AsHwnd(hwnd_), control);
+  if (!item) return;
+  // The image shows in place of the text, which only a button with the icon
+  // style draws; without an image the text is back.
+  HICON icon = static_cast<HICON>(SystemIcon(icon_id, GetSystemMetrics(SM_CXICON)));
+  LONG style = GetWindowLongW(item, GWL_STYLE) & ~(BS_ICON | BS_BITMAP);
+  if (icon) style |= BS_ICON;
+  SetWindowLongW(item, GWL_STYLE, style);
+  SendMessageW(item, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+  InvalidateRect(item, nullptr, TRUE);
 }
 
 void Win32Window::AppendSystemMenuSeparator() {

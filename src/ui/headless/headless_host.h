@@ -1,5 +1,7 @@
 // Headless dialog host: in-memory controls, timers on a real or a manual
-// clock, and a scripted user. Used by the tests and by quorvel-cli.
+// clock, and a scripted user. Used by the tests and by quorvel-cli. It
+// behaves as the win32 host does (the shared scenarios run on both); where a
+// rule decides something, it comes from ui/dialog_rules.h.
 #pragma once
 
 #include <atomic>
@@ -12,9 +14,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/dialog.h"
+#include "ui/dialog_rules.h"
 
 namespace qv::ui {
 
@@ -31,13 +35,14 @@ class HeadlessWindow final : public HostWindow {
     std::vector<std::string> items;
     int selection = -1;
     bool all_text_selected = false;
-    int icon = 0;  // a button's image
+    int icon = 0;                      // a button's image
     int spin_min = 100, spin_max = 0;  // an up-down control's range (the system's default)
+    int spin_pos = 0;                  // and the position it counts from
     std::vector<SpinAccel> spin_accel;
   };
   struct MenuItem {
     unsigned command = 0;  // 0: separator
-    std::string text;
+    std::string text;      // empty for the system's own items
   };
 
   HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
@@ -53,7 +58,7 @@ class HeadlessWindow final : public HostWindow {
   bool IsEnabled(int control) const override;
   void Show(int control, bool on) override;
   bool IsVisible(int control) const override;
-  void Focus(int control) override { focus_ = control; }
+  void Focus(int control) override;
   int AddItem(int control, const std::string& text) override;
   void DeleteItem(int control, int index) override;
   void ClearItems(int control) override;
@@ -87,7 +92,12 @@ class HeadlessWindow final : public HostWindow {
   const Control* control(int id) const { return Find(id); }
   int icon() const { return icon_; }
   bool shown() const { return shown_; }
+  // The last show command activated the window.
   bool activated() const { return activated_; }
+  // A window is disabled while a modal dialog or message box it owns runs.
+  bool enabled() const { return enabled_; }
+  bool is_message_box() const { return message_box_; }
+  // The system's items first, then the program's.
   const std::vector<MenuItem>& system_menu() const { return menu_; }
   const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
   // Dialog units to pixels, with the base units of the template's font.
@@ -103,21 +113,27 @@ class HeadlessWindow final : public HostWindow {
   friend class HeadlessHost;
   Control* Find(int control);
   const Control* Find(int control) const;
+  bool Reachable(int control) const;
+  int CaptionHeight() const;
 
   HeadlessHost& host_;
   WindowId id_;
   WindowId owner_;
   Dialog& dialog_;
   const DialogTemplate& tmpl_;
+  rules::BaseUnits base_;
   std::string caption_;
   std::map<int, Control> controls_;
   int focus_ = 0;
   bool ended_ = false;
   int result_ = 0;
   Rect normal_;  // the window when not minimised, screen pixels
+  Point min_position_{-1, -1};
   bool minimized_ = false;
   bool shown_ = false;
   bool activated_ = false;
+  bool enabled_ = true;
+  bool message_box_ = false;
   int icon_ = 0;
   std::vector<MenuItem> menu_;
   std::map<std::string, std::intptr_t> properties_;
@@ -141,7 +157,13 @@ class HeadlessHost final : public Host {
   int RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owner) override;
   bool Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
+  // A modal box window (caption, text as control 0xFFFF, OK and maybe
+  // Cancel) owned by `owner`, which is disabled meanwhile; its loop goes on
+  // dispatching every window's posted messages and timer ticks. Who answers:
+  // see SetBoxesWaitForUser. From a thread other than the one running the
+  // dialogs it is only recorded and answered at once.
   int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
+  // The innermost dialog (message boxes are not dialogs).
   WindowId ActiveWindow() const override;
   Point ScreenSize() const override { return screen_; }
   Rect WorkArea() const override { return work_area_; }
@@ -157,6 +179,11 @@ class HeadlessHost final : public Host {
   void SetKeyDown(Key key, bool down);
   // The system clock was set or the system woke up: every window hears it.
   void SimulateTimeChange();
+  // The base units of a dialog font as the win32 host gets them (measured
+  // under Wine with its font substitutes); unknown faces get the fallback's.
+  static rules::BaseUnits BaseUnitsOf(const std::string& face, int points);
+  // The frame of a captioned modal dialog: border width and caption height.
+  static constexpr int kFrame = 3, kCaptionHeight = 19;
 
   // --- clock
   std::int64_t NowMs() const;
@@ -164,42 +191,70 @@ class HeadlessHost final : public Host {
   // tick that falls due on the way, one by one, in time order.
   void Advance(std::int64_t ms);
 
-  // --- scripted user: each step runs when the innermost modal loop is idle
-  // (no posted message and no timer due).
+  // --- scripted user on the dialogs' thread: each step runs when the
+  // innermost modal loop is idle (no posted message and no timer due).
   void Then(Step step);
-  // With the manual clock and no step left, an idle loop waits this long
-  // (real time) for a message from another thread before it gives up, ends
+  // With no step left, an idle loop waits this long (real time) for a
+  // message from another thread or the remote user before it gives up, ends
   // the dialog with Cancel and marks the run as stalled.
   void SetStallLimit(std::chrono::milliseconds limit) { stall_limit_ = limit; }
   bool stalled() const { return stalled_; }
   // Makes every later SetTimer fail, as when the system is out of timers.
   void FailTimers(bool fail) { fail_timers_ = fail; }
 
-  // User actions on the active (innermost) window. False when the control
-  // is missing, hidden or disabled, as a real user could not reach it.
+  // --- a user on another thread (the shared scenarios), as a driver plays
+  // one on Windows. Runs `action` on the dialogs' thread at its next idle
+  // moment and waits until that thread is idle again (or waits in a modal
+  // run the action opened). False on time-out, or when no modal run takes
+  // the action in time.
+  bool RunOnUiThread(const Step& action, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // While on, message boxes wait for a user's click instead of answering by
+  // themselves. UserFinished turns it off: the user is gone, so an idle loop
+  // stalls after a second without a message from another thread.
+  void SetBoxesWaitForUser(bool wait);
+  void UserFinished();
+
+  // User actions. False when the window or control is missing, hidden or
+  // disabled, as a real user could not reach it. The forms without a window
+  // act on the active (innermost) window, message boxes included.
   bool Click(int control);
+  bool Click(WindowId window, int control);
   // Types into an edit field or a combo's edit field (the text replaced), as
   // the user would: the field takes the focus and reports the change.
   bool Type(int control, const std::string& text);
+  bool Type(WindowId window, int control, const std::string& text);
   // Picks an item of a combo or list box.
   bool Choose(int control, int index);
+  bool Choose(WindowId window, int control, int index);
   // Moves the focus to a control (the field left reports losing it).
   bool FocusOn(int control);
+  bool FocusOn(WindowId window, int control);
   // Presses an up-down control's arrow `steps` times (negative: down), each
-  // press one step of its acceleration's first row.
+  // press one step of its acceleration's first row. Held: each press steps
+  // as after holding the arrow for `held_ms`.
   bool Spin(int spin, int steps);
-  // Picks a command of the active window's system menu; false when the menu
-  // has no such command.
+  bool Spin(WindowId window, int spin, int steps, unsigned held_ms = 0);
+  // Picks a command of the window's system menu; false when the menu has
+  // no such command.
   bool SystemCommand(unsigned command);
+  bool SystemCommand(WindowId window, unsigned command);
   void PressEsc();
   void PressEnter();
+  bool PressEsc(WindowId window);
+  bool PressEnter(WindowId window);
+  // The window system's close request (the close box, or WM_CLOSE from
+  // another program).
+  bool Close(WindowId window);
   HeadlessWindow* Active() const;
   HeadlessWindow* Find(WindowId id) const;
+  // The innermost window whose caption is `caption`; nullptr when none.
+  HeadlessWindow* FindByCaption(const std::string& caption) const;
   int ModalDepth() const { return static_cast<int>(stack_.size()); }
 
-  // --- message boxes: recorded; answers are taken from the queue, OK when empty.
-  const std::vector<MessageBoxRecord>& message_boxes() const { return boxes_; }
-  void QueueAnswer(int button) { answers_.push_back(button); }
+  // --- message boxes: recorded; answers are taken from the queue, OK when
+  // empty, unless boxes wait for the user.
+  std::vector<MessageBoxRecord> message_boxes() const;
+  void QueueAnswer(int button);
   std::function<void(const MessageBoxRecord&)> on_message_box;
   // Called whenever a control's text changes (quorvel-cli shows the runner's
   // countdown through this).
@@ -220,12 +275,21 @@ class HeadlessHost final : public Host {
     std::uintptr_t wparam;
     std::intptr_t lparam;
   };
+  enum class Dispatched { kNothing, kPosted, kTimer };
 
-  bool DispatchOne();
+  Dispatched DispatchOne();
   void Deliver(HeadlessWindow& w, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam);
-  void WaitForPost(std::int64_t wait_ms);
+  // Waits for a posted message or the remote user's action, at most
+  // `wait_ms`; true when one came.
+  bool WaitForInput(std::int64_t wait_ms);
   void RemoveTimers(WindowId window);
   std::int64_t RealNowMs() const;
+  void ShowFirst(HeadlessWindow& w);
+  bool TakeRemote(Step& step);
+  void MarkIdle();
+  bool AnswerBoxByItself(HeadlessWindow& box);
+  HeadlessWindow* Target(WindowId window) const;
+  bool UserCanReach(HeadlessWindow* w, int control) const;
 
   ClockKind clock_;
   std::int64_t manual_now_ = 0;
@@ -237,19 +301,27 @@ class HeadlessHost final : public Host {
 
   std::map<WindowId, HeadlessWindow*> windows_;
   std::vector<HeadlessWindow*> stack_;
-  // The innermost window, readable from any thread (a worker's message box
+  // The innermost dialog, readable from any thread (a worker's message box
   // asks for its owner).
   std::atomic<WindowId> active_{0};
   std::vector<Timer> timers_;
   std::uint64_t timer_order_ = 0;
   std::deque<Step> steps_;
-  std::vector<MessageBoxRecord> boxes_;
-  std::deque<int> answers_;
 
-  mutable std::mutex post_mutex_;
+  mutable std::mutex post_mutex_;  // guards everything below it
   std::condition_variable post_cv_;
   std::deque<Posted> posted_;
-  std::map<WindowId, bool> live_;  // guarded by post_mutex_: windows that accept posts
+  std::map<WindowId, bool> live_;  // windows that accept posts
+  std::vector<MessageBoxRecord> boxes_;
+  std::deque<int> answers_;
+  std::thread::id ui_thread_;  // the thread running modal loops, while one runs
+  int loops_ = 0;
+  std::deque<std::pair<std::uint64_t, Step>> remote_;
+  std::uint64_t remote_next_ = 1;
+  std::uint64_t remote_taken_ = 0;  // the last action the dialogs' thread took
+  std::uint64_t remote_idle_ = 0;   // the last action after which it was idle
+  bool boxes_wait_ = false;
+  bool user_finished_ = false;
 
   Point screen_{1024, 768};
   Rect work_area_{0, 0, 1024, 728};  // a task bar along the bottom
