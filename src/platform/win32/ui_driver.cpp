@@ -145,14 +145,13 @@ bool TypeText(WindowId dialog, int control, const std::string& text) {
   HWND c = GetDlgItem(H(dialog), control);
   if (!c) return false;
   // Into a combo box's edit field, as typing does: the combo box tells its
-  // dialog of the change (it would not for a text set on itself).
-  COMBOBOXINFO info{};
-  info.cbSize = sizeof info;
+  // dialog of the change (it would not for a text set on itself). Found as
+  // the child window it is, which works for another process's combo too.
   wchar_t cls[16] = {};
   GetClassNameW(c, cls, 16);
   if (lstrcmpiW(cls, L"ComboBox") == 0) {
-    if (!GetComboBoxInfo(c, &info) || !info.hwndItem || info.hwndItem == c) return false;
-    c = info.hwndItem;
+    c = FindWindowExW(c, nullptr, L"Edit", nullptr);
+    if (!c) return false;  // a drop-down list has no field to type into
   }
   const std::wstring w = platform::Widen(text);
   DWORD_PTR ok = 0;
