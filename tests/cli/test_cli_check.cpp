@@ -24,7 +24,9 @@ TEST_F(CliTest, SntpOffsetAgainstOffsetAndPlainServer) {
     EXPECT_EQ(run.Field("status"), "OK");
     EXPECT_TRUE(std::regex_match(run.Field("server-time"), kPcTime)) << run.Field("server-time");
     EXPECT_TRUE(std::regex_match(run.Field("offset"), std::regex(R"([+-]\d+\.\d{6})"))) << run.Field("offset");
-    EXPECT_NEAR(std::atof(run.Field("offset").c_str()), offset, 0.001) << server;
+    // Within what a loaded machine (or a sanitized build) adds to one path:
+    // the offset is measured, not its precision (the benchmark does that).
+    EXPECT_NEAR(std::atof(run.Field("offset").c_str()), offset, 0.05) << server;
   }
 }
 
