@@ -9,7 +9,6 @@
 #include "cli/cli_settings.h"
 #include "engine/operations.h"
 #include "engine/result_log.h"
-#include "main/strings.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/ctime.h"
@@ -25,6 +24,14 @@ using namespace qv;
 // The main program's strings this program shows.
 constexpr int kStrNetStartFailed = 111;
 constexpr int kStrHostNotFound = 112;
+
+// The texts quorvel-cli shows, as the main program words them; 131 is the
+// query runner's caption.
+const ui::StringTable kStrings = {
+    {kStrNetStartFailed, "Windows ｿｹｯﾄの初期化に失敗しました。"},
+    {kStrHostNotFound, "HostNotFound"},
+    {131, "Quorvel"},
+};
 
 // Exit statuses.
 constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitLogFailed = 3;
@@ -70,14 +77,14 @@ int main(int argc, char** argv) {
 
   ui::HeadlessHost host(ui::HeadlessHost::ClockKind::kReal);
   ui::SetHost(&host);
-  ui::SetStringTable(&main::Strings());
+  ui::SetStringTable(&kStrings);
   // The runner's message boxes become lines on stderr.
   host.on_message_box = [](const ui::HeadlessHost::MessageBoxRecord& box) {
     std::fprintf(stderr, "quorvel-cli: %s\n", box.text.c_str());
   };
 
   if (platform::NetStartup() != 0) {
-    std::fprintf(stderr, "quorvel-cli: %s\n", main::Strings().at(kStrNetStartFailed).c_str());
+    std::fprintf(stderr, "quorvel-cli: %s\n", kStrings.at(kStrNetStartFailed).c_str());
     Exit(kExitFailed);
   }
   // Server times read as the main program shows them: it fixes the
@@ -100,7 +107,7 @@ int main(int argc, char** argv) {
   request.reference_check = settings.reference_check != 0;
   request.reference_hours = settings.reference_hours;
   if (parsed->debug) request.sntp_detail_log = engine::DetailLogPath(profile::ProfilePath());
-  request.host_not_found = main::Strings().at(kStrHostNotFound);
+  request.host_not_found = kStrings.at(kStrHostNotFound);
 
   runner::InstallQueryRunner(runner::Variant::kMain);
   const bool tty = platform::StderrIsTerminal();
