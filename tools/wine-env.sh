@@ -23,8 +23,11 @@ esac
 export WINEARCH=win32
 export WINEPREFIX="${QV_WINEPREFIX:-$qv_home/.qv-wine}"
 export WINEDEBUG="${QV_WINEDEBUG:--all}"
-# No Mono or Gecko installer prompts, ever: nothing here needs them.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Mono or Gecko installer prompts, ever: nothing here needs them. No
+# menu builder either: Wine would mirror each shortcut a test saves on the
+# desktop as a Linux desktop entry in the user's home, left behind when the
+# test removes the shortcut.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 
 # Bump when the prepared state changes (fonts, registry); a prefix with an
 # older stamp gets the registry part again, never a full rebuild.

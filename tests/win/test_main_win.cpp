@@ -185,30 +185,6 @@ TEST(QuorvelWin, DialupSettingDecidesWhetherAQueryGoesOut) {
   EXPECT_EQ(q.Ended(10000), 0);
 }
 
-// A settings program that ends at once without a word: it gets the whole
-// command line, and its end frees the Settings button.
-TEST(QuorvelWin, SettingsProgramGetsItsCommandLineAndItsEndFreesTheButton) {
-  QuorvelCopy copy(kQuorvel, "設定 テスト フォルダ", "QuorvelF", Profile(""));
-  std::filesystem::copy_file(FsPath(BuiltProgram("qv_echo_args.exe", QV_ECHO_EXE)), FsPath(copy.Beside("Quorcfg.exe")));
-  Running q(copy.exe());
-  const ui::WindowId w = q.MainWindow();
-  ASSERT_NE(w, 0);
-  EXPECT_TRUE(drv::IsVisibleWindow(drv::ControlOf(w, kIdSettings)));
-  ASSERT_TRUE(drv::ClickButton(w, kIdSettings));
-  const std::string out = copy.Beside("qv_echo_args.out");
-  for (int i = 0; i < 500 && !platform::FileExists(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  std::stringstream line;
-  line << std::ifstream(FsPath(out), std::ios::binary).rdbuf();
-  EXPECT_EQ(line.str(), "line:Quorcfg.exe -profile=\"" + copy.Beside("QuorvelF.INI") + "\" -geohwnd=" +
-                            std::to_string(static_cast<std::int32_t>(w)) + " xyz");
-  for (int i = 0; i < 500 && drv::CheckStateOf(w, kIdSettings) != 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(drv::CheckStateOf(w, kIdSettings), 0);
-  EXPECT_TRUE(drv::IsEnabled(drv::ControlOf(w, kIdSettings)));
-  drv::ClickButton(w, ui::kIdOk);
-  EXPECT_EQ(q.Ended(10000), 0);
-}
-
 // ---------------------------------------------------------------- adjust
 
 class QuorvelAdjust : public ::testing::Test {

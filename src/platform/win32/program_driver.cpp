@@ -1,6 +1,7 @@
 #include "platform/win32/program_driver.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <chrono>
 #include <thread>
@@ -93,14 +94,61 @@ ChildProcess::ChildProcess(const std::string& program, const std::string& args) 
   id_ = pi.dwProcessId;
 }
 
+ChildProcess::ChildProcess(std::uint32_t id) {
+  HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (!h) return;
+  process_ = reinterpret_cast<std::intptr_t>(h);
+  id_ = id;
+}
+
 ChildProcess::~ChildProcess() {
   if (!process_) return;
+  Kill();
+  CloseHandle(reinterpret_cast<HANDLE>(process_));
+}
+
+void ChildProcess::Kill() {
   HANDLE h = reinterpret_cast<HANDLE>(process_);
-  if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(h, 99);
-    WaitForSingleObject(h, 5000);
-  }
+  if (!h || WaitForSingleObject(h, 0) != WAIT_TIMEOUT) return;
+  TerminateProcess(h, 99);
+  WaitForSingleObject(h, 5000);
+}
+
+std::string ChildProcess::Program() const {
+  wchar_t path[MAX_PATH * 4];
+  DWORD size = MAX_PATH * 4;
+  if (!process_ || !QueryFullProcessImageNameW(reinterpret_cast<HANDLE>(process_), 0, path, &size)) return {};
+  return platform::Narrow(std::wstring(path, size));
+}
+
+namespace {
+// When the process started; 0 when it cannot be asked or has ended.
+std::uint64_t StartTime(std::uint32_t pid) {
+  HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!h) return 0;
+  FILETIME created{}, ended{}, kernel{}, user{};
+  const bool ok = WaitForSingleObject(h, 0) == WAIT_TIMEOUT && GetProcessTimes(h, &created, &ended, &kernel, &user);
   CloseHandle(h);
+  return ok ? (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime : 0;
+}
+}  // namespace
+
+std::vector<std::uint32_t> ChildrenOf(std::uint32_t parent) {
+  std::vector<std::uint32_t> found;
+  const std::uint64_t born = StartTime(parent);
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (!born || snap == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32W e{};
+  e.dwSize = sizeof e;
+  for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e)) {
+    if (e.th32ParentProcessID != parent || e.th32ProcessID == parent) continue;
+    // Process ids are reused: one that started before `parent` had another
+    // parent of that id. One that has ended stays listed while a handle to
+    // it is open.
+    if (StartTime(e.th32ProcessID) >= born) found.push_back(e.th32ProcessID);
+  }
+  CloseHandle(snap);
+  return found;
 }
 
 int ChildProcess::Wait(int timeout_ms) {

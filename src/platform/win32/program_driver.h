@@ -18,6 +18,9 @@ class ChildProcess {
  public:
   // Starts `program` (a path) with the argument text `args` after it.
   ChildProcess(const std::string& program, const std::string& args);
+  // A process that a started program started in turn, opened by its id
+  // while it runs.
+  explicit ChildProcess(std::uint32_t id);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -26,6 +29,10 @@ class ChildProcess {
   std::uint32_t id() const { return id_; }
   // Its exit code once it has ended within the time; -1 otherwise.
   int Wait(int timeout_ms);
+  // Ends it at once, as a crash would (exit code 99), and waits for that.
+  void Kill();
+  // The full path of its program file; empty when it cannot be asked.
+  std::string Program() const;
   std::vector<WindowId> Dialogs() const;
   WindowId WaitForDialog(const std::function<bool(WindowId)>& match, int timeout_ms) const;
 
@@ -33,6 +40,9 @@ class ChildProcess {
   std::intptr_t process_ = 0;
   std::uint32_t id_ = 0;
 };
+
+// The processes that `parent` started and that still run.
+std::vector<std::uint32_t> ChildrenOf(std::uint32_t parent);
 
 // Visible top-level dialogs and message boxes of the process.
 std::vector<WindowId> DialogsOfProcess(std::uint32_t pid);
