@@ -27,7 +27,6 @@
 namespace qv::engine {
 namespace {
 
-
 std::int64_t UnixNow() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
@@ -69,16 +68,7 @@ bool Eventually(Query query) {
 constexpr platform::SystemTime kFakeLocal{2026, 12, 0, 6, 20, 36, 6, 0};
 constexpr const char* kFakeLocalText = "Sun Dec 06 20:36:06 2026";
 
-class InteropTest : public test::LoopbackQueryTest {
- protected:
-  static Request RequestFor(const std::string& address, int protocol, int timeout) {
-    Request request;
-    request.server = address;
-    request.protocol = protocol;
-    request.timeout = timeout;
-    return request;
-  }
-};
+using InteropTest = test::LoopbackQueryTest;
 
 TEST_F(InteropTest, ChronydOffsetIsNearZero) {
   const std::string address = test::LoopbackAddress(QV_CHRONYD_OCTET);
