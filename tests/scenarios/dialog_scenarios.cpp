@@ -228,48 +228,9 @@ void MessageBoxLoop(Stage& stage) {
                           "answer 2", "cmd 2", "destroy"}));
 }
 
-// A dialog opened from a message posted during its owner's initialisation
-// runs its own loop before the owner was ever shown; a worker's message
-// ends it; the owner shows only afterwards.
-void NestedFromPostedMessage(Stage& stage) {
-  Log log;
-  const ui::DialogTemplate outer_t = Form("outer"), inner_t = Form("inner");
-  Probe outer(outer_t, log, "outer"), inner(inner_t, log, "inner");
-  std::thread worker;
-  outer.on_init = [](Probe& self) {
-    ui::CurrentHost().Post(self.Id(), kMsg, 1, 0);
-    self.Window()->SetTimer(7, 50);
-  };
-  outer.on_message = [&](Probe& self, unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t {
-    self.Note("inner result " + std::to_string(inner.DoModal(self.Id())));
-    return 0;
-  };
-  inner.on_show = [&](Probe& self) {
-    worker = std::thread([id = self.Id()] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      ui::CurrentHost().Post(id, kMsg, 2, 0);
-    });
-  };
-  inner.on_message = [](Probe& self, unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t {
-    self.EndDialog(1);
-    return 0;
-  };
-  stage.Play(
-      [&](User& u) {
-        const WindowId o = u.WaitWindow("outer");
-        ASSERT_NE(o, 0);
-        EXPECT_TRUE(u.Click(o, ui::kIdCancel));
-      },
-      [&] { EXPECT_EQ(outer.DoModal(), 2); });
-  if (worker.joinable()) worker.join();
-  EXPECT_EQ(log.Events(),
-            (Events{"outer init", "outer msg 1", "inner init", "inner show", "inner msg 2", "inner destroy",
-                    "outer inner result 1", "outer show", "outer notify 100 kill", "outer cmd 2", "outer destroy"}));
-}
-
 // The query runner opened from a message posted during its owner's
-// initialisation: it nests, its worker's done message ends it, the owner
-// shows afterwards.
+// initialisation: it runs its own loop before the owner was ever shown, its
+// worker's done message ends it, the owner shows afterwards.
 void RunnerFromPostedMessage(Stage& stage) {
   Log log;
   const ui::DialogTemplate t = Form("runner owner");
@@ -1106,7 +1067,6 @@ const std::vector<Scenario>& AllScenarios() {
   static const std::vector<Scenario> all = {
       {"ShowOrder", ShowOrder},
       {"MessageBoxLoop", MessageBoxLoop},
-      {"NestedFromPostedMessage", NestedFromPostedMessage},
       {"RunnerFromPostedMessage", RunnerFromPostedMessage},
       {"ExchangeBothWays", ExchangeBothWays},
       {"ButtonClicks", ButtonClicks},
