@@ -55,8 +55,8 @@ TEST(QueryServer, SntpReplyIsReceivedDecodedAndTimed) {
   EXPECT_EQ(reply.detail_log, LogWrite::kNotAsked);
 }
 
-// (TIME in pieces and cut short: test_answers.cpp.) DAYTIME without a line
-// feed: 512 bytes at most.
+// (TIME in pieces and cut short: test_answers.cpp.) 600 bytes of DAYTIME
+// without a line feed: 512 are read.
 TEST(QueryServer, DaytimeReadsAtMost512Bytes) {
   TimeServer full(servers::ts_daytime_full);
   ASSERT_SERVER(full);
