@@ -1,12 +1,13 @@
 // What the headless host does beyond the behaviour it shares with Windows
-// (tests/scenarios): stalls, steps nobody takes, clean-up after a failing
-// step; and the dialog-manager rules at the edges the scenarios do not
-// reach.
+// (tests/scenarios): the scripted user's steps, message boxes answered by
+// themselves or from a worker, stalls, clean-up after a failing step; and
+// the dialog-manager rules at the edges the scenarios do not reach.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/dialog.h"
@@ -18,11 +19,35 @@ namespace {
 
 using namespace style;
 
-const DialogTemplate kSmall{900, 0, 0, 120, 60, kPopup | kCaption | kDsModalFrame, "Small", "MS Shell Dlg", 8, {}};
+enum : int { kField = 100, kButton = 101 };
 
-class Plain : public Dialog {
+const DialogTemplate& Small() {
+  static const DialogTemplate t{900,
+                                0,
+                                0,
+                                120,
+                                60,
+                                kPopup | kCaption | kDsModalFrame | kDsSetFont,
+                                "Small",
+                                "MS Shell Dlg",
+                                8,
+                                {{kField, ControlClass::Edit, "", 5, 5, 40, 12, kVisible | kTabStop},
+                                 {kButton, ControlClass::Button, "b", 50, 5, 40, 14, kVisible | kTabStop},
+                                 {kIdOk, ControlClass::Button, "OK", 5, 40, 40, 14, kVisible | kBsDefPushButton}}};
+  return t;
+}
+
+// A dialog whose button runs a command of the test's.
+class SmallDialog : public Dialog {
  public:
-  Plain() : Dialog(kSmall) {}
+  SmallDialog() : Dialog(Small()) {}
+  std::function<void(SmallDialog&)> on_command;
+
+ protected:
+  void OnCommand(int id) override {
+    if (id == kButton && on_command) return on_command(*this);
+    Dialog::OnCommand(id);
+  }
 };
 
 class HeadlessTest : public ::testing::Test {
@@ -32,18 +57,48 @@ class HeadlessTest : public ::testing::Test {
   HeadlessHost host_{HeadlessHost::ClockKind::kManual};
 };
 
-// (The manual clock's ticks in time order, nested runs and boxes answered
-// from the queue carry every program's tests.)
+// (The manual clock's ticks in time order and under a nested run: the
+// Timers and NestedFromATimer scenarios, and every program's retry series.)
+
+// Boxes nobody waits to click answer from the queue (OK when it is empty)
+// before the script goes on; a box from a worker while a dialog runs is
+// answered at once on the worker.
+TEST_F(HeadlessTest, BoxesAnswerByThemselvesFromTheQueue) {
+  SmallDialog d;
+  std::vector<int> answers;
+  std::vector<std::string> seen;
+  host_.on_message_box = [&](const HeadlessHost::MessageBoxRecord& box) { seen.push_back(box.text); };
+  host_.QueueAnswer(kIdCancelResult);
+  WindowId id = 0;
+  d.on_command = [&](SmallDialog& self) {
+    id = self.Id();
+    answers.push_back(ShowMessage("first", kMbOkCancel));
+    answers.push_back(ShowMessage("second", kMbOkCancel));
+  };
+  host_.Then([](HeadlessHost& h) { EXPECT_TRUE(h.Click(kButton)); });
+  host_.Then([&](HeadlessHost& h) {
+    std::thread worker([&] { answers.push_back(ShowMessage("from a worker")); });
+    worker.join();
+    EXPECT_EQ(h.ModalDepth(), 1) << "no box loop ran on the worker";
+    h.PressEsc();
+  });
+  EXPECT_EQ(d.DoModal(), 2);
+  EXPECT_EQ(answers, (std::vector<int>{kIdCancelResult, kIdOkResult, kIdOkResult}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"first", "second", "from a worker"}));
+  ASSERT_EQ(host_.message_boxes().size(), 3u);
+  EXPECT_EQ(host_.message_boxes()[0].owner, id) << "owned by the active dialog";
+}
+
 TEST_F(HeadlessTest, AnIdleLoopWithNothingToWaitForStalls) {
   host_.SetStallLimit(std::chrono::milliseconds(50));
-  Plain d;
+  SmallDialog d;
   EXPECT_EQ(d.DoModal(), kIdCancelResult);
   EXPECT_TRUE(host_.stalled());
 }
 
 // A step that throws leaves the run, and the run leaves nothing behind.
 TEST_F(HeadlessTest, AFailingStepLeavesNoWindowBehind) {
-  Plain outer;
+  SmallDialog outer;
   WindowId id = 0;
   host_.Then([&](HeadlessHost&) {
     id = outer.Id();
@@ -61,7 +116,7 @@ TEST_F(HeadlessTest, ARemoteActionNobodyTakesIsWithdrawn) {
   bool ran = false;
   EXPECT_FALSE(host_.RunOnUiThread([&](HeadlessHost&) { ran = true; }, std::chrono::milliseconds(20)));
   host_.SetStallLimit(std::chrono::milliseconds(50));
-  Plain d;
+  SmallDialog d;
   d.DoModal();  // would run the action if it were still queued
   EXPECT_FALSE(ran);
 }

@@ -927,6 +927,44 @@ void FailedField(Stage& stage) {
   EXPECT_EQ(reads, (Events{"read 0: 3 東京 2 0", "read 0: 7 大阪 2 0", "read 0: 7 大阪 2 0", "read 1: 7 大阪 5 1"}));
 }
 
+// A list box: the text is the selected item; setting a text selects the
+// item with exactly that text (ignoring case) or nothing; a pick by the
+// user reports the change (the list has the notify style).
+void ListBox(Stage& stage) {
+  Log log;
+  Probe d(Form("list box"), log);
+  d.on_init = [](Probe& self) {
+    ui::HostWindow& w = *self.Window();
+    for (const char* s : {"ntp.example", "時刻サーバー", "127.0.0.1"}) w.AddItem(kListBox, s);
+    std::string seen = std::to_string(w.Selection(kListBox));
+    w.Select(kListBox, 1);
+    seen += " " + std::to_string(w.Selection(kListBox)) + " " + w.Text(kListBox);
+    w.SetText(kListBox, "NTP.EXAMPLE");
+    seen += " " + std::to_string(w.Selection(kListBox));
+    w.SetText(kListBox, "no such item");
+    seen += " " + std::to_string(w.Selection(kListBox)) + " '" + w.Text(kListBox) + "'";
+    w.Select(kListBox, 7);
+    seen += " " + std::to_string(w.Selection(kListBox));
+    self.Note(seen);
+  };
+  d.on_command = [](Probe& self, int id) {
+    if (id != kAction) return false;
+    ui::HostWindow& w = *self.Window();
+    self.Note("picked " + w.Text(kListBox));
+    w.ClearItems(kListBox);
+    self.Note("cleared " + std::to_string(w.Items(kListBox).size()) + " " + std::to_string(w.Selection(kListBox)));
+    return true;
+  };
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(u.Choose(w, kListBox, 2));
+    EXPECT_TRUE(u.Click(w, kAction));
+    EXPECT_FALSE(u.Choose(w, kListBox, 0)) << "nothing left to pick";
+    EXPECT_TRUE(u.PressEsc(w));
+  });
+  EXPECT_EQ(log.Events(), (Events{"init", "-1 1 時刻サーバー 0 -1 '' -1", "show", "notify 100 kill", "notify 119 sel",
+                                  "cmd 115", "picked 127.0.0.1", "cleared 0 -1", "cmd 2", "destroy"}));
+}
+
 // Icons of the program's table on the window and on buttons; an id the
 // table lacks shows none.
 void Icons(Stage& stage) {
@@ -973,6 +1011,7 @@ const std::vector<Scenario>& AllScenarios() {
       {"AfterTheEnd", AfterTheEnd},
       {"NestedFromATimer", NestedFromATimer},
       {"FailedField", FailedField},
+      {"ListBox", ListBox},
       {"Icons", Icons},
   };
   return all;
