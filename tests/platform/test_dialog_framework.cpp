@@ -19,28 +19,14 @@ namespace {
 
 using namespace style;
 
-enum : int { kField = 100, kButton = 101 };
-
-const DialogTemplate& Small() {
-  static const DialogTemplate t{900,
-                                0,
-                                0,
-                                120,
-                                60,
-                                kPopup | kCaption | kDsModalFrame | kDsSetFont,
-                                "Small",
-                                "MS Shell Dlg",
-                                8,
-                                {{kField, ControlClass::Edit, "", 5, 5, 40, 12, kVisible | kTabStop},
-                                 {kButton, ControlClass::Button, "b", 50, 5, 40, 14, kVisible | kTabStop},
-                                 {kIdOk, ControlClass::Button, "OK", 5, 40, 40, 14, kVisible | kBsDefPushButton}}};
-  return t;
-}
+constexpr int kButton = 101;
+const DialogTemplate kSmall{900, 0, 0, 120, 60, kPopup | kCaption | kDsModalFrame | kDsSetFont, "Small", "MS Shell Dlg",
+                            8, {{kButton, ControlClass::Button, "b", 50, 5, 40, 14, kVisible | kTabStop}}};
 
 // A dialog whose button runs a command of the test's.
 class SmallDialog : public Dialog {
  public:
-  SmallDialog() : Dialog(Small()) {}
+  SmallDialog() : Dialog(kSmall) {}
   std::function<void(SmallDialog&)> on_command;
 
  protected:
