@@ -35,11 +35,7 @@ class AnswersTest : public test::LoopbackQueryTest {
     clock_.SetUtcFileTime(platform::RealClock().UtcFileTime());
   }
   Result Run(const std::string& address, int protocol, bool adjust) {
-    Request request;
-    request.server = address;
-    request.protocol = protocol;
-    request.timeout = 1;
-    return adjust ? Adjust(request) : Check(request);
+    return adjust ? Adjust(RequestFor(address, protocol, 1)) : Check(RequestFor(address, protocol, 1));
   }
   test::FakeClock clock_;
 };
@@ -156,9 +152,7 @@ TEST_F(AnswersTest, SntpThroughQueryServerTimeShowsTheTransmitTimeUnchecked) {
   // the SNTP checks; this path shows the transmit time regardless.
   TimeServer server(servers::an_unchecked);
   ASSERT_SERVER(server);
-  Request request;
-  request.server = server.Address();
-  request.protocol = kSntp;
+  const Request request = RequestFor(server.Address(), kSntp, 3);
   const std::uint32_t before = MicroTimeFromFileTime(platform::RealClock().UtcFileTime()).seconds;
   const Result result = QueryServerTime(request);
   EXPECT_EQ(result.status, "OK");

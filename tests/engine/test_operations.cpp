@@ -9,27 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/ntp.h"
 #include "engine/run_query.h"
 #include "platform/ctime.h"
+#include "sntp_replies.h"
 #include "support/fake_clock.h"
 #include "support/recorded_beeps.h"
 
 namespace qv::engine {
 namespace {
-
-// The NTP timestamp that reads back as exactly `t` (the request's own
-// conversion, 4294.967 per microsecond truncated, can read back 1 us short).
-NtpTimestamp Stamp(MicroTime t) {
-  return {t.seconds + kNtpFromUnixDelta, static_cast<std::uint32_t>(t.micros * 4294.967296 + 0.999)};
-}
-
-// All zero but the originate timestamp, which echoes the request.
-SntpPacket OnlyTheEcho(const SntpPacket& p) {
-  SntpPacket echo;
-  echo.originate = p.originate;
-  return echo;
-}
 
 using platform::SystemTime;
 
@@ -48,12 +35,7 @@ Reply Failure(Stage stage, int error) {
 // server's clock at `server`.
 Reply Sntp(MicroTime server, void (*change)(SntpPacket&) = nullptr) {
   Reply reply;
-  reply.sntp.version = 3;
-  reply.sntp.mode = 4;
-  reply.sntp.stratum = 2;
-  reply.sntp.reference = Stamp({server.seconds - 60, 0});
-  reply.sntp.originate = Stamp({kS, 0});
-  reply.sntp.receive = reply.sntp.transmit = Stamp(server);
+  reply.sntp = replies::GoodReply(kS, server);
   reply.arrival = {kS, 0};
   if (change) change(reply.sntp);
   return reply;
@@ -213,7 +195,8 @@ TEST_F(OperationsTest, SntpAdjustSetsAFreshReadingPlusTheOffsetInUtcOrNothing) {
   EXPECT_EQ(clock_.refused_calls(), 1);
   // A failed query or an unbelievable reply never reaches the clock.
   clock_.SetRefuse(false);
-  for (const Reply& reply : {Failure(Stage::kTimeOut, 0), Sntp({0, 0}, [](SntpPacket& p) { p = OnlyTheEcho(p); })}) {
+  for (const Reply& reply :
+       {Failure(Stage::kTimeOut, 0), Sntp({0, 0}, [](SntpPacket& p) { p = replies::OnlyTheEcho(p); })}) {
     reply_ = reply;
     EXPECT_FALSE(Adjust(MakeRequest(kSntp)).ok());
   }
@@ -251,26 +234,6 @@ TEST_F(OperationsTest, TimeAndDaytimeSetTheServerTextAsLocalTimeOrNothing) {
   }
   EXPECT_EQ(clock_.refused_calls(), 0);  // what does not read as a time is refused before the clock
   EXPECT_TRUE(clock_.utc_sets().empty());
-}
-
-TEST(Result, StatusTextsAndTheLogColumn) {
-  EXPECT_EQ(StatusText(Stage::kOk, "x"), "OK");
-  EXPECT_EQ(StatusText(Stage::kHostNotFound, "HostNotFound"), "ERROR (HostNotFound)");
-  EXPECT_EQ(StatusText(Stage::kSntpReference, "x"), "ERROR (SNTP: ReferenceTimestamp)");
-  EXPECT_EQ(StatusText(Stage::kClockSet, "x"), "ERROR (localtime-set)");
-  Result result;
-  result.status = "OK";
-  result.detail = "0";
-  result.server_time = "Sun Dec 06 20:36:08 2026";
-  EXPECT_EQ(StatusColumn(result), "OK");
-  EXPECT_EQ(ServerTimeLine(result), "Sun Dec 06 20:36:08 2026");
-  result.stage = Stage::kConnect;
-  result.status = "ERROR (Connect)";
-  result.detail = "10061";
-  EXPECT_EQ(StatusColumn(result), "ERROR (Connect):10061");
-  EXPECT_EQ(ServerTimeLine(result), "ERROR (Connect)");
-  result.detail.clear();
-  EXPECT_EQ(StatusColumn(result), "ERROR (Connect)");
 }
 
 }  // namespace

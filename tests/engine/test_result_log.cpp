@@ -11,17 +11,15 @@
 #include "engine/ntp.h"
 #include "platform/ctime.h"
 #include "platform/file.h"
+#include "profile/temp_dir.h"
 #include "support/run_command.h"
 
 namespace qv::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Utf8;
 
-std::string Utf8(const fs::path& p) {
-  std::u8string s = p.u8string();
-  return std::string(s.begin(), s.end());
-}
 std::string ReadBytes(const fs::path& p) { return platform::ReadWholeFile(Utf8(p)).bytes; }
 
 Request RequestFor(const std::string& server, int protocol) {
@@ -46,18 +44,10 @@ class ResultLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
-    dir_ = fs::temp_directory_path() /
-           ("qv-log-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     // What text mode stores for "\n" here, learnt from the C library itself.
     std::FILE* f = std::fopen(Utf8(dir_ / "probe").c_str(), "w");
     ASSERT_TRUE(f && std::fputs("\n", f) >= 0 && std::fclose(f) == 0);
     newline_ = ReadBytes(dir_ / "probe");
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
   std::string Lines(const std::string& text) {
     std::string out;
@@ -65,7 +55,8 @@ class ResultLogTest : public ::testing::Test {
     return out;
   }
 
-  fs::path dir_;
+  test::TempDir temp_;
+  const fs::path dir_ = temp_.path();
   std::string newline_;
 };
 

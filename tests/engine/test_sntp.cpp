@@ -6,26 +6,15 @@
 
 #include <string>
 
-#include "engine/ntp.h"
-#include "engine/sntp_packet.h"
 #include "engine/time_text.h"
 #include "platform/ctime.h"
+#include "sntp_replies.h"
 
 namespace qv::engine {
 namespace {
 
-// The NTP timestamp that reads back as exactly `t` (the request's own
-// conversion, 4294.967 per microsecond truncated, can read back 1 us short).
-NtpTimestamp Stamp(MicroTime t) {
-  return {t.seconds + kNtpFromUnixDelta, static_cast<std::uint32_t>(t.micros * 4294.967296 + 0.999)};
-}
-
-// All zero but the originate timestamp, which echoes the request.
-SntpPacket OnlyTheEcho(const SntpPacket& p) {
-  SntpPacket echo;
-  echo.originate = p.originate;
-  return echo;
-}
+using replies::OnlyTheEcho;
+using replies::Stamp;
 
 constexpr std::uint32_t kS = 1700000000;  // 2023-11-14 22:13:20 UTC
 
@@ -91,19 +80,9 @@ TEST(SntpPacket, TimeAnswersReadInTheNextEraFromItsLastYear) {
     EXPECT_EQ(TimeAnswerToUnix(c.answer, {c.now, 0}), c.unix_seconds) << c.answer << " at " << c.now;
 }
 
-// A reply that passes every rule: sent at kS, received by the server 2 s
-// ahead after 50 ms, answered at once, back after 100 ms.
-SntpPacket GoodReply() {
-  SntpPacket p;
-  p.version = 3;
-  p.mode = 4;
-  p.stratum = 2;
-  p.reference = Stamp({kS - 60, 0});
-  p.originate = Stamp({kS, 0});
-  p.receive = Stamp({kS + 2, 50000});
-  p.transmit = Stamp({kS + 2, 50000});
-  return p;
-}
+// Sent at kS, received by the server 2 s ahead after 50 ms, answered at
+// once, back after 100 ms.
+SntpPacket GoodReply() { return replies::GoodReply(kS, {kS + 2, 50000}); }
 
 TEST(SntpCheck, UnusableRepliesAreBadResponsesThatSayWhy) {
   const char* const kRate = "stratum 0, kiss code RATE";

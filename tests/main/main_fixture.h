@@ -28,17 +28,9 @@
 
 namespace qv::main::test {
 
+using qv::test::FsPath;
+using qv::test::Utf8;
 using ui::HeadlessHost;
-
-// Paths are UTF-8 text in the code base; the standard library's narrow
-// paths are not on Windows.
-inline std::filesystem::path FsPath(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-inline std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string s = path.u8string();
-  return std::string(s.begin(), s.end());
-}
 
 inline QueryOutcome Ok(std::string server_time, std::string pc_time = "Tue Jan 06 09:05:03 2026") {
   QueryOutcome o;
@@ -144,8 +136,8 @@ class MainTest : public ::testing::Test {
   std::string ProfilePath() const { return exe_.substr(0, exe_.size() - 3) + "INI"; }
   void WriteProfile(const std::string& property_lines) {
     const bool server = property_lines.find("DefaultServer=") != std::string::npos;
-    std::ofstream(FsPath(ProfilePath()), std::ios::binary)
-        << "[Property]\n" << (server ? "" : "DefaultServer=ts.test\n") << property_lines;
+    qv::test::WriteBytes(ProfilePath(), "[Property]\n" + std::string(server ? "" : "DefaultServer=ts.test\n") +
+                                            property_lines);
   }
   std::string ProfileValue(const char* section, const char* key) const {
     return profile::ProfileFile(ProfilePath()).Load().ReadString(section, key);

@@ -150,7 +150,9 @@ TEST_F(MainTest, IconicStartAutoAdjustAndShift) {
     Then([&](HeadlessHost&) {
       EXPECT_EQ(W().IsMinimized(), row.minimized);
       // The iconic start minimises without taking the activation.
-      if (!row.minimized) EXPECT_TRUE(W().activated());
+      if (!row.minimized) {
+        EXPECT_TRUE(W().activated());
+      }
     });
     Close();
     Run();

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "main/dialup_check.h"
+#include "main_fixture.h"
 #include "platform/command_line.h"
 #include "platform/ctime.h"
 #include "platform/czone_state.h"
@@ -94,15 +95,6 @@ TEST(CRuntimeZone, StateAfterTzAndTheDaylightFlag) {
   EXPECT_EQ(std::make_tuple(z.daylight, z.seconds_west / 3600, z.tz), std::make_tuple(0, -9L, std::optional<std::string>("JST-9")));
 }
 
-class CountingProbe final : public DialupProbe {
- public:
-  platform::AutodialValue ReadAutodial() override { return ++reads, value; }
-  std::uintptr_t FindActiveConnection() override { return ++finds, connection; }
-  platform::AutodialValue value;
-  std::uintptr_t connection = 0;
-  int reads = 0, finds = 0;
-};
-
 TEST(Dialup, DecisionTable) {
   using State = platform::AutodialValue::State;
   struct Row {
@@ -123,7 +115,7 @@ TEST(Dialup, DecisionTable) {
       {State::kMissing, {}, 0, 0, true, false},
   };
   for (const Row& r : rows) {
-    CountingProbe probe;
+    test::FakeDialup probe;
     probe.value = {r.state, r.data};
     probe.connection = r.connection;
     EXPECT_EQ(AutodialSetting(probe.value), r.setting);

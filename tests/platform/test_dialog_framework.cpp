@@ -1,8 +1,7 @@
 // What the headless host does beyond the behaviour it shares with Windows
-// (tests/scenarios): the manual clock, the scripted user's steps, message
-// boxes answered by themselves or from a worker, stalls, clean-up after a
-// failing step; and the dialog-manager rules at the edges the scenarios do
-// not reach.
+// (tests/scenarios): the scripted user's steps, message boxes answered by
+// themselves or from a worker, stalls, clean-up after a failing step; and
+// the dialog-manager rules at the edges the scenarios do not reach.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -20,39 +19,17 @@ namespace {
 
 using namespace style;
 
-enum : int { kField = 100, kButton = 101 };
+constexpr int kButton = 101;
+const DialogTemplate kSmall{900, 0, 0, 120, 60, kPopup | kCaption | kDsModalFrame | kDsSetFont, "Small", "MS Shell Dlg",
+                            8, {{kButton, ControlClass::Button, "b", 50, 5, 40, 14, kVisible | kTabStop}}};
 
-const DialogTemplate& Small() {
-  static const DialogTemplate t{900,
-                                0,
-                                0,
-                                120,
-                                60,
-                                kPopup | kCaption | kDsModalFrame | kDsSetFont,
-                                "Small",
-                                "MS Shell Dlg",
-                                8,
-                                {{kField, ControlClass::Edit, "", 5, 5, 40, 12, kVisible | kTabStop},
-                                 {kButton, ControlClass::Button, "b", 50, 5, 40, 14, kVisible | kTabStop},
-                                 {kIdOk, ControlClass::Button, "OK", 5, 40, 40, 14, kVisible | kBsDefPushButton}}};
-  return t;
-}
-
-// A dialog that records its timer ticks and can run a nested one.
-class Ticker : public Dialog {
+// A dialog whose button runs a command of the test's.
+class SmallDialog : public Dialog {
  public:
-  Ticker() : Dialog(Small()) {}
-  std::vector<std::uintptr_t> ticks;
-  std::function<void(Ticker&)> on_command;
-  using Dialog::EndDialog;
+  SmallDialog() : Dialog(kSmall) {}
+  std::function<void(SmallDialog&)> on_command;
 
  protected:
-  bool OnInitDialog() override {
-    EXPECT_NE(Window()->SetTimer(7, 100), 0u);
-    EXPECT_NE(Window()->SetTimer(9, 250), 0u);
-    return true;
-  }
-  void OnTimer(std::uintptr_t id) override { ticks.push_back(id); }
   void OnCommand(int id) override {
     if (id == kButton && on_command) return on_command(*this);
     Dialog::OnCommand(id);
@@ -66,38 +43,20 @@ class HeadlessTest : public ::testing::Test {
   HeadlessHost host_{HeadlessHost::ClockKind::kManual};
 };
 
-TEST_F(HeadlessTest, ManualClockDeliversEveryTickInTimeOrderAlsoUnderANestedRun) {
-  Ticker outer;
-  Ticker inner;
-  host_.Then([](HeadlessHost& h) { h.Advance(500); });
-  host_.Then([&](HeadlessHost& h) {
-    EXPECT_EQ(outer.ticks, (std::vector<std::uintptr_t>{7, 7, 9, 7, 7, 7, 9}));
-    outer.ticks.clear();
-    EXPECT_TRUE(outer.Window()->KillTimer(9));
-    h.Then([](HeadlessHost& in) { in.Advance(300); });
-    h.Then([&](HeadlessHost& in) {
-      EXPECT_EQ(outer.ticks, (std::vector<std::uintptr_t>{7, 7, 7}));
-      EXPECT_EQ(inner.ticks, (std::vector<std::uintptr_t>{7, 7, 9, 7}));
-      in.PressEsc();
-    });
-    EXPECT_EQ(inner.DoModal(), 2);
-    h.PressEsc();
-  });
-  EXPECT_EQ(outer.DoModal(), 2);
-  EXPECT_FALSE(host_.stalled());
-}
+// (The manual clock's ticks in time order and under a nested run: the
+// Timers and NestedFromATimer scenarios, and every program's retry series.)
 
 // Boxes nobody waits to click answer from the queue (OK when it is empty)
 // before the script goes on; a box from a worker while a dialog runs is
 // answered at once on the worker.
 TEST_F(HeadlessTest, BoxesAnswerByThemselvesFromTheQueue) {
-  Ticker d;
+  SmallDialog d;
   std::vector<int> answers;
   std::vector<std::string> seen;
   host_.on_message_box = [&](const HeadlessHost::MessageBoxRecord& box) { seen.push_back(box.text); };
   host_.QueueAnswer(kIdCancelResult);
   WindowId id = 0;
-  d.on_command = [&](Ticker& self) {
+  d.on_command = [&](SmallDialog& self) {
     id = self.Id();
     answers.push_back(ShowMessage("first", kMbOkCancel));
     answers.push_back(ShowMessage("second", kMbOkCancel));
@@ -118,14 +77,14 @@ TEST_F(HeadlessTest, BoxesAnswerByThemselvesFromTheQueue) {
 
 TEST_F(HeadlessTest, AnIdleLoopWithNothingToWaitForStalls) {
   host_.SetStallLimit(std::chrono::milliseconds(50));
-  Ticker d;
+  SmallDialog d;
   EXPECT_EQ(d.DoModal(), kIdCancelResult);
   EXPECT_TRUE(host_.stalled());
 }
 
 // A step that throws leaves the run, and the run leaves nothing behind.
 TEST_F(HeadlessTest, AFailingStepLeavesNoWindowBehind) {
-  Ticker outer;
+  SmallDialog outer;
   WindowId id = 0;
   host_.Then([&](HeadlessHost&) {
     id = outer.Id();
@@ -143,7 +102,7 @@ TEST_F(HeadlessTest, ARemoteActionNobodyTakesIsWithdrawn) {
   bool ran = false;
   EXPECT_FALSE(host_.RunOnUiThread([&](HeadlessHost&) { ran = true; }, std::chrono::milliseconds(20)));
   host_.SetStallLimit(std::chrono::milliseconds(50));
-  Ticker d;
+  SmallDialog d;
   d.DoModal();  // would run the action if it were still queued
   EXPECT_FALSE(ran);
 }

@@ -1,13 +1,28 @@
-// A fresh folder, removed with its contents at the end of the test.
+// A fresh folder, removed with its contents at the end of the test, and
+// files named by UTF-8 paths.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 
 namespace qv::test {
+
+// Paths are UTF-8 text in the code base; the standard library's narrow
+// paths are not on Windows.
+inline std::filesystem::path FsPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string s = path.u8string();
+  return std::string(s.begin(), s.end());
+}
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(FsPath(path), std::ios::binary) << bytes;
+}
 
 class TempDir {
  public:
@@ -32,6 +47,7 @@ class TempDir {
 
   // A file name inside the folder, as a UTF-8 path for the profile code.
   std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& path() const { return path_; }
 
  private:
   std::filesystem::path path_;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "generation.h"
@@ -16,11 +15,9 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-std::string FileText(const std::string& path) { return platform::ReadWholeFile(path).bytes; }
+using test::WriteBytes;
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(fs::path(path), std::ios::binary) << bytes;
-}
+std::string FileText(const std::string& path) { return platform::ReadWholeFile(path).bytes; }
 
 TEST(ProfileFile, MissingProfileReadsAsDefaultsAndFirstWriteCreatesIt) {
   test::TempDir dir;

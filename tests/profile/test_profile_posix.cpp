@@ -3,16 +3,10 @@
 // profile it cannot read. Users other than root are played by setpriv.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "generation.h"
-#include "platform/file.h"
-#include "profile/program_profile.h"
 #include "support/run_command.h"
 #include "temp_dir.h"
 #include "writer.h"
@@ -21,6 +15,7 @@ namespace qv::profile {
 namespace {
 
 namespace fs = std::filesystem;
+using test::WriteBytes;
 
 const std::vector<std::string> kAsNobody = {QV_SETPRIV_PATH, "--reuid=65534", "--regid=65534", "--clear-groups"};
 const std::string kAsNobodyPrefix = test::ShellLine(kAsNobody);
@@ -37,7 +32,6 @@ bool CanActAsNobody() {
   return fs::exists(QV_SETPRIV_PATH) && test::RunCommand(words);
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 TEST(ProfilePosix, LinksNameTheFileTheyPointTo) {
   test::TempDir dir(/*fast=*/true);
@@ -59,20 +53,7 @@ TEST(ProfilePosix, LinksNameTheFileTheyPointTo) {
   EXPECT_EQ(LoadProfile(dangling).status, ProfileRead::Status::kMissing);
 
   // Two writers naming one profile by the link and by its real path.
-  constexpr int kCount = 500;
-  int results[2] = {-1, -1};
-  std::thread a([&] { results[0] = test::RunWriter("keys " + link + " a " + std::to_string(kCount)); });
-  std::thread b([&] { results[1] = test::RunWriter("keys " + target + " b " + std::to_string(kCount)); });
-  a.join();
-  b.join();
-  EXPECT_EQ(results[0], 0);
-  EXPECT_EQ(results[1], 0);
-  const IniDocument doc = ProfileFile(target).Load();
-  int missing = 0;
-  for (int i = 0; i < kCount; ++i) {
-    for (const char* prefix : {"a", "b"}) missing += doc.ReadInt("Race", prefix + std::to_string(i), -1) != i;
-  }
-  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(test::KeysLostByTwoWriters(link, target, 500), 0);
 }
 
 TEST(ProfilePosix, WhatIsNoFileIsRefusedWithoutWaiting) {
@@ -121,38 +102,23 @@ TEST(ProfilePosix, OwnersModesAndFoldersTheUserMayNotWrite) {
     EXPECT_FALSE(fs::exists(dir.File(leftover))) << leftover;
 
   // A reader never sees half of an in-place save.
-  std::atomic<bool> ended{false};
-  int result = -1;
-  std::thread writer([&] {
-    result = test::RunWriter("save " + mine + " 200", kAsNobodyPrefix);
-    ended = true;
-  });
-  int seen[2] = {0, 0}, mixed = 0;
-  while (!ended) {
-    const int which = test::WhichSettingsSet(LoadProfile(mine).settings);
-    which < 0 ? ++mixed : ++seen[which];
-  }
-  writer.join();
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(mixed, 0);
-  EXPECT_GT(seen[0] + seen[1], 0);
+  const test::LoadsDuringSaves loads = test::LoadWhileSaving(mine, 200, kAsNobodyPrefix);
+  EXPECT_EQ(loads.writer_exit, 0);
+  EXPECT_EQ(loads.mixed, 0);
+  EXPECT_GT(loads.seen[0] + loads.seen[1], 0);
   EXPECT_EQ(StatOf(mine), inode);
 }
 
 TEST(ProfilePosix, QuorvelCliReportsAProfileItCannotRead) {
   test::TempDir dir;
-  const std::string folder = dir.File("folder.ini"), fifo = dir.File("fifo.ini"), closed = dir.File("closed.ini");
+  const std::string folder = dir.File("folder.ini"), closed = dir.File("closed.ini");
   fs::create_directory(folder);
-  ASSERT_TRUE(test::RunCommand({"mkfifo", fifo}));
   WriteBytes(closed, "[Property]\r\nDefaultServer=127.0.0.1\r\n");
   fs::permissions(closed, fs::perms::none);
   struct Case {
     std::string profile, problem;
     bool as_nobody;
-  } cases[] = {{folder, "is a folder", false},
-               {fifo, "is not a regular file", false},
-               {"/dev/zero", "is not a regular file", false},
-               {closed, "Permission denied", true}};
+  } cases[] = {{folder, "is a folder", false}, {closed, "Permission denied", true}};  // FIFOs: above
   for (const Case& c : cases) {
     if (c.as_nobody && !CanActAsNobody()) continue;
     std::vector<std::string> words = c.as_nobody ? kAsNobody : std::vector<std::string>{};

@@ -8,9 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "generation.h"
 #include "platform/file.h"
-#include "profile/program_profile.h"
 #include "temp_dir.h"
 #include "writer.h"
 
@@ -65,22 +63,7 @@ TEST(ProfileProcesses, AKilledWriterLeavesTheOldOrTheNewProfile) {
 
 TEST(ProfileProcesses, TwoWritersLoseNoKey) {
   test::TempDir dir(/*fast=*/true);
-  const std::string path = dir.File("race.ini");
-  constexpr int kCount = 1000;
-  int results[2] = {-1, -1};
-  std::thread a([&] { results[0] = test::RunWriter("keys " + path + " a " + std::to_string(kCount)); });
-  std::thread b([&] { results[1] = test::RunWriter("keys " + path + " b " + std::to_string(kCount)); });
-  a.join();
-  b.join();
-  EXPECT_EQ(results[0], 0);
-  EXPECT_EQ(results[1], 0);
-
-  IniDocument doc = LoadFile(path);
-  int missing = 0;
-  for (int i = 0; i < kCount; ++i) {
-    for (const char* prefix : {"a", "b"}) missing += doc.ReadInt("Race", prefix + std::to_string(i), -1) != i;
-  }
-  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(test::KeysLostByTwoWriters(dir.File("race.ini"), dir.File("race.ini"), 1000), 0);
 }
 
 // While another process saves the settings program's settings again and
@@ -89,22 +72,11 @@ TEST(ProfileProcesses, AReaderNeverSeesHalfASave) {
   test::TempDir dir(/*fast=*/true);
   const std::string path = dir.File("Quorvel.INI");
   ASSERT_TRUE(SaveSettings(path, test::SettingsSet(1)).ok);
-  std::atomic<bool> ended{false};
-  int result = -1;
-  std::thread writer([&] {
-    result = test::RunWriter("save " + path + " 100");
-    ended = true;
-  });
-  int seen[2] = {0, 0}, mixed = 0;
-  while (!ended) {
-    const int which = test::WhichSettingsSet(LoadProfile(path).settings);
-    which < 0 ? ++mixed : ++seen[which];
-  }
-  writer.join();
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(mixed, 0);
-  EXPECT_GT(seen[0], 0);
-  EXPECT_GT(seen[1], 0);
+  const test::LoadsDuringSaves loads = test::LoadWhileSaving(path, 100);
+  EXPECT_EQ(loads.writer_exit, 0);
+  EXPECT_EQ(loads.mixed, 0);
+  EXPECT_GT(loads.seen[0], 0);
+  EXPECT_GT(loads.seen[1], 0);
 }
 
 }  // namespace

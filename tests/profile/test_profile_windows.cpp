@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,12 +19,10 @@ namespace {
 
 using namespace std::string_literals;
 namespace win = platform::system_profile;
+using test::WriteBytes;
 
 constexpr const char* kMissing = "<missing>";
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
-}
 
 std::string Ansi(const std::string& utf8) {
   return platform::Utf8ToCodePage(platform::AnsiCodePage(), utf8).value_or("<no ANSI form>");

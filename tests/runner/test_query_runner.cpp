@@ -281,12 +281,6 @@ TEST_F(RunnerTest, AWorkerThatCannotStartEndsTheQueryAndFreesTheSlot) {
   EXPECT_EQ(queries, 1);
 }
 
-}  // namespace
-}  // namespace qv::runner
-
-namespace qv::runner {
-namespace {
-
 // Ctrl-C of quorvel-cli: a worker that hears its cancel signal ends at once
 // with its own "UserCancelled"; one that cannot (a name lookup) is given up
 // at the next tick.

@@ -71,10 +71,17 @@ std::string Str(const ui::Rect& r) {
          std::to_string(r.bottom);
 }
 
+// The dialog's own copy of its template, made before the dialog that
+// refers to it.
+struct OwnTemplate {
+  ui::DialogTemplate copy;
+};
+
 // A dialog that logs what it hears; handlers are set per scenario.
-class Probe : public ui::Dialog {
+class Probe : private OwnTemplate, public ui::Dialog {
  public:
-  Probe(const ui::DialogTemplate& t, Log& log, std::string tag = {}) : Dialog(t), log_(log), tag_(std::move(tag)) {}
+  Probe(ui::DialogTemplate t, Log& log, std::string tag = {})
+      : OwnTemplate{std::move(t)}, Dialog(copy), log_(log), tag_(std::move(tag)) {}
   using Dialog::EndDialog;
   using Dialog::UpdateData;
 
@@ -131,6 +138,18 @@ class Probe : public ui::Dialog {
 
 using Events = std::vector<std::string>;
 
+// The user plays `script` on the probe's window once it shows while the
+// dialogs' thread runs it, which must end with `result`.
+void PlayForm(Stage& stage, Probe& d, int result, const std::function<void(User&, WindowId)>& script) {
+  stage.Play(
+      [&](User& u) {
+        const WindowId w = u.WaitWindow(d.Template().caption);
+        ASSERT_NE(w, 0);
+        script(u, w);
+      },
+      [&] { EXPECT_EQ(d.DoModal(), result); });
+}
+
 // ------------------------------------------------------------- scenarios
 
 // A dialog is shown once its queue runs dry: messages posted during
@@ -151,8 +170,7 @@ void ShowOrder(Stage& stage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Log log;
-    const ui::DialogTemplate t = Form(std::string("order ") + c.name, c.style);
-    Probe d(t, log);
+    Probe d(Form(std::string("order ") + c.name, c.style), log);
     d.on_init = [&](Probe& self) {
       ui::CurrentHost().Post(self.Id(), kMsg, 0, 0);
       if (c.end_in_init) self.EndDialog(1);
@@ -161,17 +179,14 @@ void ShowOrder(Stage& stage) {
       if (n < 2) ui::CurrentHost().Post(self.Id(), kMsg, n + 1, 0);
       return 0;
     };
-    int result = 0;
-    stage.Play(
-        [&](User& u) {
-          if (c.end_in_init) return;
-          const WindowId w = u.WaitWindow(t.caption);
-          ASSERT_NE(w, 0);
-          EXPECT_TRUE(log.WaitFor("msg 2"));
-          EXPECT_TRUE(u.Click(w, ui::kIdCancel));
-        },
-        [&] { result = d.DoModal(); });
-    EXPECT_EQ(result, c.end_in_init ? 1 : 2);
+    if (c.end_in_init) {
+      stage.Play([](User&) {}, [&] { EXPECT_EQ(d.DoModal(), 1); });
+    } else {
+      PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+        EXPECT_TRUE(log.WaitFor("msg 2"));
+        EXPECT_TRUE(u.Click(w, ui::kIdCancel));
+      });
+    }
     EXPECT_EQ(log.Events(), c.want);
   }
 }
@@ -181,8 +196,7 @@ void ShowOrder(Stage& stage) {
 // Esc answers Cancel, or OK on a box without Cancel.
 void MessageBoxLoop(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("box loop");
-  Probe d(t, log);
+  Probe d(Form("box loop"), log);
   d.on_init = [](Probe& self) { self.Window()->SetTimer(7, 100); };
   d.on_command = [&](Probe& self, int id) {
     if (id == kAction) {
@@ -193,34 +207,30 @@ void MessageBoxLoop(Stage& stage) {
     }
     return id == kAction || id == kOther;
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("box loop");
-        ASSERT_NE(w, 0);
-        ASSERT_TRUE(u.Click(w, kAction));
-        const WindowId box = u.WaitBox("続けますか?");
-        ASSERT_NE(box, 0);
-        EXPECT_EQ(u.Owner(box), w);
-        EXPECT_EQ(u.Caption(box), platform::ExecutableBaseName());
-        EXPECT_FALSE(u.IsEnabled(w)) << "the owner is disabled under the box";
-        EXPECT_FALSE(u.Click(w, kOther)) << "and takes no clicks";
-        const int before = log.Ticks(7);
-        u.Pass(1000);
-        EXPECT_GE(log.Ticks(7) - before, 5) << "the owner's timer ticks under the box";
-        EXPECT_TRUE(log.WaitFor("msg 5")) << "a message posted to the owner arrives under the box";
-        EXPECT_TRUE(u.Click(box, ui::kIdCancel));
-        EXPECT_TRUE(u.WaitGone(box));
-        EXPECT_TRUE(u.IsEnabled(w));
-        for (int id : {kAction, kOther}) {
-          ASSERT_TRUE(u.Click(w, id));
-          const WindowId esc_box = u.WaitBox(id == kAction ? "続けますか?" : "Note.");
-          ASSERT_NE(esc_box, 0);
-          EXPECT_TRUE(u.PressEsc(esc_box));
-          EXPECT_TRUE(u.WaitGone(esc_box));
-        }
-        EXPECT_TRUE(u.Click(w, ui::kIdCancel));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    ASSERT_TRUE(u.Click(w, kAction));
+    const WindowId box = u.WaitBox("続けますか?");
+    ASSERT_NE(box, 0);
+    EXPECT_EQ(u.Owner(box), w);
+    EXPECT_EQ(u.Caption(box), platform::ExecutableBaseName());
+    EXPECT_FALSE(u.IsEnabled(w)) << "the owner is disabled under the box";
+    EXPECT_FALSE(u.Click(w, kOther)) << "and takes no clicks";
+    const int before = log.Ticks(7);
+    u.Pass(1000);
+    EXPECT_GE(log.Ticks(7) - before, 5) << "the owner's timer ticks under the box";
+    EXPECT_TRUE(log.WaitFor("msg 5")) << "a message posted to the owner arrives under the box";
+    EXPECT_TRUE(u.Click(box, ui::kIdCancel));
+    EXPECT_TRUE(u.WaitGone(box));
+    EXPECT_TRUE(u.IsEnabled(w));
+    for (int id : {kAction, kOther}) {
+      ASSERT_TRUE(u.Click(w, id));
+      const WindowId esc_box = u.WaitBox(id == kAction ? "続けますか?" : "Note.");
+      ASSERT_NE(esc_box, 0);
+      EXPECT_TRUE(u.PressEsc(esc_box));
+      EXPECT_TRUE(u.WaitGone(esc_box));
+    }
+    EXPECT_TRUE(u.Click(w, ui::kIdCancel));
+  });
   Events seen;  // the focus moves are another scenario's
   for (const std::string& e : log.Events())
     if (e.rfind("notify", 0) != 0) seen.push_back(e);
@@ -228,52 +238,12 @@ void MessageBoxLoop(Stage& stage) {
                           "answer 2", "cmd 2", "destroy"}));
 }
 
-// A dialog opened from a message posted during its owner's initialisation
-// runs its own loop before the owner was ever shown; a worker's message
-// ends it; the owner shows only afterwards.
-void NestedFromPostedMessage(Stage& stage) {
-  Log log;
-  const ui::DialogTemplate outer_t = Form("outer"), inner_t = Form("inner");
-  Probe outer(outer_t, log, "outer"), inner(inner_t, log, "inner");
-  std::thread worker;
-  outer.on_init = [](Probe& self) {
-    ui::CurrentHost().Post(self.Id(), kMsg, 1, 0);
-    self.Window()->SetTimer(7, 50);
-  };
-  outer.on_message = [&](Probe& self, unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t {
-    self.Note("inner result " + std::to_string(inner.DoModal(self.Id())));
-    return 0;
-  };
-  inner.on_show = [&](Probe& self) {
-    worker = std::thread([id = self.Id()] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      ui::CurrentHost().Post(id, kMsg, 2, 0);
-    });
-  };
-  inner.on_message = [](Probe& self, unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t {
-    self.EndDialog(1);
-    return 0;
-  };
-  stage.Play(
-      [&](User& u) {
-        const WindowId o = u.WaitWindow("outer");
-        ASSERT_NE(o, 0);
-        EXPECT_TRUE(u.Click(o, ui::kIdCancel));
-      },
-      [&] { EXPECT_EQ(outer.DoModal(), 2); });
-  if (worker.joinable()) worker.join();
-  EXPECT_EQ(log.Events(),
-            (Events{"outer init", "outer msg 1", "inner init", "inner show", "inner msg 2", "inner destroy",
-                    "outer inner result 1", "outer show", "outer notify 100 kill", "outer cmd 2", "outer destroy"}));
-}
-
 // The query runner opened from a message posted during its owner's
-// initialisation: it nests, its worker's done message ends it, the owner
-// shows afterwards.
+// initialisation: it runs its own loop before the owner was ever shown, its
+// worker's done message ends it, the owner shows afterwards.
 void RunnerFromPostedMessage(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("runner owner");
-  Probe owner(t, log);
+  Probe owner(Form("runner owner"), log);
   owner.on_init = [](Probe& self) { ui::CurrentHost().Post(self.Id(), kMsg, 1, 0); };
   owner.on_message = [&](Probe& self, unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t {
     engine::QueryJob job;
@@ -290,13 +260,9 @@ void RunnerFromPostedMessage(Stage& stage) {
               std::to_string(dialog.reply().error_code));
     return 0;
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("runner owner");
-        ASSERT_NE(w, 0);
-        EXPECT_TRUE(u.PressEsc(w));
-      },
-      [&] { EXPECT_EQ(owner.DoModal(), 2); });
+  PlayForm(stage, owner, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(u.PressEsc(w));
+  });
   EXPECT_TRUE(runner::WaitForWorkers(std::chrono::seconds(5)));
   EXPECT_EQ(log.Events(), (Events{"init", "msg 1", "runner 1 1 7", "show", "cmd 2", "destroy"}));
 }
@@ -328,8 +294,7 @@ void ExchangeBothWays(Stage& stage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Log log;
-    const ui::DialogTemplate t = Form(std::string("exchange ") + c.name);
-    Probe d(t, log);
+    Probe d(Form(std::string("exchange ") + c.name), log);
     int agree = c.agree, tri = c.tri, radio = c.radio;
     std::string combo = c.combo, list = c.list;
     d.on_init = [&](Probe& self) {
@@ -345,19 +310,15 @@ void ExchangeBothWays(Stage& stage) {
       dx.ComboText(kCombo, combo);
       dx.ComboText(kList, list);
     };
-    stage.Play(
-        [&](User& u) {
-          const WindowId w = u.WaitWindow(t.caption);
-          ASSERT_NE(w, 0);
-          EXPECT_EQ(u.Check(w, kAgree), c.shown_agree);
-          EXPECT_EQ(u.Check(w, kTri), c.shown_tri);
-          EXPECT_EQ((std::vector<int>{u.Check(w, kR0), u.Check(w, kR1), u.Check(w, kR2)}),
-                    (std::vector<int>(c.shown_radios, c.shown_radios + 3)));
-          EXPECT_EQ(u.Text(w, kCombo), c.shown_combo);
-          EXPECT_EQ(u.Text(w, kList), c.shown_list);
-          EXPECT_TRUE(u.Click(w, ui::kIdOk));
-        },
-        [&] { EXPECT_EQ(d.DoModal(), 1); });
+    PlayForm(stage, d, 1, [&](User& u, WindowId w) {
+      EXPECT_EQ(u.Check(w, kAgree), c.shown_agree);
+      EXPECT_EQ(u.Check(w, kTri), c.shown_tri);
+      EXPECT_EQ((std::vector<int>{u.Check(w, kR0), u.Check(w, kR1), u.Check(w, kR2)}),
+                (std::vector<int>(c.shown_radios, c.shown_radios + 3)));
+      EXPECT_EQ(u.Text(w, kCombo), c.shown_combo);
+      EXPECT_EQ(u.Text(w, kList), c.shown_list);
+      EXPECT_TRUE(u.Click(w, ui::kIdOk));
+    });
     EXPECT_EQ(agree, c.shown_agree);
     EXPECT_EQ(tri, c.shown_tri);
     EXPECT_EQ(radio, c.read_radio);
@@ -371,32 +332,27 @@ void ExchangeBothWays(Stage& stage) {
 // one keeps its check); a disabled button cannot be clicked.
 void ButtonClicks(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("clicks");
-  Probe d(t, log);
+  Probe d(Form("clicks"), log);
   d.on_init = [](Probe& self) {
     self.Window()->SetCheck(kR0, 1);
     self.Window()->SetCheck(kR2, 1);
     self.Window()->Enable(kR2, false);
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("clicks");
-        ASSERT_NE(w, 0);
-        std::vector<int> tri;
-        for (int i = 0; i < 4; ++i) {
-          EXPECT_TRUE(u.Click(w, kTri));
-          tri.push_back(u.Check(w, kTri));
-        }
-        EXPECT_EQ(tri, (std::vector<int>{1, 2, 0, 1}));
-        EXPECT_TRUE(u.Click(w, kR1));
-        EXPECT_EQ((std::vector<int>{u.Check(w, kR0), u.Check(w, kR1), u.Check(w, kR2)}), (std::vector<int>{0, 1, 1}));
-        EXPECT_FALSE(u.Click(w, kR2));
-        EXPECT_FALSE(u.Click(w, kGreyed));
-        EXPECT_TRUE(u.Click(w, kAgree));
-        EXPECT_EQ(u.Check(w, kAgree), 1);
-        EXPECT_TRUE(u.Click(w, ui::kIdCancel));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    std::vector<int> tri;
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_TRUE(u.Click(w, kTri));
+      tri.push_back(u.Check(w, kTri));
+    }
+    EXPECT_EQ(tri, (std::vector<int>{1, 2, 0, 1}));
+    EXPECT_TRUE(u.Click(w, kR1));
+    EXPECT_EQ((std::vector<int>{u.Check(w, kR0), u.Check(w, kR1), u.Check(w, kR2)}), (std::vector<int>{0, 1, 1}));
+    EXPECT_FALSE(u.Click(w, kR2));
+    EXPECT_FALSE(u.Click(w, kGreyed));
+    EXPECT_TRUE(u.Click(w, kAgree));
+    EXPECT_EQ(u.Check(w, kAgree), 1);
+    EXPECT_TRUE(u.Click(w, ui::kIdCancel));
+  });
   EXPECT_EQ(log.Events(), (Events{"init", "show", "notify 100 kill", "cmd 103", "cmd 103", "cmd 103", "cmd 103",
                                   "cmd 106", "cmd 102", "cmd 2", "destroy"}));
 }
@@ -406,8 +362,7 @@ void ButtonClicks(Stage& stage) {
 // own focus moves and a message box taking the focus send none.
 void Notifications(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("notify");
-  Probe d(t, log);
+  Probe d(Form("notify"), log);
   d.on_init = [](Probe& self) {
     ui::HostWindow& w = *self.Window();
     for (const char* item : {"SNTP", "time", "daytime"}) w.AddItem(kCombo, item);
@@ -426,26 +381,22 @@ void Notifications(Stage& stage) {
     ui::ShowMessage("Changed.");
     return true;
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("notify");
-        ASSERT_NE(w, 0);
-        EXPECT_EQ(u.Focused(w), kName) << "the first tab stop has the focus";
-        EXPECT_TRUE(u.Type(w, kName, "abc"));
-        EXPECT_TRUE(u.Type(w, kFirst, "7"));
-        EXPECT_TRUE(u.Choose(w, kCombo, 1));
-        EXPECT_EQ(u.Text(w, kCombo), "time");
-        EXPECT_TRUE(u.Spin(w, kSpin, 1));
-        EXPECT_TRUE(u.Click(w, kAction));
-        const WindowId box = u.WaitBox("Changed.");
-        ASSERT_NE(box, 0);
-        EXPECT_TRUE(u.Click(box, ui::kIdOk));
-        EXPECT_TRUE(u.WaitGone(box));
-        EXPECT_EQ(u.Focused(w), kFirst) << "where the program put it";
-        EXPECT_TRUE(u.FocusOn(w, kName));
-        EXPECT_TRUE(u.PressEsc(w));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_EQ(u.Focused(w), kName) << "the first tab stop has the focus";
+    EXPECT_TRUE(u.Type(w, kName, "abc"));
+    EXPECT_TRUE(u.Type(w, kFirst, "7"));
+    EXPECT_TRUE(u.Choose(w, kCombo, 1));
+    EXPECT_EQ(u.Text(w, kCombo), "time");
+    EXPECT_TRUE(u.Spin(w, kSpin, 1));
+    EXPECT_TRUE(u.Click(w, kAction));
+    const WindowId box = u.WaitBox("Changed.");
+    ASSERT_NE(box, 0);
+    EXPECT_TRUE(u.Click(box, ui::kIdOk));
+    EXPECT_TRUE(u.WaitGone(box));
+    EXPECT_EQ(u.Focused(w), kFirst) << "where the program put it";
+    EXPECT_TRUE(u.FocusOn(w, kName));
+    EXPECT_TRUE(u.PressEsc(w));
+  });
   EXPECT_EQ(log.Events(), (Events{"init", "show", "notify 100 edit", "notify 100 kill", "notify 101 edit",
                                   "notify 101 kill", "notify 108 sel", "notify 108 kill", "notify 111 edit",
                                   "notify 111 kill", "cmd 115", "notify 101 kill", "cmd 2", "destroy"}));
@@ -456,8 +407,7 @@ void Notifications(Stage& stage) {
 // dialog leaves them to the system (close is Cancel).
 void SystemMenu(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("system menu");
-  Probe d(t, log);
+  Probe d(Form("system menu"), log);
   d.on_init = [](Probe& self) {
     ui::HostWindow& w = *self.Window();
     w.AppendSystemMenuSeparator();
@@ -465,20 +415,16 @@ void SystemMenu(Stage& stage) {
     w.RemoveSystemMenuItem(ui::kScSize);
     w.RemoveSystemMenuItem(ui::kScMaximize);
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("system menu");
-        ASSERT_NE(w, 0);
-        EXPECT_TRUE(u.SystemCommand(w, 16));
-        EXPECT_FALSE(u.SystemCommand(w, ui::kScSize));
-        EXPECT_FALSE(u.SystemCommand(w, ui::kScMaximize));
-        EXPECT_TRUE(u.SystemCommand(w, ui::kScMinimize));
-        EXPECT_TRUE(u.IsMinimized(w));
-        EXPECT_TRUE(u.SystemCommand(w, ui::kScRestore));
-        EXPECT_FALSE(u.IsMinimized(w));
-        EXPECT_TRUE(u.SystemCommand(w, ui::kScClose));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(u.SystemCommand(w, 16));
+    EXPECT_FALSE(u.SystemCommand(w, ui::kScSize));
+    EXPECT_FALSE(u.SystemCommand(w, ui::kScMaximize));
+    EXPECT_TRUE(u.SystemCommand(w, ui::kScMinimize));
+    EXPECT_TRUE(u.IsMinimized(w));
+    EXPECT_TRUE(u.SystemCommand(w, ui::kScRestore));
+    EXPECT_FALSE(u.IsMinimized(w));
+    EXPECT_TRUE(u.SystemCommand(w, ui::kScClose));
+  });
   EXPECT_EQ(log.Events(),
             (Events{"init", "show", "syscmd 10", "syscmd F020", "syscmd F120", "syscmd F060", "cmd 2", "destroy"}));
 }
@@ -489,13 +435,12 @@ void SystemMenu(Stage& stage) {
 // its icon and resizing it does nothing.
 void Placement(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("placement");
   ui::DialogTemplate inner_t = Form("placed inner"), far_t = Form("placed far"), near_t = Form("placed near");
   inner_t.x = 10;
   inner_t.y = 5;
   far_t.x = far_t.y = 2000;
   near_t.x = near_t.y = -200;
-  Probe d(t, log), inner(inner_t, log), far(far_t, log), near(near_t, log);
+  Probe d(Form("placement"), log), inner(inner_t, log), far(far_t, log), near(near_t, log);
   for (Probe* p : {&inner, &far, &near})
     p->on_init = [&log](Probe& self) {
       log.Add(self.Template().caption + " " + Str(self.Window()->WindowRect()));
@@ -538,14 +483,10 @@ void Placement(Stage& stage) {
     near.DoModal(self.Id());
     log.Add("done");
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("placement");
-        ASSERT_NE(w, 0);
-        EXPECT_TRUE(log.WaitFor("done"));
-        EXPECT_TRUE(u.Close(w));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(log.WaitFor("done"));
+    EXPECT_TRUE(u.Close(w));
+  });
   EXPECT_EQ(log.Events(), (Events{"init",
                                   "show",
                                   "first 32,27,388,296 min 0 show 1 normal 32,27,388,296",
@@ -576,33 +517,27 @@ void Placement(Stage& stage) {
 // start): it stays minimised once the dialog manager's show has finished.
 void MinimisedAtFirstShow(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("iconic");
-  Probe d(t, log);
+  Probe d(Form("iconic"), log);
   d.on_show = [](Probe& self) {
     ui::WindowPlacement p = self.Window()->Placement();
     p.show_cmd = ui::kSwShowMinNoActive;
     p.set_min_position = true;
     self.Window()->SetPlacement(p);
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("iconic");
-        ASSERT_NE(w, 0);
-        u.Pass(200);
-        EXPECT_TRUE(u.IsMinimized(w));
-        EXPECT_TRUE(u.SystemCommand(w, ui::kScRestore));
-        EXPECT_FALSE(u.IsMinimized(w));
-        EXPECT_TRUE(u.PressEsc(w));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    u.Pass(200);
+    EXPECT_TRUE(u.IsMinimized(w));
+    EXPECT_TRUE(u.SystemCommand(w, ui::kScRestore));
+    EXPECT_FALSE(u.IsMinimized(w));
+    EXPECT_TRUE(u.PressEsc(w));
+  });
   EXPECT_EQ(log.Events(), (Events{"init", "show", "syscmd F120", "cmd 2", "destroy"}));
 }
 
 // Properties, other windows, the screen.
 void WindowServices(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("services"), gone_t = Form("gone");
-  Probe d(t, log), gone(gone_t, log, "gone");
+  Probe d(Form("services"), log), gone(Form("gone"), log, "gone");
   WindowId gone_id = 0;
   gone.on_init = [&](Probe& self) {
     gone_id = self.Id();
@@ -629,15 +564,11 @@ void WindowServices(Stage& stage) {
             Str(host.WorkArea()) + " shift " + std::to_string(host.IsKeyDown(ui::Key::kShift)));
     log.Add("active is self " + std::to_string(host.ActiveWindow() == self.Id()));
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("services");
-        ASSERT_NE(w, 0);
-        EXPECT_TRUE(u.TimeChanged(w));
-        EXPECT_TRUE(u.Resumed(w));
-        EXPECT_TRUE(u.PressEsc(w));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(u.TimeChanged(w));
+    EXPECT_TRUE(u.Resumed(w));
+    EXPECT_TRUE(u.PressEsc(w));
+  });
   EXPECT_EQ(log.Events(), (Events{"init", "show", "property 42 0 0", "gone init", "gone destroy",
                                   "placement of self 1 32,27,388,296 == 32,27,388,296",
                                   "placement of a closed window 0 error given 1", "exists 1 0 0",
@@ -663,8 +594,7 @@ void SpinArrows(Stage& stage) {
       {kFixedSpin, "+5", 2, "3"},
   };
   Log log;
-  const ui::DialogTemplate t = Form("spin");
-  Probe d(t, log);
+  Probe d(Form("spin"), log);
   d.on_init = [](Probe& self) {
     ui::HostWindow& w = *self.Window();
     w.SetSpinRange(kSpin, 0, 59);
@@ -675,48 +605,39 @@ void SpinArrows(Stage& stage) {
     if (id == kAction) self.Window()->SetSpinRange(kFixedSpin, 0, 2000);
     return id == kAction;
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("spin");
-        ASSERT_NE(w, 0);
-        for (const Case& c : cases) {
-          const int field = c.spin == kSpin ? kCount : kFixed;
-          EXPECT_TRUE(u.Type(w, field, c.typed));
-          EXPECT_TRUE(u.Spin(w, c.spin, c.steps));
-          EXPECT_EQ(u.Text(w, field), c.want) << "'" << c.typed << "' " << c.steps;
-        }
-        EXPECT_TRUE(u.Click(w, kAction));
-        EXPECT_TRUE(u.Type(w, kFixed, "999"));
-        EXPECT_TRUE(u.Spin(w, kFixedSpin, 1));
-        EXPECT_EQ(u.Text(w, kFixed), "1,000");
-        EXPECT_TRUE(u.Spin(w, kFixedSpin, 1));
-        EXPECT_EQ(u.Text(w, kFixed), "1,001") << "read back through its separator";
-        EXPECT_TRUE(u.PressEsc(w));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    for (const Case& c : cases) {
+      const int field = c.spin == kSpin ? kCount : kFixed;
+      EXPECT_TRUE(u.Type(w, field, c.typed));
+      EXPECT_TRUE(u.Spin(w, c.spin, c.steps));
+      EXPECT_EQ(u.Text(w, field), c.want) << "'" << c.typed << "' " << c.steps;
+    }
+    EXPECT_TRUE(u.Click(w, kAction));
+    EXPECT_TRUE(u.Type(w, kFixed, "999"));
+    EXPECT_TRUE(u.Spin(w, kFixedSpin, 1));
+    EXPECT_EQ(u.Text(w, kFixed), "1,000");
+    EXPECT_TRUE(u.Spin(w, kFixedSpin, 1));
+    EXPECT_EQ(u.Text(w, kFixed), "1,001") << "read back through its separator";
+    EXPECT_TRUE(u.PressEsc(w));
+  });
 }
 
 // Enter sends the focused push button's command, else the default
 // button's; Esc and the close request are Cancel.
 void Keyboard(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("keyboard");
-  Probe d(t, log);
+  Probe d(Form("keyboard"), log);
   int cancels = 0;
   d.on_command = [&](Probe&, int id) { return id != ui::kIdCancel || ++cancels < 2; };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("keyboard");
-        ASSERT_NE(w, 0);
-        EXPECT_TRUE(u.PressEnter(w));
-        EXPECT_TRUE(u.FocusOn(w, kOther));
-        EXPECT_TRUE(u.PressEnter(w));
-        EXPECT_TRUE(u.FocusOn(w, kFirst));
-        EXPECT_TRUE(u.PressEnter(w));
-        EXPECT_TRUE(u.PressEsc(w));
-        EXPECT_TRUE(u.Close(w));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(u.PressEnter(w));
+    EXPECT_TRUE(u.FocusOn(w, kOther));
+    EXPECT_TRUE(u.PressEnter(w));
+    EXPECT_TRUE(u.FocusOn(w, kFirst));
+    EXPECT_TRUE(u.PressEnter(w));
+    EXPECT_TRUE(u.PressEsc(w));
+    EXPECT_TRUE(u.Close(w));
+  });
   EXPECT_EQ(log.Events(),
             (Events{"init", "show", "cmd 117", "notify 100 kill", "cmd 116", "cmd 117", "cmd 2", "cmd 2", "destroy"}));
 }
@@ -725,8 +646,7 @@ void Keyboard(Stage& stage) {
 // goes on; nothing is left behind after the run.
 void ThrowingHandlers(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("throws");
-  Probe d(t, log);
+  Probe d(Form("throws"), log);
   WindowId id = 0;
   d.on_init = [&](Probe& self) {
     id = self.Id();
@@ -740,17 +660,13 @@ void ThrowingHandlers(Stage& stage) {
     if (cmd == kAction) throw std::runtime_error("command");
     return false;
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("throws");
-        ASSERT_NE(w, 0);
-        EXPECT_EQ(u.Focused(w), kName) << "initialisation still gave the default focus";
-        EXPECT_TRUE(u.Click(w, kAction));
-        u.Pass(300);
-        EXPECT_GE(log.Ticks(3), 1);
-        EXPECT_TRUE(u.Click(w, ui::kIdCancel));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_EQ(u.Focused(w), kName) << "initialisation still gave the default focus";
+    EXPECT_TRUE(u.Click(w, kAction));
+    u.Pass(300);
+    EXPECT_GE(log.Ticks(3), 1);
+    EXPECT_TRUE(u.Click(w, ui::kIdCancel));
+  });
   EXPECT_EQ(log.Events(), (Events{"init", "msg 9", "show", "notify 100 kill", "cmd 115", "cmd 2", "destroy"}));
   EXPECT_FALSE(ui::CurrentHost().WindowExists(id));
 }
@@ -758,8 +674,7 @@ void ThrowingHandlers(Stage& stage) {
 // A sorted combo box inserts by the system's word sort, ignoring case.
 void SortedItems(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("sorted");
-  Probe d(t, log);
+  Probe d(Form("sorted"), log);
   std::vector<int> at;
   std::vector<std::string> items;
   d.on_init = [&](Probe& self) {
@@ -807,19 +722,10 @@ void Endings(Stage& stage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Log log;
-    const ui::DialogTemplate t = Form(std::string("ending ") + c.name);
-    Probe d(t, log);
+    Probe d(Form(std::string("ending ") + c.name), log);
     int reads = 0;
     d.exchange = [&](ui::DataExchange& dx) { reads += dx.saving() ? 1 : 0; };
-    int result = 0;
-    stage.Play(
-        [&](User& u) {
-          const WindowId w = u.WaitWindow(t.caption);
-          ASSERT_NE(w, 0);
-          EXPECT_TRUE(c.act(u, w));
-        },
-        [&] { result = d.DoModal(); });
-    EXPECT_EQ(result, c.result);
+    PlayForm(stage, d, c.result, [&](User& u, WindowId w) { EXPECT_TRUE(c.act(u, w)); });
     EXPECT_EQ(reads, c.reads);
     EXPECT_EQ(d.Window(), nullptr) << "detached after the run";
   }
@@ -829,8 +735,7 @@ void Endings(Stage& stage) {
 // no tick after KillTimer, a second kill fails, an ended dialog starts none.
 void Timers(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("timers");
-  Probe d(t, log);
+  Probe d(Form("timers"), log);
   d.on_init = [](Probe& self) {
     std::string set = "set";
     for (auto [id, ms] : {std::pair<std::uintptr_t, unsigned>{7, 10}, {9, 40}, {0, 15}})
@@ -859,8 +764,7 @@ void Timers(Stage& stage) {
 // value; a closed window, no window and the broadcast address take none.
 void PostsAndSends(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("posts");
-  Probe d(t, log);
+  Probe d(Form("posts"), log);
   constexpr unsigned kBulk = ui::kWmUser + 101;
   constexpr int kCount = 200;
   std::vector<std::pair<std::uintptr_t, std::intptr_t>> got;
@@ -896,8 +800,7 @@ void PostsAndSends(Stage& stage) {
 // ticks find nobody, even while a message box keeps the loop going.
 void AfterTheEnd(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("late");
-  Probe d(t, log);
+  Probe d(Form("late"), log);
   d.on_show = [](Probe& self) {
     self.Window()->SetTimer(4, 10);
     self.EndDialog(1);
@@ -926,8 +829,7 @@ void AfterTheEnd(Stage& stage) {
 // active one.
 void NestedFromATimer(Stage& stage) {
   Log log;
-  const ui::DialogTemplate outer_t = Form("timed outer"), inner_t = Form("timed inner");
-  Probe outer(outer_t, log, "outer"), inner(inner_t, log, "inner");
+  Probe outer(Form("timed outer"), log, "outer"), inner(Form("timed inner"), log, "inner");
   outer.on_init = [](Probe& self) {
     self.Window()->SetTimer(5, 30);  // opens the inner dialog once
     self.Window()->SetTimer(6, 10);  // keeps ticking under it
@@ -971,8 +873,7 @@ void NestedFromATimer(Stage& stage) {
 // the dialog stays open.
 void FailedField(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("failed field");
-  Probe d(t, log);
+  Probe d(Form("failed field"), log);
   int first = 3, count = 2, agree = 0;
   std::string name = "東京";
   d.exchange = [&](ui::DataExchange& dx) {
@@ -1000,30 +901,26 @@ void FailedField(Stage& stage) {
       {" 7 ", "9", "0 から 5 までの整数を入力してください。", kCount},
       {"7", "-1x", "整数を入力してください。", kCount},
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("failed field");
-        ASSERT_NE(w, 0);
-        EXPECT_EQ(u.Text(w, kName), "東京");
-        EXPECT_TRUE(u.Type(w, kName, "大阪"));
-        for (const Round& r : rounds) {
-          SCOPED_TRACE(r.message);
-          EXPECT_TRUE(u.Type(w, kFirst, r.first));
-          EXPECT_TRUE(u.Type(w, kCount, r.count));
-          EXPECT_TRUE(u.Click(w, kAgree));
-          EXPECT_TRUE(u.Click(w, ui::kIdOk));
-          const WindowId box = u.WaitBox(r.message);
-          ASSERT_NE(box, 0);
-          EXPECT_EQ(u.Owner(box), w);
-          EXPECT_EQ(u.Caption(box), platform::ExecutableBaseName());
-          EXPECT_TRUE(u.Click(box, ui::kIdOk));
-          EXPECT_TRUE(u.WaitGone(box));
-          EXPECT_EQ(u.Focused(w), r.focus);
-        }
-        EXPECT_TRUE(u.Type(w, kCount, "5"));
-        EXPECT_TRUE(u.Click(w, ui::kIdOk));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 1); });
+  PlayForm(stage, d, 1, [&](User& u, WindowId w) {
+    EXPECT_EQ(u.Text(w, kName), "東京");
+    EXPECT_TRUE(u.Type(w, kName, "大阪"));
+    for (const Round& r : rounds) {
+      SCOPED_TRACE(r.message);
+      EXPECT_TRUE(u.Type(w, kFirst, r.first));
+      EXPECT_TRUE(u.Type(w, kCount, r.count));
+      EXPECT_TRUE(u.Click(w, kAgree));
+      EXPECT_TRUE(u.Click(w, ui::kIdOk));
+      const WindowId box = u.WaitBox(r.message);
+      ASSERT_NE(box, 0);
+      EXPECT_EQ(u.Owner(box), w);
+      EXPECT_EQ(u.Caption(box), platform::ExecutableBaseName());
+      EXPECT_TRUE(u.Click(box, ui::kIdOk));
+      EXPECT_TRUE(u.WaitGone(box));
+      EXPECT_EQ(u.Focused(w), r.focus);
+    }
+    EXPECT_TRUE(u.Type(w, kCount, "5"));
+    EXPECT_TRUE(u.Click(w, ui::kIdOk));
+  });
   Events reads;
   for (const std::string& e : log.Events())
     if (e.rfind("read", 0) == 0) reads.push_back(e);
@@ -1035,8 +932,7 @@ void FailedField(Stage& stage) {
 // user reports the change (the list has the notify style).
 void ListBox(Stage& stage) {
   Log log;
-  const ui::DialogTemplate t = Form("list box");
-  Probe d(t, log);
+  Probe d(Form("list box"), log);
   d.on_init = [](Probe& self) {
     ui::HostWindow& w = *self.Window();
     for (const char* s : {"ntp.example", "時刻サーバー", "127.0.0.1"}) w.AddItem(kListBox, s);
@@ -1059,16 +955,12 @@ void ListBox(Stage& stage) {
     self.Note("cleared " + std::to_string(w.Items(kListBox).size()) + " " + std::to_string(w.Selection(kListBox)));
     return true;
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("list box");
-        ASSERT_NE(w, 0);
-        EXPECT_TRUE(u.Choose(w, kListBox, 2));
-        EXPECT_TRUE(u.Click(w, kAction));
-        EXPECT_FALSE(u.Choose(w, kListBox, 0)) << "nothing left to pick";
-        EXPECT_TRUE(u.PressEsc(w));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(u.Choose(w, kListBox, 2));
+    EXPECT_TRUE(u.Click(w, kAction));
+    EXPECT_FALSE(u.Choose(w, kListBox, 0)) << "nothing left to pick";
+    EXPECT_TRUE(u.PressEsc(w));
+  });
   EXPECT_EQ(log.Events(), (Events{"init", "-1 1 時刻サーバー 0 -1 '' -1", "show", "notify 100 kill", "notify 119 sel",
                                   "cmd 115", "picked 127.0.0.1", "cleared 0 -1", "cmd 2", "destroy"}));
 }
@@ -1079,24 +971,19 @@ void Icons(Stage& stage) {
   const ui::IconTable table = {{100, ui::ClockIcon(ui::ClockArt::kDial)}};
   ui::SetIconTable(&table);
   Log log;
-  const ui::DialogTemplate t = Form("icons");
-  Probe d(t, log);
+  Probe d(Form("icons"), log);
   d.on_init = [](Probe& self) {
     self.Window()->SetIcon(100);
     self.Window()->SetButtonIcon(kAction, 100);
     self.Window()->SetButtonIcon(kOther, 4242);
   };
-  stage.Play(
-      [&](User& u) {
-        const WindowId w = u.WaitWindow("icons");
-        ASSERT_NE(w, 0);
-        EXPECT_TRUE(u.ShowsIcon(w, 0));
-        EXPECT_TRUE(u.ShowsIcon(w, kAction));
-        EXPECT_FALSE(u.ShowsIcon(w, kOther));
-        EXPECT_FALSE(u.ShowsIcon(w, kDefault));
-        EXPECT_TRUE(u.PressEsc(w));
-      },
-      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(u.ShowsIcon(w, 0));
+    EXPECT_TRUE(u.ShowsIcon(w, kAction));
+    EXPECT_FALSE(u.ShowsIcon(w, kOther));
+    EXPECT_FALSE(u.ShowsIcon(w, kDefault));
+    EXPECT_TRUE(u.PressEsc(w));
+  });
   ui::SetIconTable(nullptr);
 }
 
@@ -1106,7 +993,6 @@ const std::vector<Scenario>& AllScenarios() {
   static const std::vector<Scenario> all = {
       {"ShowOrder", ShowOrder},
       {"MessageBoxLoop", MessageBoxLoop},
-      {"NestedFromPostedMessage", NestedFromPostedMessage},
       {"RunnerFromPostedMessage", RunnerFromPostedMessage},
       {"ExchangeBothWays", ExchangeBothWays},
       {"ButtonClicks", ButtonClicks},

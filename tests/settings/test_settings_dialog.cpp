@@ -118,12 +118,6 @@ TEST_F(SettingsTest, SaveWritesTheWholeFileInTheFixedOrder) {
             "ErrorRetry=0,1,10,0\r\n");
 }
 
-TEST_F(SettingsTest, AnEmptyServerFieldLeavesTheStoredServer) {
-  WriteProfile("[Property]\nDefaultServer=kept.example\n");
-  Open({TypeInto(ctl::kServer, ""), ClickOn(ui::kIdOk)});
-  EXPECT_EQ(Stored("DefaultServer"), "kept.example");
-}
-
 // Apply saves and stays; Cancel afterwards keeps what was applied; a refused
 // field sends nothing; the main window hears each code with the settings
 // window in lParam.

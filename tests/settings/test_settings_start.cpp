@@ -1,7 +1,6 @@
 // Start-up from the argument text, and the rules that need no window.
 #include "platform/file.h"
 #include "profile/app_state.h"
-#include "engine/result_log.h"
 #include "settings/settings_app.h"
 #include "settings/settings_rules.h"
 #include "settings_harness.h"
@@ -50,14 +49,11 @@ TEST(SettingsRules, PlaceOver) {
   for (const Case& c : cases) EXPECT_EQ(PlaceOver(c.window, c.anchor, c.work), c.at) << c.at.x << "," << c.at.y;
 }
 
-TEST(SettingsRules, NextMinuteAndPaths) {
-  EXPECT_EQ(NextMinute(23, 59), (HourMinute{0, 0}));
-  EXPECT_EQ(NextMinute(9, 59), (HourMinute{10, 0}));
-  EXPECT_EQ(NextMinute(0, 0), (HourMinute{0, 1}));
+// (The next minute: FillFromTheClock.)
+TEST(SettingsRules, Paths) {
   const std::string suffix(platform::ExecutableSuffix());
   EXPECT_EQ(MainProgramPath("C:\\Tools\\Quorvel.INI"), "C:\\Tools\\Quorvel" + suffix);
   EXPECT_EQ(MainProgramPath("/opt/my.dir/Quorvel.INI"), "/opt/my.dir/Quorvel" + suffix);
-  EXPECT_EQ(engine::ResultLogPath("C:\\Tools\\Quorvel.INI"), "C:\\Tools\\Quorvel.log");
   for (const char* name : {"Quorvel", "My Clock", "時計"}) EXPECT_TRUE(IsPlainFileName(name)) << name;
   for (const char* name : {"", ".", "..", "a/b", "..\\x", "C:x"}) EXPECT_FALSE(IsPlainFileName(name)) << name;
 }

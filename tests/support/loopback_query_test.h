@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "engine/operations.h"
 #include "engine/query_job.h"
 #include "engine/run_query.h"
 #include "platform/ctime.h"
@@ -27,6 +28,14 @@ class LoopbackQueryTest : public ::testing::Test {
     });
   }
   void TearDown() override { engine::SetQueryRunner(nullptr); }
+
+  static engine::Request RequestFor(const std::string& address, int protocol, int timeout) {
+    engine::Request request;
+    request.server = address;
+    request.protocol = protocol;
+    request.timeout = timeout;
+    return request;
+  }
 };
 
 }  // namespace qv::test
