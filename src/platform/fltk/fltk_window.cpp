@@ -486,8 +486,8 @@ bool FltkWindow::SystemItemEnabled(unsigned command) const {
 }
 
 void FltkWindow::PopupSystemMenu() {
-  std::vector<MenuItem> items;
-  for (const MenuItem& m : menu_) items.push_back(m.text.empty() && m.command ? MenuItem{m.command, StandardText(m.command)} : m);
+  // A copy: handlers that run while the menu is open may change the menu.
+  const std::vector<MenuItem> items = menu_;
   std::vector<Fl_Menu_Item> menu;
   std::vector<unsigned> commands;
   for (const MenuItem& m : items) {
@@ -496,7 +496,8 @@ void FltkWindow::PopupSystemMenu() {
       continue;
     }
     Fl_Menu_Item item{};
-    item.label(m.text.c_str());
+    // The system's own items carry no text of the program's.
+    item.label(m.text.empty() ? StandardText(m.command) : m.text.c_str());
     if (!SystemItemEnabled(m.command)) item.flags |= FL_MENU_INACTIVE;
     menu.push_back(item);
     commands.push_back(m.command);
