@@ -350,17 +350,32 @@ int SpinIncrement(const std::vector<SpinAccel>& accel, unsigned held_ms) {
 
 // -------------------------------------------------------------- geometry
 
-namespace {
-// a * b / c rounded half away from zero, as the system's MulDiv.
 int MulDiv(int a, int b, int c) {
   const long long n = static_cast<long long>(a) * b;
   return static_cast<int>(n >= 0 ? (n + c / 2) / c : -((-n + c / 2) / c));
 }
-}  // namespace
 
 Rect DialogUnitsToPixels(int x, int y, int cx, int cy, BaseUnits base) {
   const int left = MulDiv(x, base.x, 4), top = MulDiv(y, base.y, 8);
   return {left, top, left + MulDiv(cx, base.x, 4), top + MulDiv(cy, base.y, 8)};
+}
+
+int ClosedComboHeight(int font_height) { return font_height + 8; }
+
+Rect AttachUpDown(std::uint32_t spin_style, const Rect& own, Rect& buddy) {
+  constexpr int kOverlap = 2;
+  constexpr std::uint32_t kAlignLeft = 0x8;
+  if (!(spin_style & style::kUdsAutoBuddy)) return own;
+  const int narrowed = std::max(buddy.Width() - kAttachedUpDownWidth, 0);
+  if (spin_style & style::kUdsAlignRight) {
+    buddy.right = buddy.left + narrowed;
+    return {buddy.right - kOverlap, buddy.top, buddy.right - kOverlap + kAttachedUpDownWidth, buddy.bottom};
+  }
+  if (spin_style & kAlignLeft) {
+    buddy.left = buddy.right - narrowed;
+    return {buddy.left + kOverlap - kAttachedUpDownWidth, buddy.top, buddy.left + kOverlap, buddy.bottom};
+  }
+  return own;
 }
 
 Rect PlaceNewDialog(Point size, Point client_offset, Point client_corner, Rect work_area, int frame) {

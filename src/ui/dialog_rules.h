@@ -111,9 +111,22 @@ int SpinIncrement(const std::vector<SpinAccel>& accel, unsigned held_ms);
 struct BaseUnits {
   int x = 0, y = 0;
 };
+// a * b / c rounded half away from zero, as the system scales.
+int MulDiv(int a, int b, int c);
 // Dialog units to pixels: the position and the size are converted on their
 // own, each rounded to the nearest pixel, as the dialog manager does.
 Rect DialogUnitsToPixels(int x, int y, int cx, int cy, BaseUnits base);
+// A closed combo box is as tall as an edit field of its font (`font_height`,
+// the base units' y); its template height is the open list's.
+int ClosedComboHeight(int font_height);
+// An up-down control that attaches itself to its buddy (auto-buddy with an
+// alignment) moves onto the buddy's right (or left) edge: it is
+// kAttachedUpDownWidth pixels wide, narrows the buddy by as much and
+// overlaps the buddy's border by 2 pixels. Without an alignment it stays
+// where its template puts it (`own`). Returns the up-down's rectangle and
+// narrows `buddy`, both in client pixels.
+inline constexpr int kAttachedUpDownWidth = 16;
+Rect AttachUpDown(std::uint32_t spin_style, const Rect& own, Rect& buddy);
 // Where a new dialog's window of `size` goes. Its client area's corner,
 // `client_corner`, is the template's position counted from the owner's
 // client area (from the screen's corner without an owner); `client_offset`

@@ -1,8 +1,10 @@
-// The Linux GUI host on real windows: how each ending maps to the modal
-// result, the template turned into controls, Japanese texts typed and read,
-// timers, handlers' events (throws included), window geometry and state.
+// The Linux GUI host on real windows, beyond the shared scenarios: the
+// template turned into controls, Japanese texts typed and read, geometry
+// without a window manager, icons and properties as the X server holds
+// them, the SHIFT key, the kernel's word of a clock change.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -16,40 +18,6 @@ namespace qv::fltktest {
 namespace {
 
 using namespace wintest;
-
-TEST_F(HostTest, ModalResultFollowsTheEnding) {
-  struct Case {
-    const char* name;
-    std::function<void(ui::WindowId)> act;
-    int result;
-    int saves;  // OK reads the controls, every cancel path does not
-  };
-  const Case cases[] = {
-      {"OK button", [](ui::WindowId w) { drv::Click(w, ui::kIdOk); }, 1, 1},
-      {"Cancel button", [](ui::WindowId w) { drv::Click(w, ui::kIdCancel); }, 2, 0},
-      {"Esc key", [](ui::WindowId w) { drv::Keys(w, "Escape"); }, 2, 0},
-      {"Enter key: the default button", [](ui::WindowId w) { drv::Keys(w, "Return"); }, 1, 1},
-      {"WM_CLOSE posted", [](ui::WindowId w) { Host().Post(w, ui::kWmClose, 0, 0); }, 2, 0},
-      {"command 1 posted", [](ui::WindowId w) { Host().Post(w, ui::kWmCommand, ui::kIdOk, 0); }, 1, 1},
-      {"close from the system menu",
-       [](ui::WindowId w) { Host().Post(w, ui::kWmSysCommand, ui::kScClose, 0); }, 2, 0},
-  };
-  Watchdog dog(std::chrono::seconds(120));
-  for (const Case& c : cases) {
-    const ui::DialogTemplate tmpl = SmallTemplate(std::string("result ") + c.name);
-    ScriptedDialog d(tmpl);
-    int saves = 0;
-    d.exchange = [&](ui::DataExchange& dx) { saves += dx.saving() ? 1 : 0; };
-    Driver driver([&] {
-      const ui::WindowId w = drv::WaitForCaption(tmpl.caption);
-      ASSERT_NE(w, 0) << c.name;
-      c.act(w);
-    });
-    EXPECT_EQ(d.DoModal(), c.result) << c.name;
-    EXPECT_EQ(saves, c.saves) << c.name;
-    EXPECT_EQ(d.Window(), nullptr) << "detached after the run";
-  }
-}
 
 TEST_F(HostTest, TemplateBecomesControlsAndTextsRoundTrip) {
   Watchdog dog(std::chrono::seconds(60));
@@ -99,109 +67,6 @@ TEST_F(HostTest, TemplateBecomesControlsAndTextsRoundTrip) {
   EXPECT_EQ(typed, "大阪 ﾃｽﾄ") << "typed by the user, read by the program";
 }
 
-TEST_F(HostTest, TimersTickByIdUntilKilled) {
-  Watchdog dog(std::chrono::seconds(30));
-  const ui::DialogTemplate tmpl = SmallTemplate("timers");
-  ScriptedDialog d(tmpl);
-  std::map<std::uintptr_t, int> ticks;
-  std::vector<std::uintptr_t> set;
-  bool killed = false, killed_twice = true;
-  int ticks7_at_end = -1;
-  d.on_init = [&](ScriptedDialog& self) {
-    for (auto [id, ms] : {std::pair<std::uintptr_t, unsigned>{7, 10}, {9, 40}, {0, 15}})
-      set.push_back(self.Window()->SetTimer(id, ms));
-  };
-  d.on_timer = [&](ScriptedDialog& self, std::uintptr_t id) {
-    ++ticks[id];
-    if (id == 7 && ticks[7] == 5) {
-      killed = self.Window()->KillTimer(7);
-      killed_twice = self.Window()->KillTimer(7);
-    }
-    if (id == 9 && ticks[9] == 6) {
-      ticks7_at_end = ticks[7];
-      self.EndDialog(1);
-      set.push_back(self.Window()->SetTimer(3, 10));
-    }
-  };
-  EXPECT_EQ(d.DoModal(), 1);
-  ASSERT_EQ(set.size(), 4u);
-  for (int i = 0; i < 3; ++i) EXPECT_NE(set[i], 0u);
-  EXPECT_EQ(set[3], 0u) << "an ended dialog starts no timer";
-  EXPECT_TRUE(killed);
-  EXPECT_FALSE(killed_twice) << "a killed timer cannot be killed again";
-  EXPECT_EQ(ticks7_at_end, 5) << "no tick after KillTimer";
-  EXPECT_GT(ticks[0], 0) << "timer id 0 is a timer like any other";
-  EXPECT_EQ(ticks.count(3), 0u);
-}
-
-TEST_F(HostTest, HandlersSeeTheirEventsAndThrowsStayInside) {
-  Watchdog dog(std::chrono::seconds(30));
-  const ui::DialogTemplate tmpl = FormTemplate();
-  ScriptedDialog d(tmpl);
-  std::vector<std::string> events;
-  std::intptr_t sent = -1;
-  d.on_init = [&](ScriptedDialog&) { events.push_back("init"); };
-  d.on_destroy = [&](ScriptedDialog&) { events.push_back("destroy"); };
-  d.on_show = [&](ScriptedDialog& self, bool shown) {
-    events.push_back(shown ? "show" : "hide");
-    if (shown) sent = ui::CurrentHost().Send(self.Id(), ui::kWmUser + 7, 0, 0);
-  };
-  d.on_message = [&](ScriptedDialog&, unsigned msg, std::uintptr_t, std::intptr_t) -> std::intptr_t {
-    if (msg == ui::kWmUser + 7) throw 42;
-    return 0;
-  };
-  d.on_command = [&](ScriptedDialog&, int id) -> bool {
-    if (id != kAction) return false;
-    throw std::runtime_error("handler failure");
-  };
-  Driver driver([&] {
-    const ui::WindowId w = drv::WaitForCaption(kFormCaption);
-    ASSERT_NE(w, 0);
-    drv::Click(w, kAgree);
-    drv::Click(w, kAction);
-    drv::Click(w, kAction);
-    drv::Click(w, ui::kIdOk);
-  });
-  EXPECT_EQ(d.DoModal(), 1);
-  EXPECT_EQ(sent, 0);
-  EXPECT_EQ(d.commands, (std::vector<int>{kAgree, kAction, kAction, ui::kIdOk}));
-  EXPECT_EQ(events, (std::vector<std::string>{"init", "show", "destroy"}));
-}
-
-// What the user changes is told; what the program changes is not.
-TEST_F(HostTest, ChangeNotificationsComeFromTheUserOnly) {
-  Watchdog dog(std::chrono::seconds(60));
-  const ui::DialogTemplate tmpl = FormTemplate();
-  ScriptedDialog d(tmpl);
-  std::vector<std::pair<int, ui::Notify>> heard;
-  d.on_init = [&](ScriptedDialog& self) {
-    ui::HostWindow& w = *self.Window();
-    for (const char* item : {"SNTP", "time", "daytime"}) w.AddItem(kCombo, item);
-    w.SetText(kName, "program");
-    w.Select(kCombo, 2);
-    w.SetText(kOtherCombo, "program");
-    w.SetCheck(kAgree, 1);
-  };
-  d.on_notify = [&](ScriptedDialog&, int id, ui::Notify code) { heard.emplace_back(id, code); };
-  Driver driver([&] {
-    const ui::WindowId w = drv::WaitForCaption(kFormCaption);
-    ASSERT_NE(w, 0);
-    drv::Click(w, kFirst);  // the name field (focused first) loses the focus
-    drv::Type(w, "5");
-    drv::Keys(w, "alt+Down");  // opens the list: there is none on this field
-    drv::Click(w, kCombo);     // the combo's field
-    drv::Keys(w, "Up");        // the item above, as a selection change
-    drv::WaitUntil([&] { return drv::ControlText(w, kCombo) == "time"; });
-    drv::Click(w, ui::kIdCancel);
-  });
-  EXPECT_EQ(d.DoModal(), 2);
-  using N = ui::Notify;
-  const std::vector<std::pair<int, N>> want = {
-      {kName, N::kKillFocus}, {kFirst, N::kEditChange}, {kFirst, N::kKillFocus}, {kCombo, N::kSelChange},
-      {kCombo, N::kKillFocus}};
-  EXPECT_EQ(heard, want);
-}
-
 TEST_F(HostTest, GeometryPlacementAndMinimisingWithoutActivation) {
   Watchdog dog(std::chrono::seconds(30));
   const ui::DialogTemplate tmpl = SmallTemplate("geometry");
@@ -244,13 +109,54 @@ TEST_F(HostTest, GeometryPlacementAndMinimisingWithoutActivation) {
   EXPECT_EQ(Host().WorkArea(), (ui::Rect{0, 0, 1280, 1024}));
   EXPECT_EQ(Host().ScreenSize(), (ui::Point{1280, 1024}));
   // The template's position, in dialog units from the screen's corner.
-  EXPECT_EQ(at_init.left, ui::fltk::MulDivRound(tmpl.x, 7, 4));
-  EXPECT_EQ(at_init.top, ui::fltk::MulDivRound(tmpl.y, 13, 8));
+  EXPECT_EQ(at_init.left, ui::rules::MulDiv(tmpl.x, 7, 4));
+  EXPECT_EQ(at_init.top, ui::rules::MulDiv(tmpl.y, 13, 8));
   EXPECT_EQ(moved, (ui::Rect{100, 50, 100 + at_init.Width(), 50 + at_init.Height()}));
   EXPECT_EQ(resized, (ui::Rect{100, 50, 100 + at_init.Width(), 40 + at_init.Height()}));
   EXPECT_EQ(placed, (ui::Rect{300, 200, 300 + at_init.Width(), 200 + at_init.Height()}));
   EXPECT_EQ(seen.show_cmd, ui::kSwShowMinimized);
   EXPECT_EQ(seen.normal, placed) << "the normal rectangle survives minimising";
+}
+
+// Where a new dialog goes: its template's position counted from its owner's
+// client area, pulled into the work area (the whole screen here, and no
+// frame around the windows).
+TEST_F(HostTest, NewDialogsGoWhereTheDialogManagerPutsThem) {
+  Watchdog dog(std::chrono::seconds(30));
+  struct Case {
+    const char* name;
+    short x, y;
+    ui::Rect want;
+  };
+  const Case cases[] = {
+      {"inside the owner", 10, 5, {53, 41, 263, 106}},
+      {"past the far corner", 2000, 2000, {1070, 959, 1280, 1024}},
+      {"before the near corner", -200, -200, {0, 0, 210, 65}},
+  };
+  const ui::DialogTemplate owner_t = SmallTemplate("owner");
+  ScriptedDialog owner(owner_t);
+  ui::Rect owner_rect;
+  std::vector<ui::Rect> got;
+  owner.on_show = [&](ScriptedDialog& self, bool shown) {
+    if (!shown) return;
+    owner_rect = self.Window()->WindowRect();
+    for (const Case& c : cases) {
+      ui::DialogTemplate t = SmallTemplate(c.name);
+      t.x = c.x;
+      t.y = c.y;
+      ScriptedDialog inner(t);
+      inner.on_init = [&](ScriptedDialog& d) {
+        got.push_back(d.Window()->WindowRect());
+        d.EndDialog(1);
+      };
+      inner.DoModal(self.Id());
+    }
+    self.EndDialog(1);
+  };
+  EXPECT_EQ(owner.DoModal(), 1);
+  EXPECT_EQ(owner_rect, (ui::Rect{35, 33, 245, 98})) << "from the screen's corner";
+  ASSERT_EQ(got.size(), std::size(cases));
+  for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], cases[i].want) << cases[i].name;
 }
 
 TEST_F(HostTest, IconsPropertiesAndTheShiftKey) {

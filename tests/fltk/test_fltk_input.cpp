@@ -166,21 +166,6 @@ TEST_F(HostTest, CombosPickSortAndReportAsTheUserActs) {
                                                "killfocus 201, selchange 208", "selchange 208", "selchange 208"}));
 }
 
-TEST(SpinAcceleration, StepFollowsTheRowWhoseTimeHasCome) {
-  using ms = std::chrono::milliseconds;
-  const std::vector<ui::SpinAccel> minute{{1, 1}, {3, 5}}, standard{{0, 1}, {2, 5}, {5, 20}};
-  struct Case {
-    const std::vector<ui::SpinAccel>* accel;
-    int held_ms;
-    int step;
-  };
-  const std::vector<ui::SpinAccel> none;
-  const Case cases[] = {{&minute, 0, 1},     {&minute, 2999, 1},  {&minute, 3000, 5},   {&standard, 1999, 1},
-                        {&standard, 2000, 5}, {&standard, 60000, 20}, {&none, 5000, 1}};
-  for (const Case& c : cases)
-    EXPECT_EQ(ui::fltk::AccelStep(*c.accel, ms(c.held_ms)), c.step) << c.held_ms << " ms";
-}
-
 TEST_F(HostTest, UpDownControlsStepWrapAndAccelerate) {
   Watchdog dog(std::chrono::seconds(60));
   const ui::DialogTemplate tmpl = KeysTemplate();

@@ -3,6 +3,7 @@
 // dialog manager converts them; and the text helpers that lay out labels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,9 @@
 #include "platform/fltk/fltk_metrics.h"
 #include "platform/fltk/fltk_window.h"
 #include "platform/fltk/time_change.h"
+#include "main/templates.h"
 #include "runner/runner_template.h"
+#include "settings/settings_template.h"
 #include "win/test_templates.h"
 
 namespace qv::fltktest {
@@ -22,24 +25,33 @@ namespace {
 // standing in for it, 9 point at 96 dpi): text extent of the 52 letters
 // 368, line height 13.
 constexpr int kBaseX = 7, kBaseY = 13;
-int Px(int du, int base, int div) { return (du * base + div / 2) / div; }
+// Dialog units to pixels as the dialog manager scales: rounded half away
+// from zero, the position and the size each on its own.
+int Px(int du, int base, int div) {
+  const int n = du * base;
+  return n >= 0 ? (n + div / 2) / div : -((-n + div / 2) / div);
+}
 
 TEST_F(HostTest, FontMetricsAreTheOnesWineMeasures) {
   struct Case {
     const char* face;
     int points;
-    int base_x, base_y;
+    int size, base_x, base_y;
   };
-  const Case cases[] = {{"ＭＳ Ｐゴシック", 9, kBaseX, kBaseY}, {"MS Shell Dlg", 9, kBaseX, kBaseY}};
+  const Case cases[] = {{"ＭＳ Ｐゴシック", 9, 12, kBaseX, kBaseY}, {"MS Shell Dlg", 9, 12, kBaseX, kBaseY},
+                        {"ＭＳ Ｐゴシック", 10, 13, 8, 14}, {"ＭＳ ゴシック", 9, 12, 6, 13},
+                        {"MS Shell Dlg", 8, 11, 7, 12}};
   for (const Case& c : cases) {
     const ui::fltk::DialogFont f = ui::fltk::FontFor(c.face, c.points);
-    EXPECT_EQ(f.size, 12) << c.face;
-    EXPECT_EQ(f.base_x, c.base_x) << c.face;
-    EXPECT_EQ(f.base_y, c.base_y) << c.face;
+    EXPECT_EQ(f.size, c.size) << c.face << " " << c.points;
+    EXPECT_EQ(f.base_x, c.base_x) << c.face << " " << c.points;
+    EXPECT_EQ(f.base_y, c.base_y) << c.face << " " << c.points;
   }
 }
 
-// Where a control is expected, in client pixels.
+// Where a control is expected, in client pixels: the template's rectangle
+// converted, except where the controls move themselves as Wine shows they
+// do on Windows.
 std::vector<std::pair<int, ui::Rect>> Expected(const ui::DialogTemplate& t) {
   std::vector<std::pair<int, ui::Rect>> out;
   for (std::size_t i = 0; i < t.controls.size(); ++i) {
@@ -47,7 +59,7 @@ std::vector<std::pair<int, ui::Rect>> Expected(const ui::DialogTemplate& t) {
     const int left = Px(c.x, kBaseX, 4), top = Px(c.y, kBaseY, 8);
     ui::Rect r{left, top, left + Px(c.cx, kBaseX, 4), top + Px(c.cy, kBaseY, 8)};
     // Closed, a combo box is an edit field's height (its template height is
-    // the open list's): 21 pixels, as Wine makes it for this font.
+    // the open list's): 21 pixels for this font.
     if (c.cls == ui::ControlClass::ComboBox) r.bottom = r.top + 21;
     // An up-down control attached on the right is 16 pixels wide, overlaps
     // its field by 2 and narrows it by its width (Wine: a 46-pixel field
@@ -63,25 +75,35 @@ std::vector<std::pair<int, ui::Rect>> Expected(const ui::DialogTemplate& t) {
 }
 
 TEST_F(HostTest, EveryControlStandsWhereItsTemplateSays) {
-  Watchdog dog(std::chrono::seconds(60));
+  Watchdog dog(std::chrono::seconds(120));
   struct Case {
     const char* name;
     ui::DialogTemplate tmpl;
+    std::vector<std::pair<int, ui::Rect>> spot;  // worked out by hand
   };
   std::vector<Case> cases = {
-      {"test form", wintest::FormTemplate()},
-      {"small", wintest::SmallTemplate("small")},
-      {"runner, main program", runner::RunnerTemplate(runner::Variant::kMain)},
-      {"runner, settings program", runner::RunnerTemplate(runner::Variant::kSettings)},
-      {"settings-like keys", KeysTemplate()},
+      {"main program (512)", main::MainTemplate(),
+       {{main::kIdAdjust, {210, 0, 280, 54}}, {main::kIdServerTime, {4, 60, 202, 80}}}},
+      {"about box (510)", main::AboutTemplate(), {{ui::kIdOk, {315, 16, 378, 39}}}},
+      {"notice (522)", main::NoticeTemplate(), {{main::kIdNoticeSecond, {18, 31, 211, 44}}}},
+      {"settings program (102)", settings::SettingsTemplate(),
+       {{settings::ctl::kServer, {4, 18, 202, 39}},
+        {settings::ctl::kTimeOut, {357, 104, 387, 124}},
+        {settings::ctl::kTimeOutSpin, {385, 104, 401, 124}}}},
+      {"test form", wintest::FormTemplate(), {}},
+      {"runner, main program", runner::RunnerTemplate(runner::Variant::kMain), {}},
+      {"runner, settings program", runner::RunnerTemplate(runner::Variant::kSettings), {}},
+      {"settings-like keys", KeysTemplate(), {}},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.tmpl.caption = c.name;
+    c.tmpl.style |= kVisible;
     ScriptedDialog d(c.tmpl);
     std::vector<std::pair<int, ui::Rect>> got;
     ui::Rect window;
-    d.on_init = [&](ScriptedDialog& self) {
+    d.on_show = [&](ScriptedDialog& self, bool shown) {
+      if (!shown) return;
       auto& w = static_cast<ui::fltk::FltkWindow&>(*self.Window());
       const ui::Point origin = w.ClientOrigin();
       window = {origin.x, origin.y, origin.x + w.fl().w(), origin.y + w.fl().h()};
@@ -98,16 +120,11 @@ TEST_F(HostTest, EveryControlStandsWhereItsTemplateSays) {
     const auto want = Expected(c.tmpl);
     ASSERT_EQ(got.size(), want.size());
     for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(got[i], want[i]) << "control " << want[i].first;
-  }
-}
-
-TEST(DialogUnits, ScaleRoundsHalfAwayFromZero) {
-  const std::pair<std::tuple<int, int, int>, int> cases[] = {
-      {{102, 7, 4}, 179}, {{26, 7, 4}, 46}, {{100, 13, 8}, 163}, {{12, 13, 8}, 20},
-      {{1, 13, 8}, 2},    {{0, 7, 4}, 0},   {{-3, 7, 4}, -5},    {{-1, 13, 8}, -2}};
-  for (const auto& [in, out] : cases) {
-    const auto [a, b, c] = in;
-    EXPECT_EQ(ui::fltk::MulDivRound(a, b, c), out) << a << "*" << b << "/" << c;
+    for (const auto& [id, rect] : c.spot) {
+      const auto it = std::find_if(got.begin(), got.end(), [&](const auto& g) { return g.first == id; });
+      ASSERT_NE(it, got.end()) << id;
+      EXPECT_EQ(it->second, rect) << "control " << id;
+    }
   }
 }
 

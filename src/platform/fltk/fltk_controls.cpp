@@ -24,7 +24,6 @@ constexpr std::uint32_t kSsBlackFrame = 0x7;
 constexpr std::uint32_t kSsEtchedVert = 0x11;
 constexpr std::uint32_t kEsPassword = 0x20;
 constexpr std::uint32_t kEsReadOnly = 0x800;
-constexpr std::uint32_t kLbsSort = 0x2;
 constexpr int kCheckGap = 4;  // between a check box's box and its text
 
 TextStyle StyleOf(const FltkWindow& w, bool enabled) {
@@ -33,28 +32,6 @@ TextStyle StyleOf(const FltkWindow& w, bool enabled) {
   s.size = w.font().size;
   s.enabled = enabled;
   return s;
-}
-
-// An integer as the up-down control shows it: thousands separated unless
-// the control says not to.
-std::string FormatSpin(int value, bool separate) {
-  const std::string digits = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
-  std::string out(value < 0 ? 1 : 0, '-');
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (separate && i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-    out.push_back(digits[i]);
-  }
-  return out;
-}
-
-bool ParseSpin(std::string text, int& out) {
-  text.erase(std::remove(text.begin(), text.end(), ','), text.end());
-  const char* s = text.c_str();
-  char* end = nullptr;
-  const long v = std::strtol(s, &end, 10);
-  if (end == s || *end != '\0' || v < INT_MIN || v > INT_MAX) return false;
-  out = static_cast<int>(v);
-  return true;
 }
 
 // Item texts as FLTK's menus draw them: & and @ are their own marks.
@@ -166,21 +143,15 @@ void ButtonControl::SetIcon(int icon_id) {
   redraw();
 }
 
-bool ButtonControl::IsPushButton() const {
-  return (kind() == style::kBsPushButton || kind() == style::kBsDefPushButton) && !(tmpl_.style & style::kBsPushLike);
-}
+bool ButtonControl::IsPushButton() const { return rules::IsPushButton(tmpl_); }
 
 bool ButtonControl::IsRadio() const { return rules::IsRadio(tmpl_); }
 
 bool ButtonControl::LooksPushed() const { return pressed_ || ((tmpl_.style & style::kBsPushLike) && check_ != 0); }
 
 void ButtonControl::Activate() {
-  switch (kind()) {
-    case style::kBsAutoCheckBox: SetCheck(check_ ? 0 : 1); break;
-    case style::kBsAuto3State: SetCheck((check_ + 1) % 3); break;
-    case style::kBsAutoRadio: window_.CheckRadio(*this); break;
-    default: break;
-  }
+  if (rules::IsButtonKind(tmpl_, style::kBsAutoRadio)) window_.ClearRadioPeers(*this);
+  SetCheck(rules::CheckAfterClick(tmpl_, check_));
   window_.Command(id());
 }
 
@@ -365,7 +336,7 @@ int EditControl::handle(int event) {
         const int dir = key == FL_Up ? 1 : -1;
         if (combo_) return static_cast<ComboControl*>(combo_)->StepSelection(-dir), 1;
         if (SpinControl* spin = window_.SpinFor(id()); spin && spin->arrow_keys() && spin->active_r()) {
-          spin->Step(dir, spin->first_step());
+          spin->Step(dir, spin->StepFor(0));
           return 1;
         }
         return 0;
@@ -388,10 +359,8 @@ int EditControl::handle(int event) {
     case FL_UNFOCUS: {
       const int handled = Fl_Input::handle(event);
       if (combo_) combo_->widget().redraw();
-      // The focus went to another control or window of ours. Losing it to
-      // nowhere (the keyboard left the program) is not reported: without a
-      // window manager the keyboard can follow the pointer out and back.
-      if (Fl::focus()) window_.UserNotify(NotifyId(), Notify::kKillFocus);
+      // Reported only when it went to another control of the dialog.
+      window_.UserNotify(NotifyId(), Notify::kKillFocus);
       return handled;
     }
     case FL_PUSH:
@@ -439,18 +408,9 @@ int ComboControl::ButtonWidth() const { return 17; }
 Fl_Widget& ComboControl::focus_widget() { return edit_ ? static_cast<Fl_Widget&>(*edit_) : *this; }
 
 void ComboControl::SetText(const std::string& text) {
-  if (edit_) {
-    edit_->SetText(text);
-    // A text that no longer names the selected item means no selection.
-    if (selection_ >= 0 && items_[static_cast<std::size_t>(selection_)] != text) selection_ = -1;
-    return;
-  }
-  // A drop-down list shows only its items: the text picks one.
-  for (std::size_t i = 0; i < items_.size(); ++i)
-    if (rules::EqualsNoCase(items_[i], text)) {
-      Select(static_cast<int>(i));
-      return;
-    }
+  // A drop-down list has no text of its own to set: it keeps its
+  // selection. A combo's field shows the text; its list keeps its own.
+  if (edit_) edit_->SetText(text);
 }
 
 std::string ComboControl::Text() const {
@@ -459,8 +419,8 @@ std::string ComboControl::Text() const {
 }
 
 int ComboControl::AddItem(const std::string& text) {
-  const int at = (tmpl_.style & style::kCbsSort) ? rules::SortedInsertIndex(items_, text)
-                                                 : static_cast<int>(items_.size());
+  const int at =
+      rules::IsSortedList(tmpl_) ? rules::SortedInsertIndex(items_, text) : static_cast<int>(items_.size());
   items_.insert(items_.begin() + at, text);
   if (selection_ >= at) ++selection_;
   redraw();
@@ -517,13 +477,7 @@ void ComboControl::StepSelection(int delta) {
   ChooseByUser(next);
 }
 
-void ComboControl::EditedByUser() {
-  const std::string text = edit_->Text();
-  selection_ = -1;
-  for (std::size_t i = 0; i < items_.size(); ++i)
-    if (items_[i] == text) selection_ = static_cast<int>(i);
-  window_.UserNotify(id(), Notify::kEditChange);
-}
+void ComboControl::EditedByUser() { window_.UserNotify(id(), Notify::kEditChange); }
 
 void ComboControl::DropDown() {
   if (!active_r() || items_.empty()) return;
@@ -551,7 +505,9 @@ void ComboControl::DropDown() {
     menu[i].label(labels[i].c_str());
   }
   menu.back() = Fl_Menu_Item{};
+  dropped_ = true;
   const Fl_Menu_Item* picked = menu[0].pulldown(x(), y() + h(), w(), 0, nullptr, look);
+  dropped_ = false;
   if (picked) ChooseByUser(static_cast<int>(picked - menu.data()));
 }
 
@@ -599,7 +555,7 @@ int ComboControl::handle(int event) {
       // Also heard when the field inside loses the focus; it reports that.
       if (!edit_) {
         redraw();
-        if (Fl::focus()) window_.UserNotify(id(), Notify::kKillFocus);
+        window_.UserNotify(id(), Notify::kKillFocus);
       }
       return 1;
     case FL_KEYBOARD: {
@@ -644,8 +600,10 @@ ListControl::ListControl(FltkWindow& w, const ControlTemplate& t, const Rect& r)
 }
 
 void ListControl::SetText(const std::string& text) {
-  // A list box has no text of its own: its text is the selected item.
-  const auto it = std::find(items_.begin(), items_.end(), text);
+  // A list box has no text of its own: the item with exactly that text,
+  // ignoring case, becomes the selection.
+  const auto it = std::find_if(items_.begin(), items_.end(),
+                               [&](const std::string& item) { return rules::EqualsNoCase(item, text); });
   Select(it == items_.end() ? -1 : static_cast<int>(it - items_.begin()));
 }
 
@@ -655,7 +613,8 @@ std::string ListControl::Text() const {
 }
 
 int ListControl::AddItem(const std::string& text) {
-  const int at = (tmpl_.style & kLbsSort) ? rules::SortedInsertIndex(items_, text) : static_cast<int>(items_.size());
+  const int at =
+      rules::IsSortedList(tmpl_) ? rules::SortedInsertIndex(items_, text) : static_cast<int>(items_.size());
   items_.insert(items_.begin() + at, text);
   insert(at + 1, text.c_str());
   return at;
@@ -700,18 +659,21 @@ int ListControl::handle(int event) {
 
 void ListControl::Picked(Fl_Widget*, void* self) {
   auto* list = static_cast<ListControl*>(self);
-  list->window_.UserNotify(list->id(), Notify::kSelChange);
+  if (rules::ReportsSelectionChange(list->tmpl_)) list->window_.UserNotify(list->id(), Notify::kSelChange);
+}
+
+Rect ListControl::ItemRect(int index) {
+  if (index < 0 || index >= size()) return {};
+  int X = 0, Y = 0, W = 0, H = 0;
+  bbox(X, Y, W, H);
+  int top = Y - position();
+  for (int line = 1; line <= index; ++line) top += item_height(find_line(line));
+  const int bottom = top + item_height(find_line(index + 1));
+  if (top < Y || bottom > Y + H) return {};
+  return {X, top, X + W, bottom};
 }
 
 // ------------------------------------------------------------------- spin
-
-int AccelStep(const std::vector<SpinAccel>& accel, std::chrono::milliseconds held) {
-  if (accel.empty()) return 1;
-  int step = accel.front().step;
-  for (const SpinAccel& row : accel)
-    if (held.count() >= static_cast<long long>(row.seconds) * 1000) step = row.step;
-  return step;
-}
 
 SpinControl::SpinControl(FltkWindow& w, const ControlTemplate& t, const Rect& r, int buddy)
     : Fl_Widget(r.left, r.top, r.Width(), r.Height()), Control(w, t), buddy_(buddy) {
@@ -724,21 +686,26 @@ SpinControl::~SpinControl() { Fl::remove_timeout(Repeat, this); }
 void SpinControl::SetRange(int min, int max) {
   min_ = min;
   max_ = max;
+  pos_ = rules::ClampSpin(pos_, min, max);
 }
 
 void SpinControl::SetAccel(const std::vector<SpinAccel>& accel) {
   if (!accel.empty()) accel_ = accel;
 }
 
+int SpinControl::StepFor(unsigned held_ms) const { return rules::SpinIncrement(accel_, held_ms); }
+
 void SpinControl::Step(int direction, int step) {
   Control* buddy = window_.FindControl(buddy_);
-  // The field is read afresh each time: a typed number counts.
-  int value = pos_;
-  if (buddy && !ParseSpin(buddy->Text(), value)) value = pos_;
-  pos_ = rules::SpinStep(value, direction * step, min_, max_, (tmpl_.style & style::kUdsWrap) != 0);
+  const bool no_thousands = (tmpl_.style & style::kUdsNoThousands) != 0;
+  // The field is read afresh each time: a typed number inside the range
+  // counts.
+  const int from = buddy ? rules::SpinStart(buddy->Text(), no_thousands, pos_, min_, max_) : pos_;
+  pos_ = rules::SpinStep(from, direction * step, min_, max_, (tmpl_.style & style::kUdsWrap) != 0);
   if (buddy && (tmpl_.style & style::kUdsSetBuddyInt)) {
-    buddy->SetText(FormatSpin(pos_, !(tmpl_.style & style::kUdsNoThousands)));
-    window_.UserNotify(buddy_, Notify::kEditChange);
+    buddy->SetText(rules::FormatSpinValue(pos_, no_thousands));
+    // The field's text changed, and not by the program.
+    if (buddy->tmpl().cls == ControlClass::Edit) window_.UserNotify(buddy_, Notify::kEditChange);
   }
 }
 
@@ -760,7 +727,7 @@ int SpinControl::handle(int event) {
       held_since_ = std::chrono::steady_clock::now();
       redraw();
       Fl::add_timeout(0.5, Repeat, this);
-      Step(held_, AccelStep(accel_, std::chrono::milliseconds(0)));
+      Step(held_, StepFor(0));
       return 1;
     case FL_DRAG:
       return 1;
@@ -788,7 +755,7 @@ void SpinControl::Repeat(void* self) {
   Fl::repeat_timeout(0.1, Repeat, self);
   const auto held =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - spin->held_since_);
-  spin->Step(spin->held_, AccelStep(spin->accel_, held));
+  spin->Step(spin->held_, spin->StepFor(static_cast<unsigned>(held.count())));
 }
 
 // ---------------------------------------------------------------- factory

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ui/dialog.h"
+#include "ui/dialog_rules.h"
 
 namespace qv::ui::fltk {
 
@@ -47,6 +48,8 @@ class Control {
   virtual void SelectAllText() {}
   virtual void SetIcon(int /*icon_id*/) {}
   virtual void SetStockIcon(StockIcon) {}
+  // The program's icon it shows (0: none).
+  virtual int icon() const { return 0; }
 
   // Whether the keyboard focus can rest here (enabled and visible aside).
   virtual bool Focusable() const { return false; }
@@ -76,6 +79,7 @@ class StaticControl : public Fl_Widget, public Control {
   void SetText(const std::string& text) override;
   void SetIcon(int icon_id) override;
   void SetStockIcon(StockIcon icon) override;
+  int icon() const override { return icon_; }
   void draw() override;
   int handle(int) override { return 0; }
 
@@ -94,7 +98,8 @@ class ButtonControl : public Fl_Widget, public Control {
   void SetCheck(int state) override;
   int Check() const override { return check_; }
   void SetIcon(int icon_id) override;
-  bool Focusable() const override { return kind() != style::kBsGroupBox; }
+  int icon() const override { return icon_; }
+  bool Focusable() const override { return rules::TakesFocus(tmpl_); }
   void Activate() override;
   bool IsPushButton() const override;
   bool IsRadio() const override;
@@ -160,6 +165,8 @@ class ComboControl : public Fl_Group, public Control {
   void StepSelection(int delta);
   void EditedByUser();  // the field's text changed under the user's hands
   bool list_only() const { return edit_ == nullptr; }
+  // The list is open (its menu takes the keyboard and the mouse).
+  bool dropped() const { return dropped_; }
 
  private:
   void ChooseByUser(int index);
@@ -167,6 +174,7 @@ class ComboControl : public Fl_Group, public Control {
   std::vector<std::string> items_;
   int selection_ = -1;
   EditControl* edit_ = nullptr;  // a child of this group; none for a drop-down list
+  bool dropped_ = false;
 };
 
 // List boxes.
@@ -184,16 +192,14 @@ class ListControl : public Fl_Hold_Browser, public Control {
   void Select(int index) override;
   bool Focusable() const override { return true; }
   int handle(int event) override;
+  // Where an item is drawn now, in window pixels (empty when scrolled away).
+  Rect ItemRect(int index);
 
  private:
   static void Picked(Fl_Widget*, void* self);
   void Refill();
   std::vector<std::string> items_;  // the browser's lines are escaped copies
 };
-
-// The step an up-down control makes after the arrow has been held `held`:
-// the last row of the table whose time has come (the first row at once).
-int AccelStep(const std::vector<SpinAccel>& accel, std::chrono::milliseconds held);
 
 // Up-down controls: two arrows that step the number in their buddy field.
 class SpinControl : public Fl_Widget, public Control {
@@ -205,9 +211,10 @@ class SpinControl : public Fl_Widget, public Control {
   void SetAccel(const std::vector<SpinAccel>& accel);
   int buddy() const { return buddy_; }
   bool arrow_keys() const { return (tmpl_.style & style::kUdsArrowKeys) != 0; }
-  // One press of an arrow: +1 up, -1 down, scaled by the acceleration.
+  // One press of an arrow: +1 up, -1 down, `step` at a time.
   void Step(int direction, int step);
-  int first_step() const { return AccelStep(accel_, std::chrono::milliseconds(0)); }
+  // The step of an arrow held for `held_ms` (0: a single press).
+  int StepFor(unsigned held_ms) const;
   void draw() override;
   int handle(int event) override;
 
@@ -216,7 +223,7 @@ class SpinControl : public Fl_Widget, public Control {
   int buddy_;
   int min_ = 100, max_ = 0;  // the system's default range
   int pos_ = 0;
-  std::vector<SpinAccel> accel_{{0, 1}, {2, 5}, {5, 20}};
+  std::vector<SpinAccel> accel_;  // none until the program sets one: steps of 1
   int held_ = 0;  // +1 up, -1 down, 0 none
   std::chrono::steady_clock::time_point held_since_;
 };

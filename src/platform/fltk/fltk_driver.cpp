@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -71,6 +72,46 @@ bool Focus(WindowId window) {
 }  // namespace
 
 void Attach(fltk::FltkHost* host) { g_host = host; }
+
+bool OnWindow(WindowId window, const std::function<void(fltk::FltkWindow&)>& fn) { return With(window, fn); }
+
+WindowId WaitForShown(const std::function<bool(fltk::FltkWindow&)>& match, int timeout_ms) {
+  WindowId found = 0;
+  WaitUntil(
+      [&] {
+        const std::vector<WindowId> all = g_host->LiveWindows();
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+          if (With(*it, [&](fltk::FltkWindow& w) {
+                if (w.shown() && match(w)) found = *it;
+              }) &&
+              found)
+            return true;
+        return false;
+      },
+      timeout_ms);
+  return found;
+}
+
+bool Settle(int timeout_ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!g_host->LiveWindows().empty()) {
+    // A round trip to the server puts every event it sent before into the
+    // client's queue; the loop then dispatches them before it takes more
+    // of our work. Settled once a round finds nothing left to dispatch.
+    std::size_t pending = 1;
+    if (!g_host->RunOnUiThread(
+            [&] {
+              XSync(fl_display, False);
+              pending = static_cast<std::size_t>(XQLength(fl_display)) + g_host->QueuedTasks();
+            },
+            timeout_ms))
+      return false;
+    if (pending == 0) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
 
 std::vector<WindowId> Dialogs() {
   std::vector<WindowId> out;
@@ -276,6 +317,21 @@ bool Keys(WindowId window, const std::string& keys) {
   std::istringstream in(keys);
   for (std::string key; in >> key;) words.push_back(key);
   return Run(words);
+}
+
+bool Paste(WindowId window, const std::string& text) {
+  // A field takes a paste without its trailing blanks: those are typed.
+  std::size_t end = text.size();
+  while (end > 0 && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+  if (end == 0) return Keys(window, "ctrl+a BackSpace") && (text.empty() || Type(window, text));
+  bool copied = false;
+  g_host->RunOnUiThread(
+      [&] {
+        Fl::copy(text.data(), static_cast<int>(end), 1);
+        copied = true;
+      },
+      kUiTimeoutMs);
+  return copied && Keys(window, "ctrl+a ctrl+v") && (end == text.size() || Type(window, text.substr(end)));
 }
 
 bool KeyDown(const std::string& key) { return Run({"xdotool", "keydown", key}); }

@@ -12,6 +12,7 @@
 
 namespace qv::ui::fltk {
 class FltkHost;
+class FltkWindow;
 }
 
 namespace qv::ui::fltk_driver {
@@ -26,6 +27,15 @@ WindowId WaitForCaption(const std::string& caption, int timeout_ms = 5000);
 bool WaitGone(WindowId window, int timeout_ms = 5000);
 // Polls `condition` (on the driver's thread) until it holds.
 bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = 5000);
+// The innermost running dialog that has been shown (minimised counts) and
+// that `match` accepts (run on the UI thread); 0 when none came in time.
+WindowId WaitForShown(const std::function<bool(fltk::FltkWindow&)>& match, int timeout_ms = 5000);
+// Runs `fn` with the window on the UI thread; false when it is gone.
+bool OnWindow(WindowId window, const std::function<void(fltk::FltkWindow&)>& fn);
+// Waits until the UI thread has handled every X event the server sent it
+// so far, every message posted meanwhile and whatever that caused in turn
+// (a modal run it opened counts as settled). True at once with no dialog.
+bool Settle(int timeout_ms = 10000);
 
 std::string Caption(WindowId window);
 std::string ControlText(WindowId window, int control);
@@ -59,6 +69,10 @@ bool Keys(WindowId window, const std::string& keys);    // xdotool key names: "E
 bool KeyDown(const std::string& key);                   // held until KeyUp
 bool KeyUp(const std::string& key);
 bool Type(WindowId window, const std::string& text);    // typed into the focused control
+// The whole text of the focused field replaced by `text` in one edit, as a
+// paste does (the program under test owns the clipboard); trailing blanks,
+// which a paste drops, are typed after it.
+bool Paste(WindowId window, const std::string& text);
 // Ends whatever dialogs are still up (a failing test's way out).
 void CloseAll();
 

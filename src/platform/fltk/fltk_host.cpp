@@ -17,6 +17,7 @@
 #include "platform/posix/beep.h"
 #include "platform/process.h"
 #include "platform/window_channel.h"
+#include "ui/dialog_rules.h"
 
 namespace qv::ui::fltk {
 
@@ -143,12 +144,15 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
 
   bool default_focus = true;
   Guard("init", [&] { default_focus = dialog.HandleInit(); });
-  if (!window.ended()) {
-    if (default_focus) window.FocusFirst();
-    // Told before it appears, as a dialog hears WM_SHOWWINDOW; whatever
-    // the handler made of the window (minimised, placed) is what shows.
-    Guard("show", [&] { dialog.HandleShow(true); });
-    window.Realize();
+  if (!window.ended() && default_focus) window.FocusFirst();
+  // A dialog ended during its initialisation is never shown; one with the
+  // visible style shows at once; any other once every message posted so
+  // far (also by its initialisation, and what those post in turn) has been
+  // delivered, or right after its first timer tick.
+  if (!window.ended() && rules::ShownAtCreation(tmpl)) window.ShowFirst();
+  if (!window.ended() && !window.shown()) {
+    Drain();
+    window.ShowFirst();
   }
   while (!window.ended()) {
     Fl::wait(kLoopWakeSeconds);
@@ -260,6 +264,11 @@ bool FltkHost::RunOnUiThread(const std::function<void()>& fn, int timeout_ms) co
     state->cv.wait(lock, done);  // already running: it must finish with us here
   }
   return true;
+}
+
+std::size_t FltkHost::QueuedTasks() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
 }
 
 std::vector<WindowId> FltkHost::LiveWindows() const {

@@ -55,6 +55,8 @@ class FltkHost final : public Host {
   bool RunOnUiThread(const std::function<void()>& fn, int timeout_ms = -1) const;
   // The windows of the running modal loops, outermost first; from any thread.
   std::vector<WindowId> LiveWindows() const;
+  // Messages and work waiting for the UI thread; from any thread.
+  std::size_t QueuedTasks() const;
   // The display's bell (the programs' beep); from any thread.
   void Bell() const;
   // Every window hears that the clock was set or the machine woke up.

@@ -29,13 +29,7 @@ std::string FontFamilyFor(const std::string& template_face) {
   return template_face;
 }
 
-int PointsToPixels(int points) { return MulDivRound(points > 0 ? points : 9, 96, 72); }
-
-int MulDivRound(int a, int b, int c) {
-  const long long p = static_cast<long long>(a) * b;
-  const long long half = c / 2;
-  return static_cast<int>(p >= 0 ? (p + half) / c : -((-p + half) / c));
-}
+int PointsToPixels(int points) { return rules::MulDiv(points > 0 ? points : 9, 96, 72); }
 
 DialogFont FontFor(const std::string& template_face, int points) {
   // FLTK keeps the name pointers: the names live as long as the process.
@@ -66,11 +60,6 @@ DialogFont FontFor(const std::string& template_face, int points) {
   if (f.base_y <= 0) f.base_y = size;
   measured[{face, size}] = f;
   return f;
-}
-
-Rect DialogUnitsToPixels(const DialogFont& font, int x, int y, int cx, int cy) {
-  const int left = MulDivRound(x, font.base_x, 4), top = MulDivRound(y, font.base_y, 8);
-  return {left, top, left + MulDivRound(cx, font.base_x, 4), top + MulDivRound(cy, font.base_y, 8)};
 }
 
 int PixelsToUnitsX(const DialogFont& font, int px) { return (px * 4 + font.base_x - 1) / font.base_x; }

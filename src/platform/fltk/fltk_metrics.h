@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ui/dialog.h"
+#include "ui/dialog_rules.h"
 
 namespace qv::ui::fltk {
 
@@ -14,6 +15,7 @@ struct DialogFont {
   int size = 12;    // pixels
   int base_x = 7;   // average character width
   int base_y = 13;  // character height
+  rules::BaseUnits units() const { return {base_x, base_y}; }
 };
 
 // The installed family that stands in for a template face: the Japanese
@@ -30,12 +32,10 @@ int PointsToPixels(int points);
 // height, as the dialog manager takes them.
 DialogFont FontFor(const std::string& template_face, int points);
 
-// a * b / c rounded half away from zero, as the dialog manager scales.
-int MulDivRound(int a, int b, int c);
-
-// A template rectangle in client pixels; position and size are each
-// converted on their own, as the dialog manager does.
-Rect DialogUnitsToPixels(const DialogFont& font, int x, int y, int cx, int cy);
+// A template rectangle in client pixels, with the font's base units.
+inline Rect DialogUnitsToPixels(const DialogFont& font, int x, int y, int cx, int cy) {
+  return rules::DialogUnitsToPixels(x, y, cx, cy, font.units());
+}
 
 // Pixels back to dialog units, rounded up (for layouts measured in pixels).
 int PixelsToUnitsX(const DialogFont& font, int px);

@@ -18,9 +18,6 @@
 namespace qv::ui::fltk {
 
 namespace {
-constexpr std::uint32_t kDsCenter = 0x800;
-constexpr std::uint32_t kUdsAlignLeft = 0x8;
-constexpr int kSpinWidth = 16;  // an attached up-down control's width, as the system makes it
 constexpr unsigned kScDefaultMask = 0xFFF0;
 
 std::string PropertyAtom(const std::string& name) { return "_QUORVEL_PROP_" + name; }
@@ -81,48 +78,37 @@ int DialogWindow::handle(int event) {
 FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner)
     : host_(host), id_(id), owner_(owner), dialog_(dialog), tmpl_(tmpl), caption_(tmpl.caption) {
   font_ = FontFor(tmpl.font_face, tmpl.font_points);
-  const Rect client = DialogUnitsToPixels(font_, tmpl.x, tmpl.y, tmpl.cx, tmpl.cy);
+  const Rect client = DialogUnitsToPixels(font_, 0, 0, tmpl.cx, tmpl.cy);
+  const Rect offset = DialogUnitsToPixels(font_, tmpl.x, tmpl.y, 0, 0);
   // The template's position counts from the owner's client area, else from
-  // the screen's corner; the window is then kept inside the work area.
-  Point origin{0, 0};
+  // the screen's corner. The window manager's frame is not known before the
+  // window is mapped: the owner's stands in for it.
   const FltkWindow* owner_window = host.Find(owner);
-  if (owner_window) origin = owner_window->ClientOrigin();
-  int left = origin.x + client.left, top = origin.y + client.top;
-  const Rect work = host.WorkArea();
-  if (tmpl.style & kDsCenter) {
-    const Rect base = owner_window ? owner_window->WindowRect() : work;
-    left = base.left + (base.Width() - client.Width()) / 2;
-    top = base.top + (base.Height() - client.Height()) / 2;
-  }
-  left = std::max(std::min(left, work.right - client.Width()), work.left);
-  top = std::max(std::min(top, work.bottom - client.Height()), work.top);
+  const Point origin = owner_window ? owner_window->ClientOrigin() : Point{0, 0};
+  const Rect frame = owner_window ? owner_window->FrameInsets() : Rect{};
+  const Rect placed = rules::PlaceNewDialog(
+      {client.Width() + frame.left + frame.right, client.Height() + frame.top + frame.bottom}, {frame.left, frame.top},
+      {origin.x + offset.left, origin.y + offset.top}, host.WorkArea(), frame.right);
 
   Fl_Group* saved = Fl_Group::current();
   Fl_Group::current(nullptr);
-  fl_ = std::make_unique<DialogWindow>(*this, left, top, client.Width(), client.Height());
+  fl_ = std::make_unique<DialogWindow>(*this, placed.left + frame.left, placed.top + frame.top, client.Width(),
+                                       client.Height());
   fl_->copy_label(caption_.c_str());
   fl_->set_modal();
   fl_->begin();
   for (const ControlTemplate& c : tmpl.controls) {
     Rect r = DialogUnitsToPixels(font_, c.x, c.y, c.cx, c.cy);
-    // A combo box's template height is its open list's; closed, it is as
-    // tall as an edit field of the font.
-    if (c.cls == ControlClass::ComboBox) r.bottom = r.top + font_.base_y + 8;
+    if (c.cls == ControlClass::ComboBox) r.bottom = r.top + rules::ClosedComboHeight(font_.base_y);
     int buddy = 0;
     if (c.cls == ControlClass::UpDown) {
       buddy = rules::SpinBuddy(tmpl, c.id);
-      // An attached up-down control sits on its field's edge and narrows it.
-      if ((c.style & style::kUdsAutoBuddy) && (c.style & (style::kUdsAlignRight | kUdsAlignLeft)) &&
-          !controls_.empty()) {
-        Fl_Widget& field = controls_.back()->widget();
-        const int fw = std::max(field.w() - kSpinWidth, 0);
-        if (c.style & style::kUdsAlignRight) {
-          field.resize(field.x(), field.y(), fw, field.h());
-          r = {field.x() + fw - 2, field.y(), field.x() + fw - 2 + kSpinWidth, field.y() + field.h()};
-        } else {
-          field.resize(field.x() + kSpinWidth, field.y(), fw, field.h());
-          r = {field.x() - kSpinWidth + 2, field.y(), field.x() + 2, field.y() + field.h()};
-        }
+      // The buddy is the control before it, already made.
+      if (!controls_.empty()) {
+        Fl_Widget& fw = controls_.back()->widget();
+        Rect b{fw.x(), fw.y(), fw.x() + fw.w(), fw.y() + fw.h()};
+        r = rules::AttachUpDown(c.style, r, b);
+        fw.resize(b.left, b.top, b.Width(), b.Height());
       }
     }
     std::unique_ptr<Control> control = MakeControl(*this, c, r, buddy);
@@ -133,6 +119,8 @@ FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const Dialog
   }
   fl_->end();
   Fl_Group::current(saved);
+  if (tmpl.style & style::kSysMenu)
+    for (unsigned command : rules::DefaultSystemMenu()) menu_.push_back({command, {}});
 }
 
 FltkWindow::~FltkWindow() {
@@ -161,6 +149,7 @@ void FltkWindow::SetCaption(const std::string& text) {
 std::string FltkWindow::Caption() const { return caption_; }
 
 void FltkWindow::SetText(int control, const std::string& text) {
+  ProgramChange change(*this);
   if (Control* c = FindControl(control)) c->SetText(text);
 }
 
@@ -170,7 +159,7 @@ std::string FltkWindow::Text(int control) const {
 }
 
 void FltkWindow::SetCheck(int control, int state) {
-  if (Control* c = FindControl(control)) c->SetCheck(state);
+  if (Control* c = FindControl(control)) c->SetCheck(rules::NormalizeCheck(c->tmpl(), state));
 }
 
 int FltkWindow::Check(int control) const {
@@ -179,6 +168,7 @@ int FltkWindow::Check(int control) const {
 }
 
 void FltkWindow::Enable(int control, bool on) {
+  ProgramChange change(*this);
   if (Control* c = FindControl(control)) on ? c->widget().activate() : c->widget().deactivate();
 }
 
@@ -188,6 +178,7 @@ bool FltkWindow::IsEnabled(int control) const {
 }
 
 void FltkWindow::Show(int control, bool on) {
+  ProgramChange change(*this);
   if (Control* c = FindControl(control)) on ? c->widget().show() : c->widget().hide();
 }
 
@@ -199,6 +190,7 @@ bool FltkWindow::IsVisible(int control) const {
 }
 
 void FltkWindow::Focus(int control) {
+  ProgramChange change(*this);
   Control* c = FindControl(control);
   if (!c || !FocusControl(*c)) return;
   // As the dialog manager does: a field that takes the focus this way has
@@ -207,15 +199,18 @@ void FltkWindow::Focus(int control) {
 }
 
 int FltkWindow::AddItem(int control, const std::string& text) {
+  ProgramChange change(*this);
   Control* c = FindControl(control);
   return c ? c->AddItem(text) : -1;
 }
 
 void FltkWindow::DeleteItem(int control, int index) {
+  ProgramChange change(*this);
   if (Control* c = FindControl(control)) c->DeleteItem(index);
 }
 
 void FltkWindow::ClearItems(int control) {
+  ProgramChange change(*this);
   if (Control* c = FindControl(control)) c->ClearItems();
 }
 
@@ -230,6 +225,7 @@ int FltkWindow::Selection(int control) const {
 }
 
 void FltkWindow::Select(int control, int index) {
+  ProgramChange change(*this);
   if (Control* c = FindControl(control)) c->Select(index);
 }
 
@@ -238,6 +234,7 @@ void FltkWindow::SelectAllText(int control) {
 }
 
 void FltkWindow::SetSpinRange(int spin, int min, int max) {
+  ProgramChange change(*this);
   if (auto* s = dynamic_cast<SpinControl*>(FindControl(spin))) s->SetRange(min, max);
 }
 
@@ -337,47 +334,51 @@ void FltkWindow::Minimize() {
 }
 
 void FltkWindow::ShowWindow(int show_cmd) {
+  if (ended_) return;
+  const bool was_shown = shown_;
   switch (show_cmd) {
     case kSwHide:
-      hidden_ = true;
-      if (realized_) Close();
-      return;
+      shown_ = false;
+      if (was_shown) FltkHost::Guard("show", [&] { dialog_.HandleShow(false); });
+      break;
     case kSwShowMinimized:
     case kSwMinimize:
     case kSwShowMinNoActive:
     case 11:  // SW_FORCEMINIMIZE
       minimized_ = true;
-      hidden_ = false;
-      if (realized_) Minimize();
-      return;
-    default:
+      shown_ = true;
+      break;
+    case kSwShow:  // as it is, minimised or not
+      shown_ = true;
+      break;
+    default:  // restore, show normal and the rest bring the normal window back
       minimized_ = false;
-      hidden_ = false;
-      if (realized_ && !ended_) {
-        own_change_ = true;
-        fl_->show();
-        own_change_ = false;
-        OnMapped();
-        Activate();
-      }
-      return;
+      shown_ = true;
+      break;
   }
+  // Told before it appears, as a dialog hears WM_SHOWWINDOW: whatever the
+  // handler made of the window (minimised, placed) is what shows.
+  if (shown_ && !was_shown) FltkHost::Guard("show", [&] { dialog_.HandleShow(true); });
+  Apply();
 }
 
-void FltkWindow::Realize() {
-  if (realized_ || ended_) return;
-  realized_ = true;
-  if (hidden_) return;
-  if (minimized_) {
-    Minimize();
-  } else {
-    own_change_ = true;
-    fl_->show();
-    own_change_ = false;
-    RestoreFocus();
-    Activate();
-  }
+void FltkWindow::ShowFirst() {
+  if (ended_ || shown_) return;  // the program showed it already
+  shown_ = true;
+  FltkHost::Guard("show", [&] { dialog_.HandleShow(true); });
+  Apply();
+}
+
+void FltkWindow::Apply() {
+  if (ended_) return;
+  if (!shown_) return Close();
+  if (minimized_) return Minimize();
+  own_change_ = true;
+  fl_->show();
+  own_change_ = false;
+  RestoreFocus();
   OnMapped();
+  Activate();
 }
 
 void FltkWindow::Activate() {
@@ -403,7 +404,7 @@ void FltkWindow::ActivateLater(void* self) {
 
 void FltkWindow::OnShowEvent() {
   // Mapped by the window manager while we did not ask: restored.
-  if (!own_change_ && realized_ && WindowManaged()) minimized_ = false;
+  if (!own_change_ && shown_ && WindowManaged()) minimized_ = false;
   OnMapped();
 }
 
@@ -420,7 +421,7 @@ void FltkWindow::OnMapped() {
 
 void FltkWindow::OnUnmapped() {
   // Unmapped by the window manager while we did not ask: iconified.
-  if (!own_change_ && realized_ && !ended_ && WindowManaged()) minimized_ = true;
+  if (!own_change_ && shown_ && !ended_ && WindowManaged()) minimized_ = true;
 }
 
 // ---------------------------------------------------------------- icons, menu, properties
@@ -450,20 +451,43 @@ void FltkWindow::AppendSystemMenuItem(unsigned command, const std::string& text)
 void FltkWindow::RemoveSystemMenuItem(unsigned command) {
   menu_.erase(std::remove_if(menu_.begin(), menu_.end(), [&](const MenuItem& m) { return m.command == command; }),
               menu_.end());
-  removed_.insert(command);
+}
+
+bool FltkWindow::HasSystemCommand(unsigned command) const {
+  return command != 0 &&
+         std::any_of(menu_.begin(), menu_.end(), [&](const MenuItem& m) { return m.command == command; });
+}
+
+namespace {
+// The system's own items, as a Japanese system names them.
+const char* StandardText(unsigned command) {
+  switch (command) {
+    case kScRestore: return "元のサイズに戻す(&R)";
+    case kScMove: return "移動(&M)";
+    case kScSize: return "サイズ変更(&S)";
+    case kScMinimize: return "最小化(&N)";
+    case kScMaximize: return "最大化(&X)";
+    case kScClose: return "閉じる(&C)\tAlt+F4";
+    default: return "";
+  }
+}
+}  // namespace
+
+bool FltkWindow::SystemItemEnabled(unsigned command) const {
+  switch (command) {
+    case kScRestore: return minimized_;
+    case kScMinimize: return !minimized_ && (tmpl_.style & style::kMinimizeBox);
+    // A dialog's frame is fixed, and moving it is the window manager's.
+    case kScMove:
+    case kScSize:
+    case kScMaximize: return false;
+    default: return true;
+  }
 }
 
 void FltkWindow::PopupSystemMenu() {
-  // The standard commands a captioned window has, then the dialog's own.
-  std::vector<MenuItem> items;
-  const auto standard = [&](unsigned cmd, const char* text) {
-    if (!removed_.count(cmd)) items.push_back({cmd, text});
-  };
-  if (minimized_) standard(kScRestore, "元のサイズに戻す(&R)");
-  if ((tmpl_.style & style::kMinimizeBox) && !minimized_) standard(kScMinimize, "最小化(&N)");
-  items.push_back({0, {}});
-  standard(kScClose, "閉じる(&C)\tAlt+F4");
-  for (const MenuItem& m : menu_) items.push_back(m);
+  // A copy: handlers that run while the menu is open may change the menu.
+  const std::vector<MenuItem> items = menu_;
   std::vector<Fl_Menu_Item> menu;
   std::vector<unsigned> commands;
   for (const MenuItem& m : items) {
@@ -472,7 +496,9 @@ void FltkWindow::PopupSystemMenu() {
       continue;
     }
     Fl_Menu_Item item{};
-    item.label(m.text.c_str());
+    // The system's own items carry no text of the program's.
+    item.label(m.text.empty() ? StandardText(m.command) : m.text.c_str());
+    if (!SystemItemEnabled(m.command)) item.flags |= FL_MENU_INACTIVE;
     menu.push_back(item);
     commands.push_back(m.command);
   }
@@ -533,7 +559,14 @@ void FltkWindow::Command(int id) {
 }
 
 void FltkWindow::UserNotify(int id, Notify code) {
-  if (ended_) return;
+  if (ended_ || program_changes_ > 0) return;
+  // Only a move to another control of this dialog is the user's move
+  // between fields: a message box or another window taking the focus, or
+  // the keyboard leaving the program, is not.
+  if (code == Notify::kKillFocus) {
+    const Fl_Widget* focus = Fl::focus();
+    if (!focus || focus == fl_.get() || focus->window() != fl_.get()) return;
+  }
   FltkHost::Guard("notification", [&] { dialog_.HandleNotify(id, code); });
 }
 
@@ -587,24 +620,17 @@ bool FltkWindow::RestoreFocus() {
   return focused_control() != 0;
 }
 
-int FltkWindow::DefaultId() const {
-  for (const auto& c : controls_)
-    if (rules::IsButtonKind(c->tmpl(), style::kBsDefPushButton)) return c->id();
-  return kIdOk;
-}
-
 bool FltkWindow::IsDefaultButton(const Control& c) const {
-  if (!c.IsPushButton()) return false;
-  const Control* focused = FindControl(focused_control());
-  if (focused && focused->IsPushButton()) return focused == &c;
-  return c.id() == DefaultId();
+  // What Enter would press now.
+  return c.IsPushButton() && rules::EnterCommand(tmpl_, focused_control()) == c.id();
 }
 
-void FltkWindow::CheckRadio(Control& c) {
-  for (int id : rules::RadioGroup(tmpl_, c.id()))
-    if (Control* peer = FindControl(id); peer && peer != &c && rules::IsButtonKind(peer->tmpl(), style::kBsAutoRadio))
-      peer->SetCheck(0);
-  c.SetCheck(1);
+void FltkWindow::ClearRadioPeers(Control& c) {
+  const auto reachable = [&](int id) {
+    const Control* peer = FindControl(id);
+    return peer && peer->Usable();
+  };
+  for (int id : rules::RadioPeersToClear(tmpl_, c.id(), reachable)) FindControl(id)->SetCheck(0);
 }
 
 int FltkWindow::IndexOf(const Control* c) const {
@@ -621,13 +647,11 @@ Control* FltkWindow::Focusable(int index, bool need_tab_stop) const {
 }
 
 void FltkWindow::FocusFirst() {
-  const int n = static_cast<int>(controls_.size());
-  for (bool tab_stop : {true, false})
-    for (int i = 0; i < n; ++i)
-      if (Control* c = Focusable(i, tab_stop)) {
-        if (FocusControl(*c)) c->SelectAllText();
-        return;
-      }
+  const int first = rules::InitialFocus(tmpl_, [&](int id) {
+    const Control* c = FindControl(id);
+    return c && c->Usable();
+  });
+  if (Control* c = FindControl(first); c && FocusControl(*c)) c->SelectAllText();
 }
 
 void FltkWindow::Navigate(bool back) {
@@ -694,13 +718,10 @@ bool FltkWindow::Mnemonic(char key) {
 }
 
 void FltkWindow::Enter() {
-  Control* f = FindControl(focused_control());
-  if (f && f->IsPushButton()) return f->Activate();
-  const int id = DefaultId();
-  if (const Control* d = FindControl(id); d && !d->Usable()) {
-    fl_beep(FL_BEEP_DEFAULT);
-    return;
-  }
+  const int id = rules::EnterCommand(tmpl_, focused_control());
+  // A default button the user could not press now is not pressed.
+  if (const Control* d = FindControl(id); d && !d->Usable()) return fl_beep(FL_BEEP_DEFAULT);
+  if (Control* d = FindControl(id); d && d->IsPushButton()) return d->Activate();
   Command(id);
 }
 

@@ -86,9 +86,12 @@ class FltkWindow final : public HostWindow {
   WindowId owner() const { return owner_; }
   DialogWindow& fl() { return *fl_; }
   const DialogWindow& fl() const { return *fl_; }
-  // Shows the window the way its show handler left it (normal, minimised
-  // or hidden).
-  void Realize();
+  // The modal loop's first show, unless the program showed the window
+  // already: told, then shown the way the show handler left it (normal,
+  // minimised or hidden).
+  void ShowFirst();
+  // Shown in the dialog manager's sense (minimised counts).
+  bool shown() const { return shown_; }
   // Takes the window off the screen at the end of its run.
   void Close();
   // Gives the focus to the first control Tab would reach.
@@ -123,7 +126,9 @@ class FltkWindow final : public HostWindow {
   void Focused(Control& c);
   bool HasFocus(const Control& c) const;
   bool IsDefaultButton(const Control& c) const;
-  void CheckRadio(Control& c);
+  // An automatic radio button was clicked: the others of its group that
+  // the user could reach lose their check.
+  void ClearRadioPeers(Control& c);
   Control* FindControl(int id) const;
   SpinControl* SpinFor(int buddy) const;
 
@@ -131,6 +136,9 @@ class FltkWindow final : public HostWindow {
   bool HandleKey();
   bool RestoreFocus();
   void PopupSystemMenu();
+  // The system menu holds the command (the system's items until the program
+  // removes them, then the program's own).
+  bool HasSystemCommand(unsigned command) const;
   void OnShowEvent();
   void OnUnmapped();
 
@@ -139,7 +147,7 @@ class FltkWindow final : public HostWindow {
     unsigned command;  // 0: separator
     std::string text;
   };
-  int DefaultId() const;
+  bool SystemItemEnabled(unsigned command) const;
   int IndexOf(const Control* c) const;
   Control* Focusable(int index, bool need_tab_stop) const;
   void Navigate(bool back);
@@ -147,6 +155,8 @@ class FltkWindow final : public HostWindow {
   bool Mnemonic(char key);
   void Enter();
   void Minimize();
+  // Puts the window on the screen as its state says.
+  void Apply();
   void Publish(const std::string& name) const;
   bool WindowManaged() const;
   void OnMapped();
@@ -165,15 +175,23 @@ class FltkWindow final : public HostWindow {
   int focused_ = 0;  // the control that has or last had the focus
   bool ended_ = false;
   int result_ = 0;
-  bool realized_ = false;
+  bool shown_ = false;
   bool minimized_ = false;
-  bool hidden_ = false;
   bool own_change_ = false;  // our own hide or iconify: not the user's
+  // While the program changes a control, what the control reports is the
+  // program's doing, not the user's: the dialog hears none of it.
+  int program_changes_ = 0;
+  struct ProgramChange {
+    explicit ProgramChange(FltkWindow& w) : w_(w) { ++w_.program_changes_; }
+    ~ProgramChange() { --w_.program_changes_; }
+    ProgramChange(const ProgramChange&) = delete;
+    ProgramChange& operator=(const ProgramChange&) = delete;
+    FltkWindow& w_;
+  };
   int input_blocked_ = 0;
   int icon_ = 0;
   int activate_tries_ = 0;
   std::vector<MenuItem> menu_;
-  std::set<unsigned> removed_;  // standard system-menu commands taken out
   std::map<std::string, std::intptr_t> properties_;
 };
 

@@ -18,8 +18,8 @@ constexpr int kButtonW = 75, kButtonH = 23, kButtonGap = 6;
 
 class MessageBoxDialog : public Dialog {
  public:
-  MessageBoxDialog(const DialogTemplate& t, bool has_cancel, bool warning, WindowId owner)
-      : Dialog(t), has_cancel_(has_cancel), warning_(warning), owner_(owner) {}
+  MessageBoxDialog(const DialogTemplate& t, bool warning, WindowId owner)
+      : Dialog(t), warning_(warning), owner_(owner) {}
 
  protected:
   bool OnInitDialog() override {
@@ -38,14 +38,14 @@ class MessageBoxDialog : public Dialog {
     w->Focus(kIdOk);
     return false;
   }
+  // Esc and the close box answer Cancel, on a box without a Cancel button
+  // too, as the system's boxes do.
   void OnCommand(int id) override {
-    if (id == kIdOk) EndDialog(kIdOkResult);
-    // Esc and the close box: Cancel, or OK when the box has no Cancel.
-    if (id == kIdCancel) EndDialog(has_cancel_ ? kIdCancelResult : kIdOkResult);
+    if (id == kIdOk || id == kIdCancel) EndDialog(id);
   }
 
  private:
-  bool has_cancel_, warning_;
+  bool warning_;
   WindowId owner_;
 };
 }  // namespace
@@ -94,7 +94,7 @@ int RunMessageBox(FltkHost& host, WindowId owner, const std::string& text, const
     t.controls.push_back({kIdCancel, ControlClass::Button, "キャンセル", ux(bx), uy(button_y), ux(kButtonW),
                           uy(kButtonH), kVisible | kTabStop | kBsPushButton});
   }
-  MessageBoxDialog box(t, has_cancel, warning, owner);
+  MessageBoxDialog box(t, warning, owner);
   return host.RunModal(box, t, owner);
 }
 

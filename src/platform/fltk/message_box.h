@@ -15,7 +15,7 @@ inline constexpr int kMessageTextId = 0xFFFF;
 inline constexpr int kMessageIconId = 20;
 
 // Shows the box (UI thread); the button pressed (kIdOkResult or
-// kIdCancelResult). Esc is Cancel, or OK when there is no Cancel.
+// kIdCancelResult). Esc is Cancel, on a box without Cancel too.
 int RunMessageBox(FltkHost& host, WindowId owner, const std::string& text, const std::string& caption, int flags);
 
 }  // namespace qv::ui::fltk
