@@ -7,16 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 #include "platform/fltk/fltk_driver.h"
 #include "platform/fltk/fltk_host.h"
 #include "support/scripted_dialog.h"
+#include "support/user_threads.h"
 #include "ui/dialog.h"
 
 namespace qv::fltktest {
@@ -46,54 +43,19 @@ class HostTest : public ::testing::Test {
                                  {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"}};
 };
 
-// Plays the user on its own thread. When the script returns, every dialog
-// must be gone within a few seconds; if not, that is a failure and the rest
-// are closed so the modal run under test can return.
-class Driver {
+// The user's thread and the watchdog, with this host's dialogs. The watchdog
+// closes from a thread of its own: closing waits for the UI thread.
+class Driver : public test::UserThread {
  public:
   explicit Driver(std::function<void()> script)
-      : thread_([script = std::move(script)] {
-          script();
-          if (!drv::WaitUntil([] { return drv::Dialogs().empty(); })) {
-            ADD_FAILURE() << "dialogs still up after the driver script ended";
-            drv::CloseAll();
-          }
-        }) {}
-  ~Driver() { thread_.join(); }
-
- private:
-  std::thread thread_;
+      : UserThread(
+            std::move(script), [] { return drv::WaitUntil([] { return drv::Dialogs().empty(); }); },
+            [] { drv::CloseAll(); }) {}
 };
-
-// Ends a test process that is stuck beyond hope; first tries to unwind by
-// closing every dialog.
-class Watchdog {
+class Watchdog : public test::Watchdog {
  public:
   explicit Watchdog(std::chrono::seconds limit)
-      : thread_([this, limit] {
-          std::unique_lock<std::mutex> lock(mutex_);
-          if (cv_.wait_for(lock, limit, [this] { return done_; })) return;
-          ADD_FAILURE() << "watchdog: test still running after " << limit.count() << " s";
-          std::thread([] { drv::CloseAll(); }).detach();
-          if (cv_.wait_for(lock, std::chrono::seconds(5), [this] { return done_; })) return;
-          std::fprintf(stderr, "watchdog: modal loop did not unwind; ending the process\n");
-          std::fflush(stderr);
-          std::_Exit(3);
-        }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    cv_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;
-  std::thread thread_;
+      : test::Watchdog(limit, [] { std::thread([] { drv::CloseAll(); }).detach(); }) {}
 };
 
 // A control's middle on the screen.

@@ -193,7 +193,7 @@ void ShowOrder(Stage& stage) {
 
 // A message box is modal to its owner (disabled, deaf to clicks) and its
 // loop goes on dispatching the owner's timer ticks and posted messages.
-// Esc answers Cancel, or OK on a box without Cancel.
+// Esc answers Cancel, on a box with OK alone too (as Wine does).
 void MessageBoxLoop(Stage& stage) {
   Log log;
   Probe d(Form("box loop"), log);
