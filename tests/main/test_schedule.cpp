@@ -80,6 +80,24 @@ TEST(Schedule, TicksDuringACycleAreDeferred) {
   EXPECT_EQ(s.OnTick(9), Schedule::Action::kUnknown);
 }
 
+TEST(Schedule, NoTimerOutlivesTheLastRetry) {
+  FakeTimers timers;
+  Schedule s(timers);
+  s.SetRetry(true, 2, 10, 0);
+  s.MarkManual();
+  s.BeginCycle();
+  s.EndCycle(false);
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    ASSERT_EQ(timers.running.count(kRetryTimer), 1u) << attempt;
+    ASSERT_EQ(s.OnTick(kRetryTimer), Schedule::Action::kRetryCycle);
+    s.BeginCycle();
+    s.EndCycle(false);
+  }
+  EXPECT_TRUE(timers.running.empty()) << "the series is over";
+  EXPECT_FALSE(s.retry_running());
+  EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kNone);
+}
+
 TEST(Schedule, StopAllDropsAPutOffRetryButNotADailyTick) {
   for (const bool daily_on : {true, false}) {
     FakeTimers timers;
