@@ -8,6 +8,12 @@ set(CMAKE_C_COMPILER   ${QV_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${QV_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER  ${QV_MINGW_PREFIX}-windres)
 
+# Floating point in SSE2 registers, as on 64-bit Linux: the x87 unit keeps
+# some values at 80 bits and others at 64, so that equal doubles can compare
+# unequal and the two targets would part ways.
+set(CMAKE_C_FLAGS_INIT   "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+
 set(CMAKE_FIND_ROOT_PATH /usr/${QV_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

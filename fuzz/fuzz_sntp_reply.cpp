@@ -1,13 +1,17 @@
 // An arbitrary 48-byte SNTP reply decoded and judged as the engine does,
 // plus its texts; the bytes after the reply choose the arrival time and
-// the reference check. Decoding loses nothing, and whatever the bytes, the
-// verdict is one of the SNTP ones and every text is safe to show.
+// the reference check. Decoding loses nothing; whatever the bytes, the
+// verdict is one of the SNTP ones, one reading stamped as both receive and
+// transmit time is never held too long, every text is safe to show, a
+// believable reply's offset is whole half-microseconds and moves a clock
+// reading to a time that exists or to none, and a request's stamp reads
+// back at most one microsecond short.
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "engine/ntp.h"
@@ -49,9 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!Printable(why)) std::abort();
   const SntpVerdict verdict = CheckSntpReply(reply, arrival, reference_check, reference_hours);
   switch (verdict.stage) {
-    case Stage::kOk:
-      if (!why.empty() || !std::isfinite(verdict.offset)) std::abort();
+    case Stage::kOk: {
+      if (!why.empty() || verdict.offset_ns % 500 != 0) std::abort();
+      const std::optional<MicroTime> moved = AddOffset(arrival, verdict.offset_ns);
+      if (moved && moved->micros >= 1000000) std::abort();
+      const std::string text = FormatOffset(verdict.offset_ns);
+      if (text.size() < 9 || (text[0] != '+' && text[0] != '-') || text[text.size() - 7] != '.') std::abort();
       break;
+    }
     case Stage::kSntpBadResponse:
       if (verdict.detail != why) std::abort();
       break;
@@ -61,6 +70,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     default: std::abort();
   }
+  // One reading as both receive and transmit time is never held too long.
+  SntpPacket one_reading = reply;
+  one_reading.transmit = one_reading.receive;
+  if (CheckSntpReply(one_reading, arrival, reference_check, reference_hours).stage == Stage::kSntpThroughput)
+    std::abort();
+  const std::int64_t back = ToMicros(ToMicroTime(ToNtpTimestamp(arrival))) - ToMicros(arrival);
+  if (back != 0 && back != -1) std::abort();
   for (const NtpTimestamp& t : {reply.reference, reply.transmit}) {
     if (FormatServerTime(ToMicroTime(t)).empty() || FormatMicroTime(ToMicroTime(t)).empty()) std::abort();
   }

@@ -1,5 +1,9 @@
 #include "cli/cli_args.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 #include "base/protocol.h"
 #include "base/text.h"
 
@@ -9,6 +13,11 @@ const char* const kUsage =
     "usage: quorvel-cli check|adjust [--server HOST] [--protocol SNTP|time|daytime]\n"
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
     "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug]\n";
+
+namespace {
+constexpr std::string_view kValueOptions[] = {"--server", "--protocol",        "--timeout", "--reference-check",
+                                              "--beep",   "--reference-hours", "--log",     "--profile"};
+}  // namespace
 
 std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::string& error) {
   CliArgs out;
@@ -40,8 +49,14 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
     }
     // Every other option takes a value: "--opt VALUE" or "--opt=VALUE".
     std::string name = opt, value;
-    if (auto eq = opt.find('='); eq != std::string::npos && opt.rfind("--", 0) == 0) {
-      name = opt.substr(0, eq);
+    const std::size_t eq = opt.rfind("--", 0) == 0 ? opt.find('=') : std::string::npos;
+    if (eq != std::string::npos) name = opt.substr(0, eq);
+    // An unknown word is named as such, never taken for a missing value.
+    if (std::find(std::begin(kValueOptions), std::end(kValueOptions), name) == std::end(kValueOptions)) {
+      error = "unknown option " + name;
+      return std::nullopt;
+    }
+    if (eq != std::string::npos) {
       value = opt.substr(eq + 1);
     } else if (i + 1 < args.size()) {
       value = args[++i];
@@ -80,11 +95,8 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
         error = "--reference-hours must be 1..24";
         return std::nullopt;
       }
-    } else if (name == "--profile") {
-      out.profile = value;
     } else {
-      error = "unknown option " + name;
-      return std::nullopt;
+      out.profile = value;  // --profile
     }
   }
   return out;

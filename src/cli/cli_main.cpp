@@ -9,6 +9,7 @@
 #include "cli/cli_settings.h"
 #include "engine/operations.h"
 #include "engine/result_log.h"
+#include "engine/time_text.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/ctime.h"
@@ -135,6 +136,6 @@ int main(int argc, char** argv) {
   std::printf("detail: %s\n", result.detail.c_str());
   std::printf("server-time: %s\n", result.server_time.c_str());
   std::printf("pc-time: %s\n", result.pc_time.c_str());
-  if (result.offset) std::printf("offset: %+.6f\n", *result.offset);
+  if (result.offset_ns) std::printf("offset: %s\n", engine::FormatOffset(*result.offset_ns).c_str());
   Exit(!result.ok() ? kExitFailed : logs_ok ? kExitOk : kExitLogFailed);
 }

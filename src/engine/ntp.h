@@ -17,12 +17,13 @@ inline constexpr std::uint32_t kUnixFromNtpDelta = 2085978496u;  // 0x7C558180
 // 2036-02-07 06:28:16 UTC, where NTP's 32-bit seconds (era 0) wrap.
 inline constexpr std::uint32_t kNtpEraEndUnix = kUnixFromNtpDelta;
 
-// The short scale 4294.967 (2^32 / 10^6 is 4294.967296) errs by at most
-// 70 ns, below the microseconds kept; its inverse takes the largest
-// fraction to 1000000.
-inline constexpr double kMicrosToFraction = 4294.967;
-inline constexpr double kFractionToMicros = 0.00023283065970006292;  // 1 / 4294.967
-inline constexpr double kMicrosToSeconds = 1e-6;
+// The short scale 4294.967 fraction units per microsecond (2^32 / 10^6 is
+// 4294.967296) errs by at most 70 ns, below the microseconds kept; its
+// inverse takes the largest fraction to 1000000. Both conversions are done
+// in integers, as the exact ratio 4294967 / 1000: the same on every target.
+inline constexpr std::uint64_t kFractionPerMilliUnits = 4294967;  // fraction units per 1000 us
+inline constexpr std::int64_t kMicrosPerSecond = 1000000;
+inline constexpr std::int64_t kNanosPerMicro = 1000;
 
 constexpr std::uint32_t LoadBe32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
@@ -50,15 +51,22 @@ constexpr void StoreNtpTimestamp(std::uint8_t* p, NtpTimestamp t) {
   StoreBe32(p + 4, t.fraction);
 }
 
-// Seconds modulo 2^32 (a zero timestamp reads as 2036), microseconds
-// truncated; fractions of 0xFFFFFED8 and above give 1000000.
+// Seconds modulo 2^32 (a zero timestamp reads as 2036), microseconds =
+// fraction / 4294.967 truncated; fractions of 0xFFFFFED8 and above give
+// 1000000.
 MicroTime ToMicroTime(NtpTimestamp t);
 // Seconds + 2208988800 modulo 2^32, fraction = microseconds x 4294.967
 // truncated.
 NtpTimestamp ToNtpTimestamp(MicroTime t);
 
-// A MicroTime as seconds since 1970.
-inline double ToSeconds(MicroTime t) { return t.seconds + t.micros * kMicrosToSeconds; }
+// A MicroTime as microseconds since 1970: time arithmetic and comparisons
+// are made on these, exactly (a MicroTime of 1000000 microseconds is the
+// next second).
+constexpr std::int64_t ToMicros(MicroTime t) { return t.seconds * kMicrosPerSecond + t.micros; }
+
+// `now` moved by `offset_ns`, microseconds truncated; nothing when the
+// result lies before 1970 or beyond what 32-bit seconds hold.
+std::optional<MicroTime> AddOffset(MicroTime now, std::int64_t offset_ns);
 
 // The 100 ns ticks since 1601 of a clock reading as a MicroTime.
 MicroTime MicroTimeFromFileTime(std::int64_t file_time);

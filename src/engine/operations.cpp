@@ -90,7 +90,7 @@ Result QuerySntpOffset(const Request& request) {
   result.stage = verdict.stage;
   result.detail = std::move(verdict.detail);
   if (result.ok()) {
-    result.offset = verdict.offset;
+    result.offset_ns = verdict.offset_ns;
     result.server_time = FormatServerTime(ToMicroTime(reply.sntp.transmit));
   }
   return Finish(result, request);
@@ -114,23 +114,15 @@ Result AdjustSystemClock(const Request& request) {
   if (!result.ok()) return result;
 
   // The offset applies to a clock reading taken after the runner closed.
-  const MicroTime now = NowMicroTime();
-  const double x = ToSeconds(now) + *result.offset;
   // A time before 1970 or beyond what 32-bit seconds hold has no
   // break-down here; the clock must then stay as it is.
-  MicroTime set;
+  const std::optional<MicroTime> set = AddOffset(NowMicroTime(), *result.offset_ns);
   platform::SystemTime broken_down;
-  bool set_ok = x >= 0.0 && x < 4294967296.0;
-  if (set_ok) {
-    set.seconds = static_cast<std::uint32_t>(x);
-    set.micros = static_cast<std::uint32_t>((x - static_cast<double>(set.seconds)) * 1000000.0);
-    set_ok = MicroTimeToSystemTime(set, broken_down) && platform::SystemClock().SetUtc(broken_down);
-  }
-  if (!set_ok) {
+  if (!set || !MicroTimeToSystemTime(*set, broken_down) || !platform::SystemClock().SetUtc(broken_down)) {
     result.stage = Stage::kClockSet;
     return Finish(result, request);
   }
-  result.server_time = FormatServerTime(set);
+  result.server_time = FormatServerTime(*set);
   return Finish(result, request);
 }
 

@@ -69,7 +69,7 @@ struct Result {
   // or DAYTIME adjustment: the server's text that was set.
   std::string server_time;
   std::string pc_time;           // the PC's time after the query
-  std::optional<double> offset;  // SNTP: the measured offset, seconds
+  std::optional<std::int64_t> offset_ns;  // SNTP: the measured offset (FormatOffset shows it)
   LogWrite detail_log = LogWrite::kNotAsked;  // the SNTP detail log, written on the worker
 
   bool ok() const { return stage == Stage::kOk; }

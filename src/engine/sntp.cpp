@@ -9,9 +9,8 @@ namespace qv::engine {
 
 namespace {
 // A round trip or a server hold time above this is not believable.
-constexpr double kPlausibilityLimit = 10.0;
-constexpr double kOffsetFactor = 0.5;
-constexpr std::int64_t kSecondsPerHour = 3600;
+constexpr std::int64_t kPlausibilityLimit = 10 * kMicrosPerSecond;
+constexpr std::int64_t kMicrosPerHour = 3600 * kMicrosPerSecond;
 }  // namespace
 
 SntpVerdict CheckSntpReply(const SntpPacket& reply, MicroTime arrival, bool reference_check, int reference_hours) {
@@ -22,19 +21,17 @@ SntpVerdict CheckSntpReply(const SntpPacket& reply, MicroTime arrival, bool refe
     return verdict;
   }
   const MicroTime ref = ToMicroTime(reply.reference);
-  const double t_ref = ToSeconds(ref);
-  const double t1 = ToSeconds(ToMicroTime(reply.originate));
-  const double t2 = ToSeconds(ToMicroTime(reply.receive));
-  const double t3 = ToSeconds(ToMicroTime(reply.transmit));
-  const double t4 = ToSeconds(arrival);
+  const std::int64_t t_ref = ToMicros(ref);
+  const std::int64_t t1 = ToMicros(ToMicroTime(reply.originate));
+  const std::int64_t t2 = ToMicros(ToMicroTime(reply.receive));
+  const std::int64_t t3 = ToMicros(ToMicroTime(reply.transmit));
+  const std::int64_t t4 = ToMicros(arrival);
 
-  if (reference_check) {
-    const double limit = static_cast<double>(static_cast<std::int64_t>(reference_hours) * kSecondsPerHour);
-    if (t2 < t_ref || t2 - t_ref > limit) {
-      verdict.stage = Stage::kSntpReference;
-      verdict.detail = platform::FormatCTime(ref.seconds, "%c") + "." + std::to_string(ref.micros);
-      return verdict;
-    }
+  // Any hours, even negative, fit: 2^31 h is 7.7e18 us.
+  if (reference_check && (t2 < t_ref || t2 - t_ref > reference_hours * kMicrosPerHour)) {
+    verdict.stage = Stage::kSntpReference;
+    verdict.detail = platform::FormatCTime(ref.seconds, "%c") + "." + std::to_string(ref.micros);
+    return verdict;
   }
   if (t4 < t1 || t4 - t1 > kPlausibilityLimit) {
     verdict.stage = Stage::kSntpBadResponse;
@@ -44,7 +41,8 @@ SntpVerdict CheckSntpReply(const SntpPacket& reply, MicroTime arrival, bool refe
     verdict.stage = Stage::kSntpThroughput;
     return verdict;
   }
-  verdict.offset = ((t2 - t1) + (t3 - t4)) * kOffsetFactor;
+  // Half of a whole number of microseconds: exact in nanoseconds.
+  verdict.offset_ns = ((t2 - t1) + (t3 - t4)) * (kNanosPerMicro / 2);
   return verdict;
 }
 

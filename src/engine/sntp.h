@@ -2,6 +2,7 @@
 // the clock offset it measures.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "engine/micro_time.h"
@@ -13,7 +14,7 @@ namespace qv::engine {
 struct SntpVerdict {
   Stage stage = Stage::kOk;
   std::string detail;  // why, where the stage alone does not say
-  double offset = 0;   // seconds, when believable
+  std::int64_t offset_ns = 0;  // when believable; a multiple of 500
 };
 
 // In this order, the first failing rule deciding:
@@ -23,7 +24,8 @@ struct SntpVerdict {
 //   round trip: T4 before T1, or above 10 s  "SNTP: Bad Response"
 //   hold time: T3 before T2, or above 10 s   "SNTP: Server Throughput"
 // then offset = ((T2 - T1) + (T3 - T4)) / 2 (RFC 4330 section 5). No rule
-// bounds the offset itself.
+// bounds the offset itself. Every time is compared and subtracted as exact
+// microseconds: two equal stamps are equal on every target.
 SntpVerdict CheckSntpReply(const SntpPacket& reply, MicroTime arrival, bool reference_check, int reference_hours);
 
 }  // namespace qv::engine

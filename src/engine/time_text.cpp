@@ -29,6 +29,16 @@ std::string FormatMicroTime(MicroTime t) {
   return platform::FormatCTime(t.seconds, "%a %b %d %Y %H:%M:%S") + "." + micros;
 }
 
+std::string FormatOffset(std::int64_t offset_ns) {
+  // Made from integers: no rounding of a binary fraction decides a digit.
+  const std::uint64_t magnitude =
+      offset_ns < 0 ? 0 - static_cast<std::uint64_t>(offset_ns) : static_cast<std::uint64_t>(offset_ns);
+  const std::uint64_t micros = (magnitude + 500) / 1000;
+  std::string fraction = std::to_string(micros % 1000000);
+  fraction.insert(0, 6 - fraction.size(), '0');
+  return (offset_ns < 0 ? "-" : "+") + std::to_string(micros / 1000000) + "." + fraction;
+}
+
 int MonthFromName(std::string_view text) {
   for (int m = 1; m <= 12; ++m) {
     if (text == kMonthNames[m]) return m;

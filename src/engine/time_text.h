@@ -3,6 +3,7 @@
 // making server text safe to show.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,10 @@ std::string FormatLocalNow();
 std::string FormatServerTime(MicroTime t);
 // "%a %b %d %Y %H:%M:%S" in the C runtime's zone, then ".%06u" microseconds.
 std::string FormatMicroTime(MicroTime t);
+
+// An offset in seconds with a sign and six decimals ("+2.000000",
+// "-0.000500"), rounded to the nearest microsecond, halves away from zero.
+std::string FormatOffset(std::int64_t offset_ns);
 
 // 1..12, or 0 when the text is no month name (exact, case-sensitive).
 int MonthFromName(std::string_view text);

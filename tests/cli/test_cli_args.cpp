@@ -14,25 +14,32 @@ namespace qv::cli {
 namespace {
 
 TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
+  const std::string kTimeout = "--timeout must be a number of seconds (0..3600)";
+  const std::string kHours = "--reference-hours must be 1..24";
   const struct {
     std::vector<std::string> args;
-    bool ok;
+    std::string error;  // empty: accepted
   } kCases[] = {
-      {{"check", "--timeout", "0"}, true},       {{"check", "--timeout", "3600"}, true},
-      {{"check", "--timeout", "-1"}, false},     {{"check", "--timeout", "3601"}, false},
-      {{"check", "--timeout", "5s"}, false},     {{"check", "--timeout", "+5"}, false},
-      {{"check", "--timeout", " 5"}, false},     {{"check", "--timeout", ""}, false},
-      {{"check", "--timeout=99999999999"}, false},
-      {{"check", "--reference-hours", "1"}, true}, {{"check", "--reference-hours", "24"}, true},
-      {{"check", "--reference-hours", "0"}, false}, {{"check", "--reference-hours", "25"}, false},
-      {{"check", "--beep", "1"}, true},          {{"check", "--log", "2"}, false},
-      {{"check", "--protocol", "daytime"}, true}, {{"check", "--protocol", "Daytime"}, false},
+      {{"check", "--timeout", "0"}, ""},         {{"check", "--timeout", "3600"}, ""},
+      {{"check", "--timeout", "-1"}, kTimeout},  {{"check", "--timeout", "3601"}, kTimeout},
+      {{"check", "--timeout", "5s"}, kTimeout},  {{"check", "--timeout", "+5"}, kTimeout},
+      {{"check", "--timeout", " 5"}, kTimeout},  {{"check", "--timeout", ""}, kTimeout},
+      {{"check", "--timeout=99999999999"}, kTimeout},
+      {{"check", "--reference-hours", "1"}, ""}, {{"check", "--reference-hours", "24"}, ""},
+      {{"check", "--reference-hours", "0"}, kHours}, {{"check", "--reference-hours", "25"}, kHours},
+      {{"check", "--beep", "1"}, ""},            {{"check", "--log", "2"}, "--log must be 0 or 1"},
+      {{"check", "--protocol", "daytime"}, ""},
+      {{"check", "--protocol", "Daytime"}, "--protocol must be SNTP, time or daytime"},
+      {{"check", "--debug", "-h"}, ""},          {{"check", "--server"}, "option --server needs a value"},
+      {{"check", "--bogus"}, "unknown option --bogus"},  // a trailing unknown word is no missing value
+      {{"check", "--bogus", "1"}, "unknown option --bogus"}, {{"check", "--bogus=1"}, "unknown option --bogus"},
+      {{"check", "extra", "--debug"}, "unknown option extra"},
   };
   for (const auto& c : kCases) {
     std::string error;
     const std::optional<CliArgs> parsed = ParseCliArgs(c.args, error);
-    EXPECT_EQ(parsed.has_value(), c.ok) << c.args.back() << ": " << error;
-    EXPECT_EQ(error.empty(), c.ok);
+    EXPECT_EQ(parsed.has_value(), c.error.empty()) << c.args.back();
+    EXPECT_EQ(error, c.error) << c.args.back();
   }
   std::string error;
   const auto parsed = ParseCliArgs({"adjust", "--timeout=3600", "--reference-hours", "24", "--protocol", "SNTP"}, error);

@@ -6,10 +6,12 @@
 
 namespace qv::engine::replies {
 
-// The NTP timestamp that reads back as exactly `t` (the request's own
-// conversion, 4294.967 per microsecond truncated, can read back 1 us short).
+// The NTP timestamp that reads back as exactly `t`: the smallest fraction
+// that does (the request's own conversion, 4294.967 per microsecond
+// truncated, can read back 1 us short).
 inline NtpTimestamp Stamp(MicroTime t) {
-  return {t.seconds + kNtpFromUnixDelta, static_cast<std::uint32_t>(t.micros * 4294.967296 + 0.999)};
+  return {t.seconds + kNtpFromUnixDelta,
+          static_cast<std::uint32_t>((std::uint64_t{t.micros} * kFractionPerMilliUnits + 999) / 1000)};
 }
 
 // A reply that passes every rule: a stratum 2 server whose clock read

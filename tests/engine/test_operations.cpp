@@ -84,10 +84,10 @@ TEST_F(OperationsTest, ChecksBuildOneResultForEveryOutcome) {
     Reply reply;
     Stage stage;
     const char *status, *detail, *server_time;
-    std::optional<double> offset;
+    std::optional<std::int64_t> offset_ns;
     bool beeps;
   } kCases[] = {
-      {kSntp, Sntp({kS + 2, 0}), Stage::kOk, "OK", "", "Sun Dec 06 20:36:08 2026", 2.0, false},
+      {kSntp, Sntp({kS + 2, 0}), Stage::kOk, "OK", "", "Sun Dec 06 20:36:08 2026", 2000000000, false},
       // Transport failures: the error number is the detail, and they beep.
       {kSntp, Failure(Stage::kConnect, 10061), Stage::kConnect, "ERROR (Connect)", "10061", "", {}, true},
       {kSntp, Failure(Stage::kTimeOut, 0), Stage::kTimeOut, "ERROR (TimeOut)", "0", "", {}, true},
@@ -124,7 +124,7 @@ TEST_F(OperationsTest, ChecksBuildOneResultForEveryOutcome) {
     EXPECT_EQ(result.detail, c.detail);
     EXPECT_EQ(result.server_time, c.server_time);
     EXPECT_EQ(result.pc_time, kPcText);  // after the query, whatever its outcome
-    EXPECT_EQ(result.offset, c.offset);
+    EXPECT_EQ(result.offset_ns, c.offset_ns);
     EXPECT_EQ(beeps_.Take(), c.beeps ? kOneBeep : kNoBeep);
     ASSERT_FALSE(jobs_.empty());
     EXPECT_EQ(jobs_.back().protocol, c.protocol);
@@ -186,7 +186,7 @@ TEST_F(OperationsTest, SntpAdjustSetsAFreshReadingPlusTheOffsetInUtcOrNothing) {
     EXPECT_EQ(result.detail, "");
     EXPECT_EQ(result.server_time, c.new_time);
     EXPECT_EQ(result.pc_time, kPcText);
-    EXPECT_TRUE(result.offset.has_value());  // measured, set or not
+    EXPECT_TRUE(result.offset_ns.has_value());  // measured, set or not
     ASSERT_EQ(clock_.utc_sets().size(), sets + (c.set ? 1 : 0));
     if (c.set) {
       EXPECT_EQ(clock_.utc_sets().back(), *c.set);

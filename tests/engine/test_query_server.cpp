@@ -44,13 +44,13 @@ TEST(QueryServer, SntpReplyIsReceivedDecodedAndTimed) {
 
   // The arrival lies within the query, the originate timestamp is our own
   // transmit time, and the server's stamps carry its offset.
-  EXPECT_GE(ToSeconds(reply.arrival), ToSeconds(before));
-  EXPECT_LE(ToSeconds(reply.arrival), ToSeconds(after));
-  const double t1 = ToSeconds(ToMicroTime(reply.sntp.originate)), t2 = ToSeconds(ToMicroTime(reply.sntp.receive));
-  EXPECT_NEAR(t1, ToSeconds(before), 0.01);
-  EXPECT_NEAR(t2 - t1, 2.5, 0.05);
-  EXPECT_GE(ToSeconds(ToMicroTime(reply.sntp.transmit)), t2);
-  EXPECT_NEAR(ToSeconds(ToMicroTime(reply.sntp.reference)), t2 - 16, 0.001);
+  EXPECT_GE(ToMicros(reply.arrival), ToMicros(before));
+  EXPECT_LE(ToMicros(reply.arrival), ToMicros(after));
+  const std::int64_t t1 = ToMicros(ToMicroTime(reply.sntp.originate)), t2 = ToMicros(ToMicroTime(reply.sntp.receive));
+  EXPECT_NEAR(t1, ToMicros(before), 10000);
+  EXPECT_NEAR(t2 - t1, 2500000, 50000);
+  EXPECT_GE(ToMicros(ToMicroTime(reply.sntp.transmit)), t2);
+  EXPECT_NEAR(ToMicros(ToMicroTime(reply.sntp.reference)), t2 - 16000000, 1000);
   EXPECT_EQ(reply.sntp.mode, 4);
   EXPECT_EQ(reply.detail_log, LogWrite::kNotAsked);
 }

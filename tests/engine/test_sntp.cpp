@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "engine/time_text.h"
@@ -52,13 +55,49 @@ TEST(SntpPacket, TimestampConversions) {
       {{kNtpFromUnixDelta + kS, 0x80000000u}, {kS, 500000}},
       {{0, 0}, {2085978496u, 0}},  // a zero timestamp reads as 2036, not 1900
       {{kNtpFromUnixDelta, 0xFFFFFFFFu}, {0, 1000000}},
+      {{kNtpFromUnixDelta, 0xFFFFFED8u}, {0, 1000000}},
       {{kNtpFromUnixDelta, 0xFFFFFED7u}, {0, 999999}},
+      {{kNtpFromUnixDelta, 12884901u}, {0, 3000}},  // 4294.967 x 3000 exactly
+      {{kNtpFromUnixDelta, 12884900u}, {0, 2999}},
       {{kNtpFromUnixDelta - 1, 4294962705u}, {0xFFFFFFFFu, 999998}},
   };
   for (const auto& c : cases) EXPECT_EQ(ToMicroTime(c.ntp), c.expected) << c.ntp.seconds << "/" << c.ntp.fraction;
-  EXPECT_EQ(ToNtpTimestamp({kS, 999999}), (NtpTimestamp{kS + kNtpFromUnixDelta, 0xFFFFEE11u}));
-  EXPECT_EQ(ToNtpTimestamp({2085978496u, 0}).seconds, 0u);  // NTP second 2^32: the era wraps to 0
+  struct {
+    MicroTime time;
+    NtpTimestamp expected;
+  } requests[] = {
+      {{kS, 999999}, {kS + kNtpFromUnixDelta, 0xFFFFEE11u}},
+      {{kS, 3000}, {kS + kNtpFromUnixDelta, 12884901u}},  // not one short, as a binary 4294.967 would give
+      {{kS, 1}, {kS + kNtpFromUnixDelta, 4294u}},
+      {{2085978496u, 0}, {0, 0}},  // NTP second 2^32: the era wraps to 0
+  };
+  for (const auto& r : requests) EXPECT_EQ(ToNtpTimestamp(r.time), r.expected) << r.time.micros;
   EXPECT_EQ(MicroTimeFromFileTime(116444736000000000LL + 1234567899), (MicroTime{123, 456789}));
+}
+
+TEST(SntpPacket, OffsetsMoveAReadingAndShowAsText) {
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  struct {
+    MicroTime now;
+    std::int64_t offset_ns;
+    std::optional<MicroTime> moved;
+    const char* text;
+  } cases[] = {
+      {{kS, 0}, -500000000, MicroTime{kS - 1, 500000}, "-0.500000"},
+      {{kS, 999999}, 500, MicroTime{kS, 999999}, "+0.000001"},  // truncated; shown rounded, halves away from 0
+      {{kS, 999999}, 1000, MicroTime{kS + 1, 0}, "+0.000001"},
+      {{kS, 0}, -1999999500, MicroTime{kS - 2, 0}, "-2.000000"},
+      {{kS, 0}, 1499, MicroTime{kS, 1}, "+0.000001"},
+      {{kS, 0}, 0, MicroTime{kS, 0}, "+0.000000"},
+      {{0, 0}, -500, std::nullopt, "-0.000001"},  // before 1970
+      {{0xFFFFFFFFu, 999999}, 1000, std::nullopt, "+0.000001"},  // past 2106
+      {{kS, 0}, kMax, std::nullopt, "+9223372036.854776"},
+      {{kS, 0}, -kMax - 1, std::nullopt, "-9223372036.854776"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AddOffset(c.now, c.offset_ns), c.moved) << c.offset_ns;
+    EXPECT_EQ(FormatOffset(c.offset_ns), c.text);
+  }
 }
 
 TEST(SntpPacket, TimeAnswersReadInTheNextEraFromItsLastYear) {
@@ -115,6 +154,8 @@ TEST(SntpCheck, UnusableRepliesAreBadResponsesThatSayWhy) {
   }
 }
 
+// Boundaries of every rule, in microseconds. The same table runs on both
+// targets: equal stamps must compare equal wherever the code runs.
 TEST(SntpCheck, ReferenceRoundTripAndHoldInOrder) {
   ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
   const MicroTime at{kS, 0}, old{kS - 60, 0};
@@ -129,11 +170,23 @@ TEST(SntpCheck, ReferenceRoundTripAndHoldInOrder) {
       {old, at, at, {kS - 1, 999999}, true, 24, Stage::kSntpBadResponse},
       {old, at, {kS + 10, 0}, {kS, 5}, true, 24, Stage::kOk},  // held exactly 10 s
       {old, at, {kS + 10, 1}, {kS, 5}, true, 24, Stage::kSntpThroughput},
+      {old, {kS, 999999}, {kS + 10, 999999}, {kS, 5}, true, 24, Stage::kOk},
+      {old, {kS, 999999}, {kS + 11, 0}, {kS, 5}, true, 24, Stage::kSntpThroughput},
+      {old, {kS, 999999}, {kS, 999998}, {kS, 5}, true, 24, Stage::kSntpThroughput},
+      // One clock reading stamped as both receive and transmit time.
+      {old, {kS, 123457}, {kS, 123457}, {kS, 5}, true, 24, Stage::kOk},
+      {old, {kS, 333333}, {kS, 333333}, {kS, 5}, true, 24, Stage::kOk},
+      {old, {kS, 700001}, {kS, 700001}, {kS, 5}, true, 24, Stage::kOk},
+      {old, {kS, 999999}, {kS, 999999}, {kS, 5}, true, 24, Stage::kOk},
+      {old, {0xFFFFFFFFu, 98765}, {0xFFFFFFFFu, 98765}, {kS, 5}, false, 24, Stage::kOk},
       {old, {kS, 1}, at, {kS + 11, 0}, true, 24, Stage::kSntpBadResponse},  // both bad: round trip first
       {{kS - 86400, 0}, at, at, at, true, 24, Stage::kOk},  // reference exactly 24 h old
       {{kS - 86401, 0}, at, at, at, true, 24, Stage::kSntpReference},
+      {{kS - 86400, 999999}, {kS, 999999}, {kS, 999999}, at, true, 24, Stage::kOk},
+      {{kS - 86400, 999998}, {kS, 999999}, {kS, 999999}, at, true, 24, Stage::kSntpReference},
       {{kS - 86401, 0}, at, at, at, false, 24, Stage::kOk},  // check off
       {{kS, 1}, at, at, at, true, 1, Stage::kSntpReference},  // set after it received
+      {{kS, 654321}, {kS, 654321}, {kS, 654321}, at, true, 1, Stage::kOk},  // set as it received
       {{2085978496u, 0}, at, at, at, true, 24, Stage::kSntpReference},  // never set: reads as 2036
   };
   for (const auto& c : cases) {
@@ -142,7 +195,7 @@ TEST(SntpCheck, ReferenceRoundTripAndHoldInOrder) {
     reply.receive = Stamp(c.t2);
     reply.transmit = Stamp(c.t3);
     const SntpVerdict verdict = CheckSntpReply(reply, c.t4, c.on, c.hours);
-    EXPECT_EQ(verdict.stage, c.stage) << StageName(verdict.stage) << " for " << c.t4.seconds;
+    EXPECT_EQ(verdict.stage, c.stage) << StageName(verdict.stage) << " for " << c.t2.micros << "/" << c.t4.seconds;
     EXPECT_EQ(verdict.detail.empty(), c.stage != Stage::kSntpReference);
   }
   // The reference detail: in the C runtime's zone, microseconds unpadded.
@@ -154,12 +207,14 @@ TEST(SntpCheck, ReferenceRoundTripAndHoldInOrder) {
 }
 
 TEST(SntpCheck, OffsetFromTheFourTimes) {
-  // 2 s ahead, 50 ms each way; then twenty years away, which is still believable.
-  EXPECT_NEAR(CheckSntpReply(GoodReply(), {kS, 100000}, true, 24).offset, 2.0, 1e-6);
+  // 2 s ahead, 50 ms each way; a microsecond more on the way back; twenty
+  // years away, which is still believable.
+  EXPECT_EQ(CheckSntpReply(GoodReply(), {kS, 100000}, true, 24).offset_ns, 2000000000);
+  EXPECT_EQ(CheckSntpReply(GoodReply(), {kS, 100001}, true, 24).offset_ns, 1999999500);
   SntpPacket far = GoodReply();
   const std::uint32_t year2043 = kS + 20u * 365 * 86400;
   far.receive = far.transmit = Stamp({year2043, 0});
-  EXPECT_NEAR(CheckSntpReply(far, {kS, 0}, false, 24).offset, static_cast<double>(year2043 - kS), 1e-6);
+  EXPECT_EQ(CheckSntpReply(far, {kS, 0}, false, 24).offset_ns, std::int64_t{year2043 - kS} * 1000000000);
 }
 
 }  // namespace

@@ -52,6 +52,8 @@ TEST(Ini, ReadsFilesAsWindowsProgramsWriteThem) {
       {"UTF-16LE, beyond ASCII", Utf16File("[S]\r\nj=\xE6\x99\x82\xF0\x9F\x95\x92\r\n"), "S", "j",
        "\xE6\x99\x82\xF0\x9F\x95\x92"},
       {"UTF-16BE", Utf16File("[S]\rk=v\r", true), "S", "k", "v"},
+      {"UTF-16LE, the first and last pairs, at the very end",  // U+10000 (D800 DC00), U+10FFFF (DBFF DFFF)
+       "\xFF\xFE[\0S\0]\0\n\0k\0=\0\x00\xD8\x00\xDC\xFF\xDB\xFF\xDF"s, "S", "k", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
       {"UTF-8 behind a byte-order mark", "\xEF\xBB\xBF[S]\r\nk=\xC3\xA9\r\n", "S", "k", "\xC3\xA9"},
       {"a [ line without ] is no header", odd, "A", "j", "3"},
       {"... and its keys are not its own", odd, "B", "k", std::nullopt},

@@ -273,7 +273,7 @@ All:     --offset SEC     clock offset added to this machine's time (fractional)
 SNTP:    --sntp-length N  reply length (47, 49 ... for broken replies)
          --wrong-originate          originate = request's transmit - 1 s
          --ref-zero | --ref-age SEC  reference timestamp 0, or T2 - SEC (16)
-         --hold SEC       stamp T3 = T2 + SEC (no waiting)
+         --hold SEC       stamp T3 = T2 + SEC (no waiting; 0: one reading for both)
          --swap-stamps    receive and transmit timestamps exchanged
          --stratum N      (2)          --kiss CODE   stratum 0 with this kiss code
          --leap N  --mode N (4)  --version N (the request's)   header fields
