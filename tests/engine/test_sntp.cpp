@@ -32,17 +32,12 @@ TEST(SntpPacket, RequestBytesAndDecodeEncode) {
   const SntpBytes reply = {0x24, 8, 4, 0xE9, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x03, 0x04, 'L', 'O', 'C', 'L',
                            0xE8, 0xFE, 0x6F, 0x44, 0x80, 0, 0, 0,  0xE8, 0xFE, 0x6F, 0x80, 0xFF, 0xFF, 0xEE, 0x11,
                            0xE8, 0xFE, 0x6F, 0x82, 0x0C, 0xCC, 0xCC, 0xCD, 0xE8, 0xFE, 0x6F, 0x82, 0x0D, 0, 0, 1};
-  const SntpPacket p = DecodeSntp(reply);
-  EXPECT_EQ(p.leap, 0);
-  EXPECT_EQ(p.version, 4);
-  EXPECT_EQ(p.mode, 4);
-  EXPECT_EQ(p.stratum, 8);
-  EXPECT_EQ(p.precision, -23);
-  EXPECT_EQ(p.root_delay, 0x102u);
-  EXPECT_EQ(p.root_dispersion, 0x304u);
-  EXPECT_EQ(p.reference_id, 0x4C4F434Cu);
-  EXPECT_EQ(p.reference, (NtpTimestamp{0xE8FE6F44u, 0x80000000u}));  // kS - 60 s, + 0.5 s
-  EXPECT_EQ(p.originate, DecodeSntp(request).transmit);
+  const SntpPacket p{.leap = 0, .version = 4, .mode = 4, .stratum = 8, .poll = 4, .precision = -23,
+                     .root_delay = 0x102, .root_dispersion = 0x304, .reference_id = 0x4C4F434C,
+                     .reference = {0xE8FE6F44u, 0x80000000u},  // kS - 60 s, + 0.5 s
+                     .originate = {0xE8FE6F80u, 0xFFFFEE11u},  // our request's transmit timestamp
+                     .receive = {0xE8FE6F82u, 0x0CCCCCCDu}, .transmit = {0xE8FE6F82u, 0x0D000001u}};
+  EXPECT_EQ(DecodeSntp(reply), p);
   EXPECT_EQ(ToMicroTime(p.receive), (MicroTime{kS + 2, 50000}));
   EXPECT_EQ(EncodeSntp(p), reply);
 }
@@ -176,7 +171,6 @@ TEST(SntpCheck, ReferenceRoundTripAndHoldInOrder) {
       // One clock reading stamped as both receive and transmit time.
       {old, {kS, 123457}, {kS, 123457}, {kS, 5}, true, 24, Stage::kOk},
       {old, {kS, 333333}, {kS, 333333}, {kS, 5}, true, 24, Stage::kOk},
-      {old, {kS, 700001}, {kS, 700001}, {kS, 5}, true, 24, Stage::kOk},
       {old, {kS, 999999}, {kS, 999999}, {kS, 5}, true, 24, Stage::kOk},
       {old, {0xFFFFFFFFu, 98765}, {0xFFFFFFFFu, 98765}, {kS, 5}, false, 24, Stage::kOk},
       {old, {kS, 1}, at, {kS + 11, 0}, true, 24, Stage::kSntpBadResponse},  // both bad: round trip first
