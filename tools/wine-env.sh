@@ -1,7 +1,8 @@
 # Shared by wine-setup, wine-run and wine-screenshot (sourced, not run).
 # One dedicated prefix (32-bit; 64-bit where no 32-bit code runs) for every
-# Windows test binary, created once under a lock, with the dialog fonts mapped to the IPA Gothic fonts, and one
-# Xvfb display shared by every test when no display is given.
+# Windows test binary, created once under a lock, with the dialog fonts
+# mapped to the IPA Gothic fonts, and one Xvfb display shared by every test
+# when no display is given.
 
 QV_TOOLS_DIR=${QV_TOOLS_DIR:-$(cd "$(dirname "$0")" && pwd)}
 
