@@ -642,6 +642,40 @@ void Keyboard(Stage& stage) {
             (Events{"init", "show", "cmd 117", "notify 100 kill", "cmd 116", "cmd 117", "cmd 2", "cmd 2", "destroy"}));
 }
 
+// Alt and a letter act as a click on the control whose text marks it: the
+// focus goes there, a push button is pressed and takes Enter from then on,
+// a check box toggles, a label hands the focus to the field after it.
+void Mnemonics(Stage& stage) {
+  Log log;
+  ui::DialogTemplate t{901, 20, 30, 160, 60, kPopup | kCaption | kSysMenu | kDsModalFrame | kDsSetFont, "mnemonics",
+                       "ＭＳ Ｐゴシック", 9, {}};
+  const std::uint32_t v = kVisible;
+  t.controls = {
+      {ui::kIdStatic, ControlClass::Static, "ｻｰﾊﾞ名(&N)", 4, 4, 44, 8, v},
+      {kName, ControlClass::Edit, "", 4, 14, 60, 12, v | kBorder | kTabStop | kGroup | kEsAutoHScroll},
+      {kAgree, ControlClass::Button, "ﾛｸﾞﾌｧｲﾙ &L", 4, 30, 60, 10, v | kBsAutoCheckBox | kTabStop},
+      {kDefault, ControlClass::Button, "調整 &J", 110, 4, 40, 14, v | kBsDefPushButton | kTabStop},
+      {kAction, ControlClass::Button, "ﾁｪｯｸ &C", 110, 20, 40, 14, v | kBsPushButton | kTabStop},
+      {ui::kIdCancel, ControlClass::Button, "閉じる &X", 110, 36, 40, 14, v | kBsPushButton | kTabStop},
+  };
+  Probe d(t, log);
+  std::vector<int> focus;
+  PlayForm(stage, d, 2, [&](User& u, WindowId w) {
+    EXPECT_TRUE(u.PressMnemonic(w, 'c'));
+    focus.push_back(u.Focused(w));
+    EXPECT_TRUE(u.PressEnter(w));
+    EXPECT_TRUE(u.PressMnemonic(w, 'l'));
+    focus.push_back(u.Focused(w));
+    EXPECT_EQ(u.Check(w, kAgree), 1);
+    EXPECT_TRUE(u.PressEnter(w));
+    EXPECT_TRUE(u.PressMnemonic(w, 'n'));
+    focus.push_back(u.Focused(w));
+    EXPECT_TRUE(u.PressMnemonic(w, 'x'));
+  });
+  EXPECT_EQ(focus, (std::vector<int>{kAction, kAgree, kName}));
+  EXPECT_EQ(log.Events(), (Events{"init", "show", "cmd 115", "cmd 115", "cmd 102", "cmd 117", "cmd 2", "destroy"}));
+}
+
 // What a handler throws stays inside: the event is dropped and the dialog
 // goes on; nothing is left behind after the run.
 void ThrowingHandlers(Stage& stage) {
@@ -1003,6 +1037,7 @@ const std::vector<Scenario>& AllScenarios() {
       {"WindowServices", WindowServices},
       {"SpinArrows", SpinArrows},
       {"Keyboard", Keyboard},
+      {"Mnemonics", Mnemonics},
       {"ThrowingHandlers", ThrowingHandlers},
       {"SortedItems", SortedItems},
       {"Endings", Endings},
