@@ -142,6 +142,7 @@ class FltkUser final : public User {
     return on;
   }
   bool IsMinimized(WindowId w) override { return drv::IsMinimized(w); }
+  bool CanMinimize() override { return fltktest::Host().WindowManagerRunning(); }
   WindowId Owner(WindowId w) override { return drv::OwnerOf(w); }
   int Focused(WindowId w) override { return drv::FocusedControl(w); }
 

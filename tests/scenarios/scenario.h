@@ -104,6 +104,9 @@ class User {
   virtual int Check(WindowId window, int control) = 0;
   virtual bool IsEnabled(WindowId window) = 0;
   virtual bool IsMinimized(WindowId window) = 0;
+  // Whether windows minimise at all: the Linux host leaves them up where no
+  // window manager could give them back.
+  virtual bool CanMinimize() { return true; }
   virtual WindowId Owner(WindowId window) = 0;
   virtual int Focused(WindowId window) = 0;
 };
