@@ -179,6 +179,43 @@ qv_stop_own_display() {
   return 0
 }
 
+# A window manager has announced itself on $DISPLAY: the root window names
+# a check window that names itself.
+qv_wm_announced() {
+  local named self
+  named=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | sed -n 's/.*window id # \(0x[0-9a-f]*\).*/\1/p')
+  [ -n "$named" ] || return 1
+  self=$(xprop -id "$named" _NET_SUPPORTING_WM_CHECK 2>/dev/null | sed -n 's/.*window id # \(0x[0-9a-f]*\).*/\1/p')
+  [ "$self" = "$named" ]
+}
+
+# Starts the window manager $1 (openbox, icewm, fluxbox) on $DISPLAY and
+# waits until it has announced itself; QV_WM_PID is its pid, for
+# qv_stop_wm. Its settings come from the system's defaults only.
+qv_start_wm() {
+  local wm=$1 i
+  command -v "$wm" >/dev/null || qv_die "the window manager $wm is not installed"
+  local home
+  home=$(mktemp -d)
+  HOME=$home "$wm" </dev/null >/dev/null 2>&1 &
+  QV_WM_PID=$! QV_WM_HOME=$home
+  for ((i = 0; i < 200; i++)); do
+    qv_wm_announced && return 0
+    kill -0 "$QV_WM_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  qv_die "$wm did not announce itself on $DISPLAY"
+}
+
+qv_stop_wm() {
+  [ -n "${QV_WM_PID:-}" ] || return 0
+  kill "$QV_WM_PID" 2>/dev/null || true
+  wait "$QV_WM_PID" 2>/dev/null || true
+  rm -rf "${QV_WM_HOME:-}"
+  QV_WM_PID= QV_WM_HOME=
+  return 0
+}
+
 # Ends the Wine server of our prefix and every Wine process in it (a test
 # killed on timeout may leave its program behind).
 qv_stop_wineserver() {

@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
   using namespace qv;
-  const std::unique_ptr<ui::Host> host = ui::MakeProgramHost();
+  const std::unique_ptr<ui::Host> host = ui::MakeProgramHost("Quorvel");
   ui::SetHost(host.get());
   main::StartupOptions options;
   options.executable_path = platform::ExecutablePath();

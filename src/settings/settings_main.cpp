@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   const std::optional<std::string> native = platform::NativeCommandLine();
   const std::string args = native ? std::string(profile::StripProgramName(*native))
                                   : profile::JoinArguments(std::vector<std::string>(argv + 1, argv + argc));
-  std::unique_ptr<ui::Host> host = ui::MakeProgramHost();
+  std::unique_ptr<ui::Host> host = ui::MakeProgramHost("Quorcfg");
   ui::SetHost(host.get());
   const int code = settings::RunSettingsProgram(args);
   ui::SetHost(nullptr);

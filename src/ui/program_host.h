@@ -4,11 +4,14 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "ui/dialog.h"
 
 namespace qv::ui {
 
-std::unique_ptr<Host> MakeProgramHost();
+// `program` names the program where the system groups its windows (the X
+// class and name on Linux; Windows takes it from the executable).
+std::unique_ptr<Host> MakeProgramHost(const std::string& program);
 
 }  // namespace qv::ui

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string which = argv[1], out = argv[2];
-  ui::fltk::FltkHost host;
+  ui::fltk::FltkHost host("QuorvelDemo");
   if (!host.has_display()) return 1;
   ui::SetHost(&host);
   ui::fltk_driver::Attach(&host);

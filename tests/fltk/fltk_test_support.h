@@ -22,7 +22,7 @@ namespace drv = ui::fltk_driver;
 using test::ScriptedDialog;
 
 inline ui::fltk::FltkHost& Host() {
-  static ui::fltk::FltkHost host;
+  static ui::fltk::FltkHost host("QuorvelTest");
   return host;
 }
 

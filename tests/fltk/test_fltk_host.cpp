@@ -1,7 +1,8 @@
 // The Linux GUI host on real windows, beyond the shared scenarios: the
 // template turned into controls, Japanese texts typed and read, geometry
-// without a window manager, icons and properties as the X server holds
-// them, the SHIFT key, the kernel's word of a clock change.
+// without a window manager (and a check window one left behind), the
+// window class, icons and properties as the X server holds them, the SHIFT
+// key, the kernel's word of a clock change.
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -9,6 +10,10 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+#include <FL/x.H>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
 
 #include "fltk_test_support.h"
 #include "platform/fltk/fltk_window.h"
@@ -67,7 +72,7 @@ TEST_F(HostTest, TemplateBecomesControlsAndTextsRoundTrip) {
   EXPECT_EQ(typed, "大阪 ﾃｽﾄ") << "typed by the user, read by the program";
 }
 
-TEST_F(HostTest, GeometryPlacementAndMinimisingWithoutActivation) {
+TEST_F(HostTest, GeometryPlacementAndNoMinimisingWithoutAWindowManager) {
   Watchdog dog(std::chrono::seconds(30));
   const ui::DialogTemplate tmpl = SmallTemplate("geometry");
   ScriptedDialog d(tmpl);
@@ -90,17 +95,26 @@ TEST_F(HostTest, GeometryPlacementAndMinimisingWithoutActivation) {
     placed = self.Window()->Placement().normal;
   };
   ui::WindowPlacement seen;
+  std::string window_class;
   Driver driver([&] {
     ui::WindowId w = 0;
     ASSERT_TRUE(drv::WaitUntil([&] { return !drv::Dialogs().empty() && (w = drv::Dialogs().back()); }));
+    // Nothing could give an iconified window back: it shows normally.
+    EXPECT_TRUE(drv::WaitUntil([&] { return drv::Mapped(w); })) << "no window manager: shown, not iconified";
+    EXPECT_FALSE(drv::IsMinimized(w));
+    Host().Post(w, ui::kWmSysCommand, ui::kScMinimize, 0);
+    drv::Settle();
+    EXPECT_TRUE(drv::Mapped(w) && !drv::IsMinimized(w)) << "a minimise leaves it on the screen";
     std::string error;
     EXPECT_TRUE(Host().PlacementOf(w, seen, error));
-    EXPECT_FALSE(drv::Mapped(w)) << "no window manager: minimised is off the screen";
-    Host().Post(w, ui::kWmSysCommand, ui::kScRestore, 0);
-    EXPECT_TRUE(drv::WaitUntil([&] { return drv::Mapped(w) && !drv::IsMinimized(w); }));
-    EXPECT_EQ(drv::WindowRect(w), placed) << "restored where it was placed";
-    Host().Post(w, ui::kWmSysCommand, ui::kScMinimize, 0);
-    EXPECT_TRUE(drv::WaitUntil([&] { return drv::IsMinimized(w) && !drv::Mapped(w); }));
+    drv::OnWindow(w, [&](ui::fltk::FltkWindow& win) {
+      XClassHint hint{};
+      if (XGetClassHint(fl_display, fl_xid(&win.fl()), &hint)) {
+        window_class = std::string(hint.res_name) + "/" + hint.res_class;
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+      }
+    });
     Host().Post(w, ui::kWmClose, 0, 0);
   });
   EXPECT_EQ(d.DoModal(), 2);
@@ -114,8 +128,47 @@ TEST_F(HostTest, GeometryPlacementAndMinimisingWithoutActivation) {
   EXPECT_EQ(moved, (ui::Rect{100, 50, 100 + at_init.Width(), 50 + at_init.Height()}));
   EXPECT_EQ(resized, (ui::Rect{100, 50, 100 + at_init.Width(), 40 + at_init.Height()}));
   EXPECT_EQ(placed, (ui::Rect{300, 200, 300 + at_init.Width(), 200 + at_init.Height()}));
-  EXPECT_EQ(seen.show_cmd, ui::kSwShowMinimized);
-  EXPECT_EQ(seen.normal, placed) << "the normal rectangle survives minimising";
+  EXPECT_EQ(seen.show_cmd, ui::kSwShowNormal);
+  EXPECT_EQ(seen.normal, placed);
+  EXPECT_EQ(window_class, "QuorvelTest/QuorvelTest") << "the host's class and name, not the toolkit's";
+}
+
+// A window manager announces itself with a check window that names itself.
+// One that quit may leave the name behind: probing a window that is gone is
+// an X error, which must neither end the program nor count as a manager.
+TEST_F(HostTest, OnlyALiveCheckWindowIsAWindowManager) {
+  Display* other = XOpenDisplay(nullptr);  // the check windows' owner, as a window manager would be
+  ASSERT_NE(other, nullptr);
+  const Window root = DefaultRootWindow(other);
+  const Atom check = XInternAtom(other, "_NET_SUPPORTING_WM_CHECK", False);
+  const auto name = [&](Window on, Window named) {
+    XChangeProperty(other, on, check, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&named), 1);
+  };
+  const Window live = XCreateSimpleWindow(other, root, 0, 0, 1, 1, 0, 0, 0);
+  const Window stranger = XCreateSimpleWindow(other, root, 0, 0, 1, 1, 0, 0, 0);
+  const Window gone = XCreateSimpleWindow(other, root, 0, 0, 1, 1, 0, 0, 0);
+  name(live, live);
+  name(gone, gone);
+  XDestroyWindow(other, gone);
+  struct Case {
+    const char* name;
+    Window named;
+    bool running;
+  };
+  const Case cases[] = {
+      {"a check window naming itself", live, true},
+      {"a window that names nothing", stranger, false},
+      {"a window that is gone", gone, false},
+      {"the same again (the error left nothing behind)", gone, false},
+  };
+  for (const Case& c : cases) {
+    name(root, c.named);
+    XSync(other, False);
+    EXPECT_EQ(Host().WindowManagerRunning(), c.running) << c.name;
+  }
+  XDeleteProperty(other, root, check);
+  XCloseDisplay(other);
+  EXPECT_FALSE(Host().WindowManagerRunning());
 }
 
 // Where a new dialog goes: its template's position counted from its owner's

@@ -77,7 +77,7 @@ TEST_F(HostTest, MnemonicsArrowsAndTheDefaultButton) {
   };
   const Step steps[] = {
       {"alt+l", kLog, "command 202"},             // a check box: focused, ticked, clicked
-      {"a", kLog, "command 203"},                 // a push button's mnemonic alone: clicked, the focus stays
+      {"a", kAdd, "command 203"},                 // a push button's mnemonic alone: focused and clicked
       {"alt+n", kServer, ""},                     // a label hands the focus on
       {"a", kServer, "editchange 201"},           // in a field a letter is text
       {"alt+y", kY, "killfocus 201, command 205"},  // a radio button: focused, checked, clicked
@@ -236,6 +236,7 @@ TEST_F(HostTest, SystemMenuCarriesTheDialogsCommands) {
   const ui::DialogTemplate tmpl = KeysTemplate();
   ScriptedDialog d(tmpl);
   std::vector<unsigned> heard;
+  const bool managed = Host().WindowManagerRunning();
   d.on_init = [&](ScriptedDialog& self) {
     self.Window()->AppendSystemMenuSeparator();
     self.Window()->AppendSystemMenuItem(16, "ﾊﾞｰｼﾞｮﾝ情報 (&A)...");
@@ -255,12 +256,15 @@ TEST_F(HostTest, SystemMenuCarriesTheDialogsCommands) {
     ASSERT_TRUE(drv::WaitUntil([&] { return heard.size() == 1; }));
     drv::Keys(w, "alt+space");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    drv::Keys(w, "Down Return");  // the first: minimise
-    EXPECT_TRUE(drv::WaitUntil([&] { return drv::IsMinimized(w); }));
+    drv::Keys(w, "Down Return");  // the first: minimise, greyed without a window manager
+    if (managed) {
+      EXPECT_TRUE(drv::WaitUntil([&] { return drv::IsMinimized(w); }));
+    }
     Host().Post(w, ui::kWmSysCommand, ui::kScClose, 0);
   });
   EXPECT_EQ(d.DoModal(), 2);
-  EXPECT_EQ(heard, (std::vector<unsigned>{16, ui::kScMinimize, ui::kScClose}));
+  EXPECT_EQ(heard, managed ? (std::vector<unsigned>{16, ui::kScMinimize, ui::kScClose})
+                           : (std::vector<unsigned>{16, ui::kScClose}));
 }
 
 }  // namespace

@@ -1,10 +1,19 @@
 // Two programs through the window channel, as the main program and the
 // settings program meet: the other program's dialog announces its window,
 // reads this one's placement, is closed by a synchronous WM_CLOSE and says
-// so before it goes; afterwards a post to its window does nothing.
+// so before it goes; afterwards a post to its window does nothing. Another
+// program reads what a window shows, also one whose descriptors are all
+// above what the event loop's select() can watch.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/select.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 #include <filesystem>
 #include <random>
 #include <fstream>
@@ -76,10 +85,40 @@ TEST_F(HostTest, AnotherProgramsWindowIsPostedToPlacedByAndClosed) {
   for (const char* ext : {".out", ".err", ".rc"}) std::filesystem::remove(scratch + ext);
 }
 
+// Every descriptor below FD_SETSIZE taken (by a leak, or a parent's
+// inheritance): what the process opens next lies beyond select()'s sets.
+class DescriptorFlood {
+ public:
+  DescriptorFlood() {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit more = saved_;
+    more.rlim_cur = std::min<rlim_t>(std::max<rlim_t>(saved_.rlim_cur, FD_SETSIZE + 256), saved_.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &more);
+    for (;;) {
+      const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+      if (fd < 0) break;
+      fds_.push_back(fd);
+      if (fd >= FD_SETSIZE) break;
+    }
+  }
+  ~DescriptorFlood() {
+    for (int fd : fds_) close(fd);
+    setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+  bool full() const { return !fds_.empty() && fds_.back() >= FD_SETSIZE; }
+
+ private:
+  rlimit saved_{};
+  std::vector<int> fds_;
+};
+
 // What another program of the same user may read of a window, as it may
-// on Windows: its caption, a control's text, state and place.
+// on Windows: its caption, a control's text, state and place; while the
+// program has no descriptor left that select() could watch.
 TEST_F(HostTest, AnotherProgramReadsWhatTheWindowShows) {
   Watchdog dog(std::chrono::seconds(60));
+  DescriptorFlood flood;
+  ASSERT_TRUE(flood.full()) << "the descriptor limit stops short of FD_SETSIZE";
   using namespace wintest;
   const ui::DialogTemplate tmpl = FormTemplate();
   ScriptedDialog d(tmpl);

@@ -112,6 +112,7 @@ class FltkUser final : public User {
   }
   bool PressEsc(WindowId w) override { return Press(w, "Escape"); }
   bool PressEnter(WindowId w) override { return Press(w, "Return"); }
+  bool PressMnemonic(WindowId w, char letter) override { return Press(w, ("alt+" + std::string(1, letter)).c_str()); }
   bool Close(WindowId w) override { return ui::CurrentHost().Post(w, ui::kWmClose, 0, 0) && drv::Settle(); }
   bool TimeChanged(WindowId w) override {
     bool found = false;
@@ -141,6 +142,7 @@ class FltkUser final : public User {
     return on;
   }
   bool IsMinimized(WindowId w) override { return drv::IsMinimized(w); }
+  bool CanMinimize() override { return fltktest::Host().WindowManagerRunning(); }
   WindowId Owner(WindowId w) override { return drv::OwnerOf(w); }
   int Focused(WindowId w) override { return drv::FocusedControl(w); }
 

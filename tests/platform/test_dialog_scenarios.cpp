@@ -62,6 +62,9 @@ class HeadlessUser final : public User {
   bool PressEnter(WindowId w) override {
     return Act([=](HeadlessHost& h) { return h.PressEnter(w); });
   }
+  bool PressMnemonic(WindowId w, char letter) override {
+    return Act([=](HeadlessHost& h) { return h.PressMnemonic(w, letter); });
+  }
   bool Close(WindowId w) override {
     return Act([=](HeadlessHost& h) { return h.Close(w); });
   }

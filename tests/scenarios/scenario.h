@@ -88,6 +88,8 @@ class User {
   virtual bool SystemCommand(WindowId window, unsigned command) = 0;
   virtual bool PressEsc(WindowId window) = 0;
   virtual bool PressEnter(WindowId window) = 0;
+  // Alt and a letter (a mnemonic).
+  virtual bool PressMnemonic(WindowId window, char letter) = 0;
   // The close box, or WM_CLOSE from another program.
   virtual bool Close(WindowId window) = 0;
   // The system clock was set, or the system woke from sleep: the window
@@ -102,6 +104,9 @@ class User {
   virtual int Check(WindowId window, int control) = 0;
   virtual bool IsEnabled(WindowId window) = 0;
   virtual bool IsMinimized(WindowId window) = 0;
+  // Whether windows minimise at all: the Linux host leaves them up where no
+  // window manager could give them back.
+  virtual bool CanMinimize() { return true; }
   virtual WindowId Owner(WindowId window) = 0;
   virtual int Focused(WindowId window) = 0;
 };

@@ -55,6 +55,9 @@ class WindowsUser final : public User {
   bool PressEsc(WindowId w) override { return drv::IsEnabled(w) && drv::PressKey(w, 0x1B) && Settled(w); }
   // The dialog manager sends Enter to the control that has the focus.
   bool PressEnter(WindowId w) override { return drv::IsEnabled(w) && drv::PressKey(w, 0x0D) && Settled(w); }
+  bool PressMnemonic(WindowId w, char letter) override {
+    return drv::IsEnabled(w) && drv::PressMnemonic(w, letter) && Settled(w);
+  }
   bool Close(WindowId w) override { return drv::PostClose(w) && Settled(w); }
   bool TimeChanged(WindowId w) override { return drv::SendTimeChange(w) && Settled(w); }
   bool Resumed(WindowId w) override { return drv::SendResume(w) && Settled(w); }

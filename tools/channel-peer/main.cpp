@@ -95,7 +95,7 @@ int RunDialog(const char* caption, const char* owner) {
                                  caption, "ＭＳ Ｐゴシック", 9,
                                  {{qv::ui::kIdCancel, qv::ui::ControlClass::Button, "ｷｬﾝｾﾙ", 35, 18, 50, 14,
                                    kVisible | kBsPushButton | kTabStop}}};
-  std::unique_ptr<qv::ui::Host> host = qv::ui::MakeProgramHost();
+  std::unique_ptr<qv::ui::Host> host = qv::ui::MakeProgramHost("QuorvelPeer");
   qv::ui::SetHost(host.get());
   PeerDialog dialog(t, std::atoll(owner));
   const int result = dialog.DoModal();

@@ -1,6 +1,7 @@
 #include "platform/fltk/fltk_host.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/x.H>
 #include <X11/Xatom.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "platform/fltk/desktop_probe.h"
 #include "platform/fltk/fltk_window.h"
 #include "platform/fltk/message_box.h"
 #include "platform/fltk/time_change.h"
@@ -27,6 +29,9 @@ using platform::ChannelFrame;
 constexpr double kLoopWakeSeconds = 0.5;  // a loop looks at its queue at least this often
 constexpr int kSendTimeoutMs = 5000;      // another program's window that does not answer
 constexpr int kChannelBurst = 256;        // datagrams read per wake-up, so a flood cannot starve the loop
+// Low descriptors held for the loop: the display, the clock watch and the
+// windows of the deepest nesting a program reaches, with room to spare.
+constexpr int kHeldLoopDescriptors = 12;
 
 std::atomic<FltkHost*> g_host{nullptr};
 
@@ -49,18 +54,17 @@ void FltkHost::Guard(const char* what, const std::function<void()>& handler) {
   }
 }
 
-FltkHost::FltkHost() : ui_thread_(std::this_thread::get_id()) {
-  Display* display = XOpenDisplay(nullptr);
-  if (display) {
-    fl_open_display(display);
-    display_ = true;
-  } else {
-    std::fprintf(stderr, "dialog host: cannot open the X display; no window can be shown\n");
-  }
+FltkHost::FltkHost(std::string window_class)
+    : ui_thread_(std::this_thread::get_id()), window_class_(std::move(window_class)),
+      loop_fds_(kHeldLoopDescriptors) {
+  InstallXErrorHandler();
+  display_ = OpenDisplay();
   // Threads may wake the event loop from here on.
   Fl::lock();
   if (display_) {
+    Fl_Window::default_xclass(window_class_.c_str());
     Fl::background(0xF0, 0xF0, 0xF0);
+    loop_fds_.FreeOne();  // for the clock watch's descriptor
     time_watch_ = std::make_unique<TimeChangeWatch>([this] { NotifyTimeChange(); });
     platform::PruneChannelFolder();
   }
@@ -68,12 +72,32 @@ FltkHost::FltkHost() : ui_thread_(std::this_thread::get_id()) {
   platform::SetBeepSink(DisplayBeep);
 }
 
+bool FltkHost::OpenDisplay() {
+  loop_fds_.FreeOne();  // the connection takes a number the loop can watch
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    std::fprintf(stderr, "dialog host: cannot open the X display; no window can be shown\n");
+    return false;
+  }
+  if (!LoopDescriptors::Watchable(ConnectionNumber(display))) {
+    std::fprintf(stderr, "dialog host: the X connection's descriptor %d is beyond what the event loop can watch; "
+                         "no window can be shown\n", ConnectionNumber(display));
+    XCloseDisplay(display);
+    return false;
+  }
+  fl_open_display(display);
+  return true;
+}
+
 FltkHost::~FltkHost() {
   platform::SetBeepSink(nullptr);
   g_host = nullptr;
   time_watch_.reset();
   for (const auto& timer : timers_) Fl::remove_timeout(TimerFired, timer.get());
-  for (const auto& [id, endpoint] : endpoints_) Fl::remove_fd(endpoint->fd());
+  for (const auto& [fd, id] : watched_) {
+    Fl::remove_fd(fd);
+    loop_fds_.Release(fd, endpoints_.count(id) ? endpoints_[id]->fd() : -1);
+  }
   Fl::unlock();
 }
 
@@ -84,21 +108,22 @@ FltkWindow* FltkHost::Find(WindowId id) const {
 
 bool FltkHost::time_watch_armed() const { return time_watch_ && time_watch_->armed(); }
 
-bool FltkHost::WindowManagerRunning() const {
-  if (!display_ || !fl_display) return false;
-  // A running window manager names its check window on the root window.
-  const Atom check = XInternAtom(fl_display, "_NET_SUPPORTING_WM_CHECK", True);
-  if (check == None) return false;
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const bool found = XGetWindowProperty(fl_display, RootWindow(fl_display, fl_screen), check, 0, 1, False,
-                                        XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
-                     data && count == 1;
-  if (data) XFree(data);
-  return found;
+bool FltkHost::WindowManagerRunning() const { return display_ && fl_display && fltk::WindowManagerRunning(fl_display); }
+
+Rect FltkHost::FrameEstimate(const FltkWindow* owner) const {
+  if (!display_ || !fl_display) return {};
+  const Window check = WindowManagerCheck(fl_display);
+  if (check == 0) return {};
+  auto* owner_fl = owner ? const_cast<DialogWindow*>(&owner->fl()) : nullptr;
+  const Window transient_for = owner_fl && owner_fl->shown() ? fl_xid(owner_fl) : 0;
+  const auto key = std::make_pair(static_cast<unsigned long>(check), transient_for != 0);
+  if (auto it = frames_.find(key); it != frames_.end()) return it->second;
+  // Asked once per window manager and kind of window: the answer is the
+  // same for every window of the kind.
+  return frames_[key] = RequestFrameExtents(fl_display, transient_for);
 }
+
+void FltkHost::PrepareWindow(Fl_Window& window) const { window.xclass(window_class_.c_str()); }
 
 // ------------------------------------------------------------------ modal runs
 
@@ -129,7 +154,15 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
   FltkWindow window(*this, id, dialog, tmpl, owner_window ? owner : 0);
   windows_[id] = &window;
   if (endpoint) {
-    Fl::add_fd(endpoint->fd(), FL_READ, ChannelReadable, this);
+    // A window whose descriptor the loop cannot watch still works; only
+    // other programs cannot reach it.
+    if (const int fd = loop_fds_.Low(endpoint->fd()); fd >= 0) {
+      Fl::add_fd(fd, FL_READ, ChannelReadable, this);
+      watched_[fd] = id;
+    } else {
+      std::fprintf(stderr, "dialog host: window %ld cannot be reached by other programs (no low descriptor left)\n",
+                   static_cast<long>(id));
+    }
     endpoints_[id] = std::move(endpoint);
   }
   {
@@ -168,7 +201,13 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
   }
   StopTimers(id);
   if (auto it = endpoints_.find(id); it != endpoints_.end()) {
-    Fl::remove_fd(it->second->fd());
+    for (auto w = watched_.begin(); w != watched_.end(); ++w)
+      if (w->second == id) {
+        Fl::remove_fd(w->first);
+        loop_fds_.Release(w->first, it->second->fd());
+        watched_.erase(w);
+        break;
+      }
     endpoints_.erase(it);
   }
   windows_.erase(id);
@@ -341,8 +380,8 @@ std::intptr_t FltkHost::Send(WindowId window, unsigned msg, std::uintptr_t wpara
 
 void FltkHost::ChannelReadable(int fd, void* self) {
   auto* host = static_cast<FltkHost*>(self);
-  for (const auto& [id, endpoint] : host->endpoints_)
-    if (endpoint->fd() == fd) return host->ServeChannel(*endpoint);
+  if (auto w = host->watched_.find(fd); w != host->watched_.end())
+    if (auto e = host->endpoints_.find(w->second); e != host->endpoints_.end()) host->ServeChannel(*e->second);
 }
 
 void FltkHost::ServeAllChannels(void* self) {
@@ -435,11 +474,16 @@ void FltkHost::Answer(FltkWindow& w, const ChannelFrame& query, ChannelFrame& re
 
 // ------------------------------------------------------------------ timers
 
+namespace {
+double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+}  // namespace
+
 std::uintptr_t FltkHost::StartTimer(FltkWindow& window, std::uintptr_t id, unsigned period_ms) {
   // Setting a running timer again restarts it, as window timers do.
   StopTimer(window.Id(), id);
-  auto timer = std::make_unique<Timer>(Timer{this, window.Id(), id, std::max(period_ms, 10u) / 1000.0});
-  Fl::add_timeout(timer->period, TimerFired, timer.get());
+  const auto period = std::chrono::milliseconds(std::max(period_ms, 10u));
+  auto timer = std::make_unique<Timer>(Timer{this, window.Id(), id, period, std::chrono::steady_clock::now() + period});
+  Fl::add_timeout(Seconds(period), TimerFired, timer.get());
   timers_.push_back(std::move(timer));
   return id == 0 ? 1 : id;  // window timers never report 0 on success
 }
@@ -465,14 +509,20 @@ void FltkHost::StopTimers(WindowId window) {
 }
 
 void FltkHost::TimerFired(void* data) {
-  const Timer* timer = static_cast<Timer*>(data);
+  auto* timer = static_cast<Timer*>(data);
+  const auto now = std::chrono::steady_clock::now();
+  // Woken early: the toolkit counts by the wall clock, which was set
+  // ahead. Not due until the period has passed.
+  if (now < timer->due) return Fl::add_timeout(Seconds(timer->due - now), TimerFired, data);
   FltkHost* host = timer->host;
   const WindowId window = timer->window;
   const std::uintptr_t id = timer->id;
   // The next tick is one period after this one was due; a late one is not
   // delivered twice. The handler may kill or restart the timer, so the
   // record is not touched after it.
-  Fl::repeat_timeout(timer->period, TimerFired, data);
+  timer->due += timer->period;
+  if (timer->due <= now) timer->due = now + timer->period;
+  Fl::add_timeout(Seconds(timer->due - now), TimerFired, data);
   if (FltkWindow* w = host->Find(window); w && !w->ended())
     Guard("timer", [&] { w->dialog().HandleTimer(id); });
 }

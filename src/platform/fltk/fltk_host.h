@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -12,10 +13,14 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/fltk/loop_fds.h"
 #include "ui/dialog.h"
+
+class Fl_Window;
 
 namespace qv::platform {
 class ChannelEndpoint;
@@ -30,8 +35,10 @@ class TimeChangeWatch;
 class FltkHost final : public Host {
  public:
   // Opens the display; without one every dialog ends at once with Cancel
-  // and message boxes go to standard error.
-  FltkHost();
+  // and message boxes go to standard error. Every window of the host
+  // carries `window_class` as its X class and name, so that task bars group
+  // a program's windows and desktop entries find them.
+  explicit FltkHost(std::string window_class);
   ~FltkHost() override;
   FltkHost(const FltkHost&) = delete;
   FltkHost& operator=(const FltkHost&) = delete;
@@ -62,8 +69,18 @@ class FltkHost final : public Host {
   // Every window hears that the clock was set or the machine woke up.
   void NotifyTimeChange();
   bool time_watch_armed() const;
-  // Whether a window manager decorates and iconifies windows.
+  // Whether a window manager decorates and iconifies windows (one that quit
+  // and left its name on the root window does not count).
   bool WindowManagerRunning() const;
+  // The frame the window manager will draw around a new window, as it says
+  // before the window shows (owned: transient for `owner`); {} without one.
+  Rect FrameEstimate(const FltkWindow* owner) const;
+  // Readies a top-level window before it first shows: its class and name
+  // (and whatever else every window of the program carries).
+  void PrepareWindow(Fl_Window& window) const;
+  const std::string& window_class() const { return window_class_; }
+  // Low descriptors the event loop may still take.
+  int spare_loop_descriptors() const { return loop_fds_.held(); }
   // Windows of the running modal loops, outermost first.
   const std::vector<FltkWindow*>& stack() const { return stack_; }
   FltkWindow* Find(WindowId id) const;
@@ -86,11 +103,14 @@ class FltkHost final : public Host {
     std::intptr_t lparam = 0;
     std::function<void()> run;  // work for the UI thread
   };
+  // A window timer counts elapsed time (the monotonic clock); the
+  // toolkit's timeouts, which follow the wall clock, only wake it.
   struct Timer {
     FltkHost* host;
     WindowId window;
     std::uintptr_t id;
-    double period;
+    std::chrono::steady_clock::duration period;
+    std::chrono::steady_clock::time_point due;
   };
 
   void Enqueue(Task task) const;
@@ -104,8 +124,11 @@ class FltkHost final : public Host {
   static void Answer(FltkWindow& window, const platform::ChannelFrame& query, platform::ChannelFrame& reply);
   void StopTimers(WindowId window);
   WindowId NewWindowId(std::unique_ptr<platform::ChannelEndpoint>& endpoint);
+  bool OpenDisplay();
 
   const std::thread::id ui_thread_;
+  const std::string window_class_;
+  LoopDescriptors loop_fds_;
   bool display_ = false;
   bool channel_ok_ = true;
   std::unique_ptr<TimeChangeWatch> time_watch_;
@@ -114,6 +137,10 @@ class FltkHost final : public Host {
   std::vector<FltkWindow*> stack_;
   std::atomic<WindowId> active_{0};
   std::map<WindowId, std::unique_ptr<platform::ChannelEndpoint>> endpoints_;
+  std::map<int, WindowId> watched_;  // the descriptor the loop watches for each endpoint
+  // What each window manager said of the frame, by its check window and
+  // whether the window is owned.
+  mutable std::map<std::pair<unsigned long, bool>, Rect> frames_;
   std::vector<std::unique_ptr<Timer>> timers_;
   WindowId next_local_id_ = 0x40000000;  // used only when there is no channel
 

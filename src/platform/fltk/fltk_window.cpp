@@ -81,11 +81,11 @@ FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const Dialog
   const Rect client = DialogUnitsToPixels(font_, 0, 0, tmpl.cx, tmpl.cy);
   const Rect offset = DialogUnitsToPixels(font_, tmpl.x, tmpl.y, 0, 0);
   // The template's position counts from the owner's client area, else from
-  // the screen's corner. The window manager's frame is not known before the
-  // window is mapped: the owner's stands in for it.
+  // the screen's corner.
   const FltkWindow* owner_window = host.Find(owner);
   const Point origin = owner_window ? owner_window->ClientOrigin() : Point{0, 0};
-  const Rect frame = owner_window ? owner_window->FrameInsets() : Rect{};
+  frame_ = host.FrameEstimate(owner_window && !(tmpl.ex_style & style::kExAppWindow) ? owner_window : nullptr);
+  const Rect frame = FrameInsets();
   const Rect placed = rules::PlaceNewDialog(
       {client.Width() + frame.left + frame.right, client.Height() + frame.top + frame.bottom}, {frame.left, frame.top},
       {origin.x + offset.left, origin.y + offset.top}, host.WorkArea(), frame.right);
@@ -95,6 +95,7 @@ FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const Dialog
   fl_ = std::make_unique<DialogWindow>(*this, placed.left + frame.left, placed.top + frame.top, client.Width(),
                                        client.Height());
   fl_->copy_label(caption_.c_str());
+  host.PrepareWindow(*fl_);
   fl_->set_modal();
   fl_->begin();
   for (const ControlTemplate& c : tmpl.controls) {
@@ -270,11 +271,13 @@ void FltkWindow::Close() {
 Point FltkWindow::ClientOrigin() const { return {fl_->x(), fl_->y()}; }
 
 Rect FltkWindow::FrameInsets() const {
-  auto* w = const_cast<DialogWindow*>(fl_.get());
-  if (!w->shown() || !WindowManaged()) return {};
-  const int side = std::max((w->decorated_w() - w->w()) / 2, 0);
-  const int top = std::max(w->decorated_h() - w->h() - side, 0);
-  return {side, top, side, side};
+  // The frame as the window manager announced it before the window first
+  // showed, for the window's whole run: a size the dialog took from the
+  // rectangle before the window showed fits it after (a frame learnt only
+  // once mapped would be taken off sizes that never had it). The rectangle
+  // ends with the client area at the bottom, so that a fold to a control's
+  // top edge ends the client area there, with a frame as without one.
+  return {frame_.left, frame_.top, frame_.right, 0};
 }
 
 Rect FltkWindow::WindowRect() const {
@@ -322,14 +325,9 @@ void FltkWindow::SetPlacement(const WindowPlacement& placement) {
 bool FltkWindow::WindowManaged() const { return host_.WindowManagerRunning(); }
 
 void FltkWindow::Minimize() {
+  // Iconified by the window manager; iconifying never activates.
   own_change_ = true;
-  if (WindowManaged()) {
-    // Iconified by the window manager; iconifying never activates.
-    fl_->iconize();
-  } else if (fl_->shown()) {
-    // Nobody to iconify it: off the screen is what minimised looks like.
-    fl_->hide();
-  }
+  fl_->iconize();
   own_change_ = false;
 }
 
@@ -345,7 +343,9 @@ void FltkWindow::ShowWindow(int show_cmd) {
     case kSwMinimize:
     case kSwShowMinNoActive:
     case 11:  // SW_FORCEMINIMIZE
-      minimized_ = true;
+      // Only a window manager can give an iconified window back: without
+      // one the window stays as it is, or shows normally.
+      if (WindowManaged()) minimized_ = true;
       shown_ = true;
       break;
     case kSwShow:  // as it is, minimised or not
@@ -476,7 +476,7 @@ const char* StandardText(unsigned command) {
 bool FltkWindow::SystemItemEnabled(unsigned command) const {
   switch (command) {
     case kScRestore: return minimized_;
-    case kScMinimize: return !minimized_ && (tmpl_.style & style::kMinimizeBox);
+    case kScMinimize: return !minimized_ && (tmpl_.style & style::kMinimizeBox) && WindowManaged();
     // A dialog's frame is fixed, and moving it is the window manager's.
     case kScMove:
     case kScSize:
@@ -710,7 +710,9 @@ bool FltkWindow::Mnemonic(char key) {
         }
       return true;
     }
-    if (!c->IsPushButton()) FocusControl(*c);
+    // As a click: the focus goes to the control, then it acts (a push
+    // button is pressed, and takes Enter from then on).
+    FocusControl(*c);
     c->Activate();
     return true;
   }

@@ -105,7 +105,7 @@ class FltkWindow final : public HostWindow {
   int focused_control() const;
   // The client area's top-left corner on the screen.
   Point ClientOrigin() const;
-  // The pixels the window system adds around the client area.
+  // The pixels the window's rectangle counts around the client area.
   Rect FrameInsets() const;
   const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
   const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
@@ -188,6 +188,7 @@ class FltkWindow final : public HostWindow {
     ProgramChange& operator=(const ProgramChange&) = delete;
     FltkWindow& w_;
   };
+  Rect frame_;  // the window manager's frame, as it said before the window showed
   int input_blocked_ = 0;
   int icon_ = 0;
   int activate_tries_ = 0;

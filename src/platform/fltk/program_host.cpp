@@ -4,6 +4,6 @@
 
 namespace qv::ui {
 
-std::unique_ptr<Host> MakeProgramHost() { return std::make_unique<fltk::FltkHost>(); }
+std::unique_ptr<Host> MakeProgramHost(const std::string& program) { return std::make_unique<fltk::FltkHost>(program); }
 
 }  // namespace qv::ui

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/fltk/loop_fds.h"
+
 namespace qv::ui::fltk {
 
 namespace {
@@ -29,10 +31,14 @@ bool ResumedFromSleep(long long previous_gap_ms, long long gap_ms) { return gap_
 
 TimeChangeWatch::TimeChangeWatch(std::function<void()> changed) : changed_(std::move(changed)) {
   fd_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (fd_ >= 0 && Arm()) {
+  // The event loop's select() cannot watch a descriptor past its sets.
+  if (fd_ >= 0 && LoopDescriptors::Watchable(fd_) && Arm()) {
     Fl::add_fd(fd_, FL_READ, Readable, this);
   } else {
-    std::perror("time change watch");
+    if (fd_ >= 0 && !LoopDescriptors::Watchable(fd_))
+      std::fprintf(stderr, "time change watch: descriptor %d is beyond what the event loop can watch\n", fd_);
+    else
+      std::perror("time change watch");
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
   }

@@ -4,6 +4,6 @@
 
 namespace qv::ui {
 
-std::unique_ptr<Host> MakeProgramHost() { return std::make_unique<Win32Host>(); }
+std::unique_ptr<Host> MakeProgramHost(const std::string&) { return std::make_unique<Win32Host>(); }
 
 }  // namespace qv::ui

@@ -171,6 +171,11 @@ bool PressKey(WindowId window, unsigned virtual_key) {
   return true;
 }
 
+bool PressMnemonic(WindowId window, char letter) {
+  // Bit 29: the Alt key is down.
+  return PostMessageW(H(window), WM_SYSCHAR, static_cast<WPARAM>(static_cast<unsigned char>(letter)), 1 | (1 << 29)) != 0;
+}
+
 bool PostClose(WindowId window) { return PostMessageW(H(window), WM_CLOSE, 0, 0) != 0; }
 
 void CloseAll() {

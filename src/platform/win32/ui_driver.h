@@ -53,6 +53,8 @@ bool PostCommand(WindowId dialog, int control);    // WM_COMMAND BN_CLICKED
 // Replaces the text of an edit field or a combo box's edit field.
 bool TypeText(WindowId dialog, int control, const std::string& text);
 bool PressKey(WindowId window, unsigned virtual_key);
+// Alt and a letter, as the keyboard sends it to the dialog (WM_SYSCHAR).
+bool PressMnemonic(WindowId window, char letter);
 bool PostClose(WindowId window);
 // Ends whatever dialogs and message boxes of this process are still up
 // (a failing test's way out of a modal loop it can no longer drive).

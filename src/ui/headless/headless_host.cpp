@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 
 namespace qv::ui {
@@ -854,6 +855,49 @@ bool HeadlessHost::PressEnter(WindowId window) {
   if (!w) return false;
   w->dialog().HandleCommand(rules::EnterCommand(w->tmpl(), w->focus()));
   return true;
+}
+
+namespace {
+// The letter a control's text marks with "&" ("&&" is an ampersand), lower case; 0 when none.
+char MarkedLetter(const ControlTemplate& c) {
+  if (c.cls == ControlClass::Static && (c.style & style::kSsNoPrefix)) return 0;
+  if (c.cls != ControlClass::Static && c.cls != ControlClass::Button) return 0;
+  const std::string& t = c.text;
+  for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+    if (t[i] != '&') continue;
+    if (t[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    const unsigned char ch = static_cast<unsigned char>(t[i + 1]);
+    return ch < 0x80 ? static_cast<char>(std::tolower(ch)) : 0;
+  }
+  return 0;
+}
+}  // namespace
+
+bool HeadlessHost::PressMnemonic(WindowId window, char letter) {
+  HeadlessWindow* w = Target(window);
+  if (!w) return false;
+  const std::vector<ControlTemplate>& all = w->tmpl().controls;
+  const int n = static_cast<int>(all.size());
+  int from = -1;
+  for (int i = 0; i < n; ++i)
+    if (all[i].id == w->focus()) from = i;
+  const auto reachable = [&](const ControlTemplate& c) { return c.id == kIdStatic || w->Reachable(c.id); };
+  letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+  for (int k = 1; k <= n; ++k) {
+    const ControlTemplate& c = all[(from + k + n) % n];
+    if (MarkedLetter(c) != letter || !reachable(c)) continue;
+    if (rules::TakesFocus(c)) return Click(window, c.id);
+    // A label: the focus goes to the first control after it that takes it.
+    for (int j = 1; j < n; ++j) {
+      const ControlTemplate& next = all[((from + k + n) % n + j) % n];
+      if (rules::TakesFocus(next) && w->Reachable(next.id)) return FocusOn(window, next.id);
+    }
+    return true;
+  }
+  return false;
 }
 
 bool HeadlessHost::Close(WindowId window) {

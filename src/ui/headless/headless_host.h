@@ -242,6 +242,10 @@ class HeadlessHost final : public Host {
   void PressEnter();
   bool PressEsc(WindowId window);
   bool PressEnter(WindowId window);
+  // Alt and a letter: the control whose text marks the letter with "&",
+  // the next one after the focus, acts as if clicked (a label hands the
+  // focus to the control after it). False when no control has the letter.
+  bool PressMnemonic(WindowId window, char letter);
   // The window system's close request (the close box, or WM_CLOSE from
   // another program).
   bool Close(WindowId window);
