@@ -2,6 +2,8 @@
 // profile puts on the status line, the clock display, the fold, window
 // placement, SHIFT at start, the about box, the time-zone records and the
 // single instance.
+#include <algorithm>
+
 #include "main_fixture.h"
 
 #include "main/strings.h"
@@ -194,12 +196,9 @@ TEST_F(MainTest, SystemMenuOpensTheAboutBox) {
     EXPECT_EQ(W().Text(kIdAboutNotice), ui::LoadString(kStrAboutNotice));
     EXPECT_NE(W().Text(kIdAboutMaker).find("Orvanta"), std::string::npos);
     // The program's icon is a picture, not a button: OK is the one button.
-    int buttons = 0, icons = 0;
-    for (const ui::ControlTemplate& c : W().tmpl().controls) {
-      buttons += c.cls == ui::ControlClass::Button;
-      icons += ui::StaticIconId(c) == kIconProgram;
-    }
-    EXPECT_EQ(std::pair(buttons, icons), std::pair(1, 1));
+    const auto& c = W().tmpl().controls;
+    EXPECT_EQ(std::count_if(c.begin(), c.end(), [](auto& x) { return x.cls == ui::ControlClass::Button; }), 1);
+    EXPECT_EQ(ui::StaticIconId(c.front()), kIconProgram);
     h.PressEsc();
   });
   Then([&](HeadlessHost& h) {
@@ -210,17 +209,21 @@ TEST_F(MainTest, SystemMenuOpensTheAboutBox) {
   EXPECT_TRUE(MessageTexts().empty());
 }
 
-TEST_F(MainTest, StartRecordsTheZoneAndMarksTheWindow) {
+// Without the settings program beside it, the Settings button is hidden.
+TEST_F(MainTest, StartRecordsTheZoneMarksTheWindowAndLooksForSettings) {
   WriteProfile("");
   arguments_ = "x/Dsntpy";  // the switch counts inside a word
-  std::string property;
-  Then([&](HeadlessHost&) {
+  settings_.exists = false;
+  Then([&](HeadlessHost& h) {
     EXPECT_EQ(W().Property(BaseNameOf(exe_)), 1);
     EXPECT_TRUE(profile::DebugSwitch());
+    EXPECT_FALSE(W().IsVisible(kIdSettings));
+    EXPECT_FALSE(h.Click(kIdSettings));
   });
   Click(kIdCheck);
   Close();
   EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(settings_.started.empty());
   // The switch sends every SNTP exchange to the detail log beside the profile.
   ASSERT_EQ(engine_.calls.size(), 1u);
   EXPECT_EQ(engine_.calls[0].request.sntp_detail_log, ProfilePath().substr(0, ProfilePath().size() - 3) + "sntp.log");
