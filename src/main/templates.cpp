@@ -1,7 +1,5 @@
 #include "main/templates.h"
 
-#include <string>
-
 namespace qv::main {
 
 namespace {
@@ -27,8 +25,8 @@ ui::DialogTemplate BuildAbout() {
   ui::DialogTemplate t{kAboutDialogId, 0, 0, 223, 47, kPopup | kCaption | kSysMenu | kDsModalFrame | kDsSetFont,
                        "", kFace, 9, {}};
   // The program's icon, named by its number as a resource script names it.
-  const std::string icon = "#" + std::to_string(kIconProgram);
-  t.controls.push_back(Static(ui::kIdStatic, icon.c_str(), 8, 7, 20, 21, kShown | kSsIcon));
+  static_assert(kIconProgram == 100);
+  t.controls.push_back(Static(ui::kIdStatic, "#100", 8, 7, 20, 21, kShown | kSsIcon));
   t.controls.push_back(Static(kIdAboutName, "", 38, 8, 180, 8, kShown | kSsLeft | kSsNoPrefix));
   t.controls.push_back(Static(kIdAboutNotice, "", 38, 19, 139, 8, kLabel));
   t.controls.push_back(Static(kIdAboutMaker, "", 7, 34, 209, 10, kShown | kSsCenter | kSsSunken));

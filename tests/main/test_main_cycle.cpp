@@ -1,6 +1,7 @@
 // The check and adjust cycle, the retry series, the daily adjustment and the
 // settings program's notifications, on the headless host with a manual
 // clock and a fake engine.
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -125,7 +126,7 @@ TEST_F(MainTest, RetrySeriesRunsToItsEnd) {
   struct Row {
     const char* retry;
     const char* daily;  // AdjustAt; the clock reads 09:05:03, so 9:06 comes at 57 s
-    int presses;        // of Adjust, 200 s apart
+    int presses;        // of Adjust, 200 s apart; -1: one, and Apply 8 s later
     std::deque<QueryOutcome> outcomes;
     std::vector<std::string> texts;
     std::vector<std::int64_t> calls_at;
@@ -136,6 +137,8 @@ TEST_F(MainTest, RetrySeriesRunsToItsEnd) {
        {"3回", "0/3", "1/3", "2/3", "3回"}, {0, 13000, 26000}},
       {"1,0,10,0", "0,0:00", 1, {}, {"0回", "0/0", "0回"}, {0}},
       {"0,3,10,0", "0,0:00", 1, {}, {"3回", "3回", "3回"}, {0}},
+      // Settings applied while a retry is pending cancel it.
+      {"1,3,10,0", "0,0:00", -1, {}, {"3回", "0/3", "3回"}, {0}},
       // A success ends the series: the next one counts from 0 again.
       {"1,1,10,0", "0,0:00", 2, {Failed("ERROR (Recv)"), Ok(kServer), Ok(kServer)},
        {"1回", "0/1", "1/1", "1回", "0/1", "1回"}, {0, 13000, 200000}},
@@ -155,8 +158,12 @@ TEST_F(MainTest, RetrySeriesRunsToItsEnd) {
     engine_.calls.clear();
     engine_.outcomes = row.outcomes;
     retry_texts_.clear();
-    for (int press = 0; press < std::max(row.presses, 1); ++press) {
-      if (press < row.presses) Click(kIdAdjust);
+    for (int press = 0; press < std::max(std::abs(row.presses), 1); ++press) {
+      if (press < std::abs(row.presses)) Click(kIdAdjust);
+      if (row.presses < 0) {
+        Advance(8000);
+        PostToMain(WM_SETTINGS_NOTIFY, SETTINGS_APPLIED, 0);
+      }
       Advance(200000);
     }
     Then([&](HeadlessHost&) {
@@ -289,18 +296,6 @@ TEST_F(MainTest, DailyTickDuringACycleWaitsForItsEnd) {
       EXPECT_EQ(engine_.calls[1].at_ms, 2000);
     }
   }
-}
-
-TEST_F(MainTest, ApplyAbandonsAPendingRetry) {
-  WriteProfile("ErrorRetry=1,3,10,0\n");
-  Click(kIdAdjust);
-  Advance(3000 + 5000);
-  PostToMain(WM_SETTINGS_NOTIFY, SETTINGS_APPLIED, 0);
-  Advance(60000);
-  Close();
-  Run();
-  EXPECT_EQ(engine_.calls.size(), 1u);
-  EXPECT_EQ(retry_texts_.back(), "3回");
 }
 
 TEST_F(MainTest, ForeignTimerIsKilledAndReported) {
