@@ -35,7 +35,7 @@ void MainDialog::OnCommand(int id) {
     case kIdAdjust:
       // Only another program can press these while a cycle's modal loop
       // runs (the window is disabled for the user); a query never nests.
-      if (schedule_.busy() || closing_) return;
+      if (schedule_.busy() || closing_ || refusal_up_) return;
       if (id == kIdCheck)
         CheckNow();
       else
@@ -60,14 +60,16 @@ void MainDialog::OnTimer(std::uintptr_t id) {
 void MainDialog::Perform(Schedule::Action action, std::uintptr_t id) {
   switch (action) {
     case Schedule::Action::kNone: break;
-    case Schedule::Action::kShowClock: ShowClock(); break;
+    case Schedule::Action::kShowClock:
+      if (!ClockHeld()) ShowClock();
+      break;
     case Schedule::Action::kRetryCycle: RunAdjustCycle(); break;
     case Schedule::Action::kDailyCycle: DailyTick(); break;
     case Schedule::Action::kUnknown: {
       Window()->KillTimer(id);
       char text[64];
       std::snprintf(text, sizeof text, text::kTimerKilled, static_cast<int>(id));
-      ui::ShowMessage(text, ui::kMbOk, Id());
+      ui::ShowMessage(text, ui::kMbOk | ui::kMbIconWarning, Id());
       break;
     }
   }
@@ -106,15 +108,17 @@ void MainDialog::DailyTick() {
 // -------------------------------------------------------------------- cycle
 
 bool MainDialog::CanQuery() {
-  if (server_.empty()) {
-    ui::ShowMessage(ui::LoadString(kStrNoServer), ui::kMbOk | ui::kMbIconWarning, Id());
-    return false;
-  }
-  if (!CheckDialup(*services_.dialup)) {
-    ui::ShowMessage(text::kDialupRefused, ui::kMbOk | ui::kMbIconWarning, Id());
-    return false;
-  }
-  return true;
+  std::string refusal;
+  if (server_.empty())
+    refusal = ui::LoadString(kStrNoServer);
+  else if (!CheckDialup(*services_.dialup))
+    refusal = text::kDialupRefused;
+  else
+    return true;
+  refusal_up_ = true;
+  ui::ShowMessage(refusal, ui::kMbOk | ui::kMbIconWarning, Id());
+  refusal_up_ = false;
+  return false;
 }
 
 engine::Request MainDialog::Request() const {
@@ -146,8 +150,9 @@ void MainDialog::CheckNow() {
   pc_time_ = o.result.pc_time;
   last_pc_time_ = o.result.pc_time;
   UpdateData(false);
-  // Lets the result be read before the clock display runs on.
-  if (settings_.clock_on) services_.pause(1000);
+  // The result stays a second before the clock display runs on. The
+  // dialog's thread goes back to its loop meanwhile, so the result shows.
+  if (settings_.clock_on) clock_held_until_ = services_.now_ms() + 1000;
 }
 
 void MainDialog::AdjustNow() {

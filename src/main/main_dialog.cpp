@@ -146,9 +146,10 @@ void MainDialog::FoldDialog(bool with_status_line) {
 void MainDialog::EnableIndicators() {
   ui::HostWindow& w = *Window();
   const MainSettings& s = settings_;
+  // The iconic start as this run has it: SHIFT at start clears it.
   const std::pair<int, bool> rows[] = {
       {kIdAutoTerminate, s.auto_terminate != 0}, {kIdLogFile, s.log_file != 0},
-      {kIdBeep, s.beep != 0},                    {kIdIconicStart, s.iconic_start != 0},
+      {kIdBeep, s.beep != 0},                    {kIdIconicStart, iconic_start_ != 0},
       {kIdDailyLabel, schedule_.daily_on()},     {kIdDailyTime, schedule_.daily_on()},
       {kIdRetryLabel, schedule_.retry_on()},     {kIdRetryCount, schedule_.retry_on()},
       {kIdRetryInterval, schedule_.retry_on()},  {kIdTimeOut, true},
@@ -161,6 +162,7 @@ void MainDialog::ShowRetry(const std::string& text) { Window()->SetText(kIdRetry
 // ------------------------------------------------------------ the time shown
 
 void MainDialog::SetupClock() {
+  clock_held_until_.reset();
   Window()->SetText(kIdPcTime, "");
   Window()->SetCaption(ui::LoadString(kStrProductName));
   if (settings_.clock_on) {
@@ -169,6 +171,13 @@ void MainDialog::SetupClock() {
   } else {
     schedule_.StopClock();
   }
+}
+
+bool MainDialog::ClockHeld() {
+  if (!clock_held_until_) return false;
+  if (services_.now_ms() < *clock_held_until_) return true;
+  clock_held_until_.reset();
+  return false;
 }
 
 void MainDialog::ShowClock() {
@@ -190,7 +199,8 @@ void MainDialog::RestoreWindowPos() {
   if (pos.on == 0) return;
   const ui::Rect r = Window()->WindowRect();
   const ui::Rect area = ui::CurrentHost().WorkArea();
-  int left = pos.left, top = pos.top;
+  // The stored corner may be any int: 64 bits hold it plus the window's size.
+  std::int64_t left = pos.left, top = pos.top;
   // Pulled back into the work area: first off the bottom and right edges,
   // then off the top and left ones, so that the corner always shows.
   if (top + r.Height() > area.bottom) top = area.bottom - r.Height();
@@ -198,7 +208,7 @@ void MainDialog::RestoreWindowPos() {
   if (top < area.top) top = area.top;
   if (left < area.left) left = area.left;
   if (left == 0 && top == 0) left = 1;
-  Window()->MoveWindow(left, top);
+  Window()->MoveWindow(static_cast<int>(left), static_cast<int>(top));
 }
 
 void MainDialog::SaveWindowPos() {
@@ -211,8 +221,12 @@ void MainDialog::SaveWindowPos() {
 
 bool MainDialog::OnSysCommand(unsigned command) {
   if ((command & 0xFFF0) != kAboutCommand) return false;
+  // Commands posted while the box is up open no second one inside it.
+  if (about_up_) return true;
+  about_up_ = true;
   AboutDialog about;
   about.DoModal(Id());
+  about_up_ = false;
   return true;
 }
 
@@ -264,10 +278,15 @@ void MainDialog::FreeSettingsButton() {
 void MainDialog::OnSettingsNotify(int code, ui::WindowId window) {
   switch (code) {
     case SETTINGS_OPENED:
-      if (settings_window_ == 0)
+      if (settings_window_ == 0) {
         settings_window_ = window;
-      else
-        ui::ShowMessage(text::kSecondSettings, ui::kMbOk, Id());
+      } else if (!second_settings_box_up_) {
+        // One box however many announce themselves meanwhile: each further
+        // one would open inside the last.
+        second_settings_box_up_ = true;
+        ui::ShowMessage(text::kSecondSettings, ui::kMbOk | ui::kMbIconWarning, Id());
+        second_settings_box_up_ = false;
+      }
       break;
     case SETTINGS_SAVED:
       FreeSettingsButton();

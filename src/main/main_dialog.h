@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "main/dialup_check.h"
@@ -27,8 +28,9 @@ struct MainServices {
   MainProfile* profile = nullptr;
   DialupProbe* dialup = nullptr;
   SettingsProgram* settings = nullptr;
-  // Blocks the dialog's thread (the check's pause while the clock shows).
-  std::function<void(unsigned ms)> pause;
+  // Milliseconds on a monotonic clock (the host's manual one in tests):
+  // how long a check's result holds the current-time display back.
+  std::function<std::int64_t()> now_ms;
   std::function<void(unsigned hz, unsigned ms)> beep;
   // The window property start-up attaches: the executable's base name.
   std::string property_name;
@@ -67,6 +69,8 @@ class MainDialog final : public ui::Dialog, private TimerPort {
   void EnableIndicators();
   void SetupClock();
   void ShowClock();
+  // True while a check's result holds the current-time display back.
+  bool ClockHeld();
   void ShowRetry(const std::string& text);
   void RestoreWindowPos();
   void SaveWindowPos();
@@ -107,8 +111,11 @@ class MainDialog final : public ui::Dialog, private TimerPort {
   int auto_adjust_ = 0, iconic_start_ = 0;  // SHIFT at start clears them for the run
   int time_out_ = 3;                        // in force: what the runner can count
   std::string last_pc_time_;
+  std::optional<std::int64_t> clock_held_until_;  // on services_.now_ms()
   bool first_show_done_ = false;
   bool closing_ = false;
+  // Boxes that posted messages could open again and again, nested.
+  bool about_up_ = false, second_settings_box_up_ = false, refusal_up_ = false;
 
   // The fold.
   bool fold_known_ = false;

@@ -46,14 +46,8 @@ bool AboutDialog::OnInitDialog() {
   name_line_ = ui::LoadString(kStrAboutCaption) + "   " + ui::LoadString(kStrVersion);
   notice_line_ = ui::LoadString(kStrAboutNotice);
   maker_line_ = ui::LoadString(kStrAboutMaker);
-  Window()->SetButtonIcon(kIdAboutIcon, kIconProgram);
   UpdateData(false);
   return true;
-}
-
-void AboutDialog::OnCommand(int id) {
-  if (id == kIdAboutIcon) return;  // the icon is no button to the user
-  ui::Dialog::OnCommand(id);
 }
 
 void AboutDialog::DoDataExchange(ui::DataExchange& dx) {

@@ -35,7 +35,6 @@ class AboutDialog final : public ui::Dialog {
 
  protected:
   bool OnInitDialog() override;
-  void OnCommand(int id) override;
   void DoDataExchange(ui::DataExchange& dx) override;
 
  private:

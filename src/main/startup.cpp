@@ -1,6 +1,7 @@
 #include "main/startup.h"
 
 #include <array>
+#include <chrono>
 #include <memory>
 
 #include "main/icons.h"
@@ -84,7 +85,10 @@ int RunMainProgram(const StartupOptions& options) {
   services.profile = &profile;
   services.dialup = options.dialup ? options.dialup : &SystemDialup();
   services.settings = options.settings ? options.settings : &settings_process;
-  services.pause = options.pause ? options.pause : [](unsigned ms) { platform::SleepMs(ms); };
+  services.now_ms = options.now_ms ? options.now_ms : [] {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+  };
   services.beep = options.beep ? options.beep : [](unsigned hz, unsigned ms) { platform::Beep(hz, ms); };
   services.property_name = base_name;
   {

@@ -3,6 +3,7 @@
 // one modal run of the main dialog.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -20,7 +21,7 @@ struct StartupOptions {
   EngineCalls* engine = nullptr;
   DialupProbe* dialup = nullptr;
   SettingsProgram* settings = nullptr;
-  std::function<void(unsigned)> pause;
+  std::function<std::int64_t()> now_ms;  // a monotonic clock in milliseconds
   std::function<void(unsigned, unsigned)> beep;
 };
 

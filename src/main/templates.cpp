@@ -24,9 +24,9 @@ ui::ControlTemplate Button(int id, const char* text, short x, short y, short cx,
 ui::DialogTemplate BuildAbout() {
   ui::DialogTemplate t{kAboutDialogId, 0, 0, 223, 47, kPopup | kCaption | kSysMenu | kDsModalFrame | kDsSetFont,
                        "", kFace, 9, {}};
-  // The program's icon. A flat button carries it: the framework puts icons
-  // on windows and buttons only.
-  t.controls.push_back(Button(kIdAboutIcon, "", 8, 7, 20, 21, kShown | kBsPushButton | kBsIcon | kBsFlat));
+  // The program's icon, named by its number as a resource script names it.
+  static_assert(kIconProgram == 100);
+  t.controls.push_back(Static(ui::kIdStatic, "#100", 8, 7, 20, 21, kShown | kSsIcon));
   t.controls.push_back(Static(kIdAboutName, "", 38, 8, 180, 8, kShown | kSsLeft | kSsNoPrefix));
   t.controls.push_back(Static(kIdAboutNotice, "", 38, 19, 139, 8, kLabel));
   t.controls.push_back(Static(kIdAboutMaker, "", 7, 34, 209, 10, kShown | kSsCenter | kSsSunken));

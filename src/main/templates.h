@@ -15,7 +15,6 @@ inline constexpr int kIconProgram = 100;
 inline constexpr int kIconAdjust = 501;
 
 // Dialog 510.
-inline constexpr int kIdAboutIcon = 1052;
 inline constexpr int kIdAboutName = 1051;
 inline constexpr int kIdAboutNotice = 1053;
 inline constexpr int kIdAboutMaker = 1054;

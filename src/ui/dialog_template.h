@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "base/text.h"
 
 namespace qv::ui {
 
@@ -109,6 +112,17 @@ struct DialogTemplate {
     return nullptr;
   }
 };
+
+// The icon a static of the icon style shows: its text names the icon's
+// number as a resource script does ("#100", or "100"); 0 for any other
+// control or text. The host puts the icon there when it makes the control.
+inline int StaticIconId(const ControlTemplate& c) {
+  // The low five bits of a static's style are its type.
+  if (c.cls != ControlClass::Static || (c.style & 0x1F) != style::kSsIcon) return 0;
+  std::string_view number = c.text;
+  if (!number.empty() && number.front() == '#') number.remove_prefix(1);
+  return ParseIntIn<int>(number, 1, 0xFFFF).value_or(0);
+}
 
 // Texts by number, one table per program.
 using StringTable = std::map<int, std::string>;

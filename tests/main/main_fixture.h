@@ -130,6 +130,8 @@ class MainTest : public ::testing::Test {
   }
   void TearDown() override {
     EXPECT_FALSE(host_.stalled());
+    for (const auto& box : host_.message_boxes())
+      EXPECT_TRUE(box.flags & ui::kMbIconWarning) << box.text << ": every box has the warning icon";
     ui::SetHost(nullptr);
   }
 
@@ -150,7 +152,7 @@ class MainTest : public ::testing::Test {
     o.engine = real_engine_ ? nullptr : &engine_;
     o.dialup = &dialup_;
     o.settings = &settings_;
-    o.pause = [this](unsigned ms) { pauses_.push_back(ms); };
+    o.now_ms = [this] { return host_.NowMs(); };
     o.beep = [this](unsigned hz, unsigned ms) { beeps_.push_back(hz * 10000 + ms); };
     run_start_ = host_.NowMs();
     const int code = RunMainProgram(o);
@@ -212,7 +214,7 @@ class MainTest : public ::testing::Test {
   FakeSettings settings_;
   std::string exe_, arguments_;
   bool real_engine_ = false;  // the engine behind the query runner
-  std::vector<unsigned> pauses_, beeps_;
+  std::vector<unsigned> beeps_;
   std::vector<std::string> retry_texts_;
   std::string notice_second_;
   std::vector<Notice> notices_;

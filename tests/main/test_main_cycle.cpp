@@ -1,6 +1,7 @@
 // The check and adjust cycle, the retry series, the daily adjustment and the
 // settings program's notifications, on the headless host with a manual
 // clock and a fake engine.
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -15,31 +16,37 @@ constexpr const char* kPc = "Tue Jan 06 09:05:03 2026";
 constexpr const char* kServer = "Tue Jan 06 09:05:04 2026";
 
 TEST_F(MainTest, CheckShowsTheServerTimeBesideThePcTime) {
+  // The clock ticks each second from the start; the check ends half-way
+  // between two ticks, when the clock reads 09:05:05.
   struct Row {
     const char* lines;
     QueryOutcome outcome;
     const char* server_line;
-    std::vector<unsigned> pauses;
+    const char *pc_line, *caption;              // at the next tick
+    const char *pc_line_later, *caption_later;  // a second later
   } rows[] = {
-      {"protocol=SNTP\n", Ok(kServer), kServer, {}},
-      {"", Failed("ERROR (Connect)", "10061"), "ERROR (Connect)", {}},
-      // While the clock shows (here in the title bar) the result stays a second.
-      {"CurrentTimeDisplay=1,0,1\n", Ok(kServer), kServer, {1000}},
+      {"", Failed("ERROR (Connect)", "10061"), "ERROR (Connect)", kPc, "Quorvel", kPc, "Quorvel"},
+      // While the clock shows, the result holds it back for a second.
+      {"CurrentTimeDisplay=1,0,0\n", Ok(kServer), kServer, kPc, "Quorvel", "09:05:05", "Quorvel"},
+      {"CurrentTimeDisplay=1,0,1\n", Failed("ERROR (Connect)"), "ERROR (Connect)", kPc, "09:05:03", kPc, "09:05:05"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.lines);
+    clock_.SetUnixTime(1767657903);
     WriteProfile(row.lines);
-    pauses_.clear();
     engine_.outcomes = {row.outcome};
     engine_.during = [&] { EXPECT_EQ(W().Text(kIdServerTime), "connecting..."); };
+    Then([&](HeadlessHost&) { clock_.SetUnixTime(1767657905); });
+    Advance(500);
     Click(kIdCheck);
-    Then([&](HeadlessHost&) {
-      EXPECT_EQ(W().Text(kIdServerTime), row.server_line);
-      EXPECT_EQ(W().Text(kIdPcTime), kPc);
-    });
+    Then([&](HeadlessHost&) { EXPECT_EQ(W().Text(kIdServerTime), row.server_line); });
+    Advance(500);
+    const auto shown = [&] { return W().Text(kIdPcTime) + " | " + W().Caption(); };
+    Then([&](HeadlessHost&) { EXPECT_EQ(shown(), std::string(row.pc_line) + " | " + row.caption); });
+    Advance(1000);
+    Then([&](HeadlessHost&) { EXPECT_EQ(shown(), std::string(row.pc_line_later) + " | " + row.caption_later); });
     Close();
     Run();
-    EXPECT_EQ(pauses_, row.pauses);
   }
   EXPECT_TRUE(notices_.empty()) << "a check shows no notice";
   EXPECT_FALSE(engine_.calls[0].adjust);
@@ -70,7 +77,12 @@ TEST_F(MainTest, FailuresShowAndLeaveTheClock) {
     engine_.outcomes = {row.outcome};
     notices_.clear();
     const std::size_t boxes = host_.message_boxes().size();
-    Click(kIdAdjust);
+    // A Check another program asks for meanwhile starts neither a second
+    // box nor a second query.
+    Then([&](HeadlessHost& h) {
+      EXPECT_TRUE(h.Post(W().Id(), ui::kWmCommand, kIdCheck, 0));
+      EXPECT_TRUE(h.Click(kIdAdjust));
+    });
     Advance(3000);
     Then([&](HeadlessHost&) {
       EXPECT_EQ(W().Text(kIdServerTime), row.server_line);
@@ -113,25 +125,47 @@ TEST_F(MainTest, AdjustShowsTheNewTimeAndAThreeSecondNotice) {
 TEST_F(MainTest, RetrySeriesRunsToItsEnd) {
   struct Row {
     const char* retry;
+    const char* daily;  // AdjustAt; the clock reads 09:05:03, so 9:06 comes at 57 s
+    int presses;        // of Adjust, 200 s apart; -1: one, and Apply 8 s later
     std::deque<QueryOutcome> outcomes;
     std::vector<std::string> texts;
     std::vector<std::int64_t> calls_at;
   } rows[] = {
       // Each retry starts 10 s after the previous cycle (query and notice) ended.
-      {"1,3,10,0", {}, {"3回", "0/3", "1/3", "2/3", "3/3", "3回"}, {0, 13000, 26000, 39000}},
-      {"1,3,10,0", {Failed("ERROR (Recv)"), Failed("ERROR (Recv)"), Ok(kServer)},
+      {"1,3,10,0", "0,0:00", 1, {}, {"3回", "0/3", "1/3", "2/3", "3/3", "3回"}, {0, 13000, 26000, 39000}},
+      {"1,3,10,0", "0,0:00", 1, {Failed("ERROR (Recv)"), Failed("ERROR (Recv)"), Ok(kServer)},
        {"3回", "0/3", "1/3", "2/3", "3回"}, {0, 13000, 26000}},
-      {"1,0,10,0", {}, {"0回", "0/0", "0回"}, {0}},
-      {"0,3,10,0", {}, {"3回", "3回", "3回"}, {0}},
+      {"1,0,10,0", "0,0:00", 1, {}, {"0回", "0/0", "0回"}, {0}},
+      {"0,3,10,0", "0,0:00", 1, {}, {"3回", "3回", "3回"}, {0}},
+      // Settings applied while a retry is pending cancel it.
+      {"1,3,10,0", "0,0:00", -1, {}, {"3回", "0/3", "3回"}, {0}},
+      // A success ends the series: the next one counts from 0 again.
+      {"1,1,10,0", "0,0:00", 2, {Failed("ERROR (Recv)"), Ok(kServer), Ok(kServer)},
+       {"1回", "0/1", "1/1", "1回", "0/1", "1回"}, {0, 13000, 200000}},
+      // A daily start shows the progress as the button does.
+      {"1,2,10,0", "1,9:06", 0, {}, {"2回", "0/2", "1/2", "2/2", "2回"}, {57000, 70000, 83000}},
+      // A daily cycle takes a pending retry up; its failure starts the
+      // series anew.
+      {"1,3,30,0", "1,9:06", 1, {}, {"3回", "0/3", "1/3", "2/3", "1/3", "2/3", "3/3", "3回"},
+       {0, 33000, 57000, 90000, 123000, 156000}},
   };
   for (Row& row : rows) {
-    SCOPED_TRACE(row.retry);
-    WriteProfile(std::string("ErrorRetry=") + row.retry + "\n");
+    SCOPED_TRACE(std::string(row.retry) + " " + row.daily);
+    WriteProfile(std::string("ErrorRetry=") + row.retry + "\nAdjustAt=" + row.daily + "\n");
+    clock_.SetLocalReading({2026, 1, 2, 6, 9, 5, 3, 0});
+    // Past 9:06 once a query ran: the next daily moment is tomorrow's.
+    engine_.during = [&] { clock_.SetLocalReading({2026, 1, 2, 6, 9, 6, 5, 0}); };
     engine_.calls.clear();
     engine_.outcomes = row.outcomes;
     retry_texts_.clear();
-    Click(kIdAdjust);
-    Advance(100000);
+    for (int press = 0; press < std::max(std::abs(row.presses), 1); ++press) {
+      if (press < std::abs(row.presses)) Click(kIdAdjust);
+      if (row.presses < 0) {
+        Advance(8000);
+        PostToMain(WM_SETTINGS_NOTIFY, SETTINGS_APPLIED, 0);
+      }
+      Advance(200000);
+    }
     Then([&](HeadlessHost&) {
       EXPECT_FALSE(host_.Find(W().Id()) == nullptr);
       EXPECT_EQ(host_.ModalDepth(), 1);
@@ -148,21 +182,23 @@ TEST_F(MainTest, RetrySeriesRunsToItsEnd) {
 TEST_F(MainTest, AutoTerminateEndsAfterSuccess) {
   struct Row {
     const char* lines;
-    bool esc;
+    bool fails, esc;
     const char* window_pos;  // after the run
     std::size_t notices;
   } rows[] = {
       // From the button, without AutoAdjust: ends as Close does, after the notice.
-      {"AutoTerminate=1\n", false, "1,300,200,1", 1},
+      {"AutoTerminate=1\n", false, false, "1,300,200,1", 1},
       // At start with AutoAdjust: a 2-second notice, then ends as ESC does.
-      {"AutoTerminate=1\nAutoAdjust=1\n", false, "1,300,200,5", 2},
+      {"AutoTerminate=1\nAutoAdjust=1\n", false, false, "1,300,200,5", 2},
       // ESC on that notice keeps the program running, its window restored.
-      {"AutoTerminate=1\nAutoAdjust=1\nIconicStart=1\n", true, "1,300,200,1", 2},
+      {"AutoTerminate=1\nAutoAdjust=1\nIconicStart=1\n", false, true, "1,300,200,1", 2},
+      // A failed adjustment ends nothing: the user closes it.
+      {"AutoTerminate=1\n", true, false, "1,300,200,1", 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.lines);
     WriteProfile(std::string(row.lines) + "WindowPos=1,300,200,5\n");
-    engine_.outcomes = {Ok(kServer)};
+    engine_.outcomes = {row.fails ? Failed("ERROR (Recv)") : Ok(kServer)};
     notices_.clear();
     const bool button = std::string(row.lines).find("AutoAdjust") == std::string::npos;
     if (button) Click(kIdAdjust);
@@ -179,6 +215,8 @@ TEST_F(MainTest, AutoTerminateEndsAfterSuccess) {
       });
     } else if (!button) {
       Advance(2000);
+    } else if (row.fails) {
+      Close();
     }
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(ProfileValue("Property", "WindowPos"), row.window_pos);
@@ -226,37 +264,38 @@ TEST_F(MainTest, DailyAdjustmentFollowsTheWallClock) {
   }
 }
 
-// A daily tick that comes while a check's runner is up waits for it: no
+// A daily tick that comes while a check's runner is up waits for the
+// check's end, unless an Apply meanwhile turned daily adjustment off. No
 // query ever nests.
-TEST_F(MainTest, TickDuringACycleWaitsForItsEnd) {
-  WriteProfile("AdjustAt=1,7:30\n");
-  clock_.SetLocalReading({2026, 1, 2, 6, 7, 29, 59, 0});
-  engine_.during = [&] {
-    if (engine_.calls.size() != 1) return;
-    NoticeDialog runner(2000, "runner", "");  // a modal loop, as the runner's
-    runner.DoModal(0);
-  };
-  Click(kIdCheck);
-  Advance(5000);
-  Close();
-  Run();
-  ASSERT_EQ(engine_.calls.size(), 2u);
-  EXPECT_EQ(engine_.max_depth, 1);
-  EXPECT_FALSE(engine_.calls[0].adjust);
-  EXPECT_TRUE(engine_.calls[1].adjust);
-  EXPECT_EQ(engine_.calls[1].at_ms, 2000);
-}
-
-TEST_F(MainTest, ApplyAbandonsAPendingRetry) {
-  WriteProfile("ErrorRetry=1,3,10,0\n");
-  Click(kIdAdjust);
-  Advance(3000 + 5000);
-  PostToMain(WM_SETTINGS_NOTIFY, SETTINGS_APPLIED, 0);
-  Advance(60000);
-  Close();
-  Run();
-  EXPECT_EQ(engine_.calls.size(), 1u);
-  EXPECT_EQ(retry_texts_.back(), "3回");
+TEST_F(MainTest, DailyTickDuringACycleWaitsForItsEnd) {
+  for (const bool apply_daily_off : {false, true}) {
+    SCOPED_TRACE(apply_daily_off);
+    WriteProfile("AdjustAt=1,7:30\n");
+    clock_.SetLocalReading({2026, 1, 2, 6, 7, 29, 59, 0});
+    engine_.calls.clear();
+    engine_.during = [&] {
+      if (engine_.calls.size() != 1) return;
+      const ui::WindowId main = W().Id();
+      // Modal loops, as the runner's: the daily tick comes in the first.
+      NoticeDialog(1500, "runner", "").DoModal(0);
+      if (apply_daily_off) {
+        WriteProfile("AdjustAt=0,7:30\n");
+        host_.Post(main, WM_SETTINGS_NOTIFY, SETTINGS_APPLIED, 0);
+      }
+      NoticeDialog(500, "runner", "").DoModal(0);
+    };
+    Click(kIdCheck);
+    Advance(5000);
+    Close();
+    Run();
+    ASSERT_EQ(engine_.calls.size(), apply_daily_off ? 1u : 2u);
+    EXPECT_EQ(engine_.max_depth, 1);
+    EXPECT_FALSE(engine_.calls[0].adjust);
+    if (!apply_daily_off) {
+      EXPECT_TRUE(engine_.calls[1].adjust);
+      EXPECT_EQ(engine_.calls[1].at_ms, 2000);
+    }
+  }
 }
 
 TEST_F(MainTest, ForeignTimerIsKilledAndReported) {
@@ -282,7 +321,9 @@ TEST_F(MainTest, SettingsProgramNotificationsDriveTheButton) {
     EXPECT_EQ(settings_.started.back(),
               "-profile=\"" + ProfilePath() + "\" -geohwnd=" + std::to_string(W().Id()) + " xyz");
     h.Post(W().Id(), WM_SETTINGS_NOTIFY, SETTINGS_OPENED, 0x5000);
+    // Two more announce themselves: one box, not one inside the other.
     h.Post(W().Id(), WM_SETTINGS_NOTIFY, SETTINGS_OPENED, 0x5001);
+    h.Post(W().Id(), WM_SETTINGS_NOTIFY, SETTINGS_OPENED, 0x5004);
     WriteProfile("protocol=SNTP\n");
     h.Post(W().Id(), WM_SETTINGS_NOTIFY, SETTINGS_APPLIED, 0x5000);
   });
@@ -322,18 +363,6 @@ TEST_F(MainTest, SettingsProgramNotificationsDriveTheButton) {
   Run();
   EXPECT_EQ(settings_.closed, std::vector<ui::WindowId>{0x5003});
   EXPECT_EQ(settings_.started.size(), 5u);
-}
-
-TEST_F(MainTest, SettingsButtonHiddenWithoutTheProgram) {
-  settings_.exists = false;
-  WriteProfile("");
-  Then([&](HeadlessHost& h) {
-    EXPECT_FALSE(W().IsVisible(kIdSettings));
-    EXPECT_FALSE(h.Click(kIdSettings));
-  });
-  Close();
-  Run();
-  EXPECT_TRUE(settings_.started.empty());
 }
 
 }  // namespace

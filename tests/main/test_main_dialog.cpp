@@ -2,6 +2,8 @@
 // profile puts on the status line, the clock display, the fold, window
 // placement, SHIFT at start, the about box, the time-zone records and the
 // single instance.
+#include <algorithm>
+
 #include "main_fixture.h"
 
 #include "main/strings.h"
@@ -112,6 +114,10 @@ TEST_F(MainTest, WindowReopensWhereItWasInsideTheWorkArea) {
       {"1,2000,100,1", false, -1, 100, nullptr},
       {"1,100,700,1", false, 100, -1, nullptr},
       {"0,300,200,1", true, 0, 0, "0,0,0,1"},
+      // Corners no window can have: pulled back as any other, no overflow.
+      {"1,2147483364,2147483497,1", false, -1, -1, nullptr},
+      {"1,-2147483648,2147483647,1", false, 0, -1, nullptr},
+      {"1,2147483647,-2147483648,1", false, -1, 0, nullptr},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.stored);
@@ -135,20 +141,22 @@ TEST_F(MainTest, IconicStartAutoAdjustAndShift) {
     const char* lines;
     bool shift, minimized;
     std::size_t adjusts;
+    bool i_enabled;  // the "i" indicator shows the run's iconic start
   } rows[] = {
-      {"IconicStart=1\n", false, true, 0},
-      {"IconicStart=1\nAutoAdjust=1\n", true, false, 0},
-      {"AutoAdjust=1\n", false, false, 1},
+      {"IconicStart=1\n", false, true, 0, true},
+      {"IconicStart=1\nAutoAdjust=1\n", true, false, 0, false},
+      {"AutoAdjust=1\n", false, false, 1, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.lines);
-    WriteProfile(row.lines);
+    WriteProfile(std::string(row.lines) + "indicatorline=1\n");
     engine_.calls.clear();
     beeps_.clear();
     host_.SetKeyDown(ui::Key::kShift, row.shift);
     Advance(3000);  // the notice after an adjustment at start
     Then([&](HeadlessHost&) {
       EXPECT_EQ(W().IsMinimized(), row.minimized);
+      EXPECT_EQ(W().IsEnabled(kIdIconicStart), row.i_enabled);
       // The iconic start minimises without taking the activation.
       if (!row.minimized) {
         EXPECT_TRUE(W().activated());
@@ -176,15 +184,21 @@ TEST_F(MainTest, SystemMenuOpensTheAboutBox) {
     for (const auto& item : menu) EXPECT_TRUE(item.command != ui::kScSize && item.command != ui::kScMaximize);
     EXPECT_EQ(menu[menu.size() - 2].command, 0u);
     EXPECT_EQ(menu.back().text, "ﾊﾞｰｼﾞｮﾝ情報 (&A)...");
-    EXPECT_TRUE(h.SystemCommand(kAboutCommand));
+    // Asked for twice by messages: the second finds the box up.
+    EXPECT_TRUE(h.Post(W().Id(), ui::kWmSysCommand, kAboutCommand, 0));
+    EXPECT_TRUE(h.Post(W().Id(), ui::kWmSysCommand, kAboutCommand, 0));
   });
   Then([&](HeadlessHost& h) {
+    EXPECT_EQ(h.ModalDepth(), 2);
     EXPECT_EQ(W().tmpl().id, kAboutDialogId);
     EXPECT_EQ(W().Caption(), "Quorvel ");
     EXPECT_EQ(W().Text(kIdAboutName), "Quorvel    Ver.1.00");
     EXPECT_EQ(W().Text(kIdAboutNotice), ui::LoadString(kStrAboutNotice));
     EXPECT_NE(W().Text(kIdAboutMaker).find("Orvanta"), std::string::npos);
-    EXPECT_EQ(W().control(kIdAboutIcon)->icon, kIconProgram);
+    // The program's icon is a picture, not a button: OK is the one button.
+    const auto& c = W().tmpl().controls;
+    EXPECT_EQ(std::count_if(c.begin(), c.end(), [](auto& x) { return x.cls == ui::ControlClass::Button; }), 1);
+    EXPECT_EQ(ui::StaticIconId(c.front()), kIconProgram);
     h.PressEsc();
   });
   Then([&](HeadlessHost& h) {
@@ -195,17 +209,21 @@ TEST_F(MainTest, SystemMenuOpensTheAboutBox) {
   EXPECT_TRUE(MessageTexts().empty());
 }
 
-TEST_F(MainTest, StartRecordsTheZoneAndMarksTheWindow) {
+// Without the settings program beside it, the Settings button is hidden.
+TEST_F(MainTest, StartRecordsTheZoneMarksTheWindowAndLooksForSettings) {
   WriteProfile("");
   arguments_ = "x/Dsntpy";  // the switch counts inside a word
-  std::string property;
-  Then([&](HeadlessHost&) {
+  settings_.exists = false;
+  Then([&](HeadlessHost& h) {
     EXPECT_EQ(W().Property(BaseNameOf(exe_)), 1);
     EXPECT_TRUE(profile::DebugSwitch());
+    EXPECT_FALSE(W().IsVisible(kIdSettings));
+    EXPECT_FALSE(h.Click(kIdSettings));
   });
   Click(kIdCheck);
   Close();
   EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(settings_.started.empty());
   // The switch sends every SNTP exchange to the detail log beside the profile.
   ASSERT_EQ(engine_.calls.size(), 1u);
   EXPECT_EQ(engine_.calls[0].request.sntp_detail_log, ProfilePath().substr(0, ProfilePath().size() - 3) + "sntp.log");

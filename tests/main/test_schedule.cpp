@@ -56,28 +56,33 @@ class FakeTimers : public TimerPort {
 };
 
 TEST(Schedule, TicksDuringACycleAreDeferred) {
-  FakeTimers timers;
-  Schedule s(timers);
-  s.SetRetry(true, 3, 10, 0);
-  s.SetDaily(true, 7, 30);
-  s.ArmDaily(7 * 3600);
-  s.MarkManual();
-  s.BeginCycle();
-  s.EndCycle(false);  // the retry timer runs
-  s.EnterCycle();     // a check's runner is up
-  EXPECT_EQ(s.OnTick(kRetryTimer), Schedule::Action::kNone);
-  EXPECT_EQ(s.OnTick(kDailyTimer), Schedule::Action::kNone);
-  EXPECT_EQ(s.OnTick(kClockTimer), Schedule::Action::kShowClock);
-  EXPECT_TRUE(timers.running.empty()) << "put-off ticks do not tick on";
-  EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kNone) << "not while the cycle runs";
-  s.LeaveCycle();
-  EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kDailyCycle);
-  // The daily cycle takes the pending retry up as an attempt.
-  s.MarkDaily();
-  EXPECT_EQ(s.BeginCycle().status, "1/3");
-  EXPECT_EQ(s.counter(), 1);
-  EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kNone);
-  EXPECT_EQ(s.OnTick(9), Schedule::Action::kUnknown);
+  // New settings meanwhile (StopAll) drop the put-off retry, not the daily
+  // tick; whether daily adjustment then stays on is the dialog's test
+  // (DailyTickDuringACycleWaitsForItsEnd).
+  for (const bool stop_all : {false, true}) {
+    FakeTimers timers;
+    Schedule s(timers);
+    s.SetRetry(true, 3, 10, 0);
+    s.SetDaily(true, 7, 30);
+    s.ArmDaily(7 * 3600);
+    s.MarkManual();
+    s.BeginCycle();
+    s.EndCycle(false);  // the retry timer runs
+    s.EnterCycle();     // a check's runner is up
+    EXPECT_EQ(s.OnTick(kRetryTimer), Schedule::Action::kNone);
+    EXPECT_EQ(s.OnTick(kDailyTimer), Schedule::Action::kNone);
+    EXPECT_EQ(s.OnTick(kClockTimer), Schedule::Action::kShowClock);
+    EXPECT_TRUE(timers.running.empty()) << "put-off ticks do not tick on";
+    EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kNone) << "not while the cycle runs";
+    if (stop_all) s.StopAll();
+    s.LeaveCycle();
+    EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kDailyCycle);
+    // The daily cycle takes a pending retry up as an attempt.
+    s.MarkDaily();
+    EXPECT_EQ(s.BeginCycle().status, stop_all ? "0/3" : "1/3");
+    EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kNone);
+    EXPECT_EQ(s.OnTick(9), Schedule::Action::kUnknown);
+  }
 }
 
 TEST(Schedule, NoTimerOutlivesTheLastRetry) {
@@ -96,27 +101,6 @@ TEST(Schedule, NoTimerOutlivesTheLastRetry) {
   EXPECT_TRUE(timers.running.empty()) << "the series is over";
   EXPECT_FALSE(s.retry_running());
   EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kNone);
-}
-
-TEST(Schedule, StopAllDropsAPutOffRetryButNotADailyTick) {
-  for (const bool daily_on : {true, false}) {
-    FakeTimers timers;
-    Schedule s(timers);
-    s.SetRetry(true, 3, 10, 0);
-    s.SetDaily(true, 7, 30);
-    s.ArmDaily(0);
-    s.MarkManual();
-    s.BeginCycle();
-    s.EndCycle(false);
-    s.EnterCycle();
-    s.OnTick(kRetryTimer);
-    s.OnTick(kDailyTimer);
-    s.SetDaily(daily_on, 7, 30);  // the settings applied meanwhile
-    s.StopAll();
-    s.LeaveCycle();
-    EXPECT_EQ(s.TakeDeferred(), daily_on ? Schedule::Action::kDailyCycle : Schedule::Action::kNone);
-    EXPECT_EQ(s.TakeDeferred(), Schedule::Action::kNone);
-  }
 }
 
 TEST(Schedule, TimersThatCannotStartLeaveNoRecord) {

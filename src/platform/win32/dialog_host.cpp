@@ -84,6 +84,7 @@ INT_PTR Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
     w->Bind(reinterpret_cast<WindowId>(hwnd));
     ModalStack().push_back(hwnd);
+    w->LoadTemplateIcons();
     w->dialog().Attach(w);
     return w->dialog().HandleInit() ? TRUE : FALSE;
   }

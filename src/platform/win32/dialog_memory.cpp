@@ -80,7 +80,9 @@ std::vector<std::uint16_t> BuildDialogMemory(const DialogTemplate& tmpl, const s
     } else {
       w.Text(UPDOWN_CLASSW);
     }
-    w.Text(platform::Widen(c.text));
+    // An icon's number is no resource of ours: the host puts the icon from
+    // the program's table (LoadTemplateIcons), so the system looks for none.
+    w.Text(StaticIconId(c) ? std::wstring() : platform::Widen(c.text));
     w.Word(0);  // no creation data
   }
   return w.Take();

@@ -263,6 +263,18 @@ void Win32Window::SetButtonIcon(int control, int icon_id) {
   InvalidateRect(item, nullptr, TRUE);
 }
 
+void Win32Window::LoadTemplateIcons() {
+  // The dialog manager makes the controls in the template's order, each
+  // below the last: the children in z-order are the template's controls.
+  HWND child = GetWindow(AsHwnd(hwnd_), GW_CHILD);
+  for (const ControlTemplate& c : tmpl_.controls) {
+    if (!child) return;
+    if (const int icon_id = StaticIconId(c))
+      SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(SystemIcon(icon_id, GetSystemMetrics(SM_CXICON))), 0);
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+}
+
 void Win32Window::AppendSystemMenuSeparator() {
   if (HMENU menu = GetSystemMenu(AsHwnd(hwnd_), FALSE)) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
 }

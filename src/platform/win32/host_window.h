@@ -59,6 +59,9 @@ class Win32Window final : public HostWindow {
   std::intptr_t Property(const std::string& name) const override;
   void RemoveProperty(const std::string& name) override;
 
+  // Puts the icons that the template's icon statics name into them; once,
+  // when the dialog manager has made the controls.
+  void LoadTemplateIcons();
   // The window's icon, drawn while it is minimised; 0 when none was set.
   int icon() const { return icon_; }
   // True while the program itself changes a control: the change

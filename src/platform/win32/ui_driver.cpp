@@ -347,23 +347,26 @@ bool SendResume(WindowId window) {
                              kSendTimeoutMs, &ignored) != 0;
 }
 
-bool ShowsIcon(WindowId dialog, int control) {
+namespace {
+// The icon the window (control 0), a button or an icon static shows.
+DWORD_PTR IconHandleOf(WindowId dialog, int control) {
   DWORD_PTR icon = 0;
-  const bool asked = control == 0 ? SendMessageTimeoutW(H(dialog), WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG,
-                                                        kSendTimeoutMs, &icon) != 0
-                                  : SendMessageTimeoutW(GetDlgItem(H(dialog), control), BM_GETIMAGE, IMAGE_ICON, 0,
-                                                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon) != 0;
-  return asked && icon != 0;
+  if (control == 0) {
+    SendMessageTimeoutW(H(dialog), WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon);
+  } else if (HWND c = GetDlgItem(H(dialog), control)) {
+    const bool is_static = ClassOf(reinterpret_cast<WindowId>(c)) == "Static";
+    SendMessageTimeoutW(c, is_static ? STM_GETICON : BM_GETIMAGE, is_static ? 0 : IMAGE_ICON, 0, SMTO_ABORTIFHUNG,
+                        kSendTimeoutMs, &icon);
+  }
+  return icon;
 }
+}  // namespace
+
+bool ShowsIcon(WindowId dialog, int control) { return IconHandleOf(dialog, control) != 0; }
 
 std::vector<std::uint32_t> IconPixels(WindowId dialog, int control, int& size) {
   size = 0;
-  DWORD_PTR handle = 0;
-  if (control == 0)
-    SendMessageTimeoutW(H(dialog), WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &handle);
-  else
-    SendMessageTimeoutW(GetDlgItem(H(dialog), control), BM_GETIMAGE, IMAGE_ICON, 0, SMTO_ABORTIFHUNG,
-                        kSendTimeoutMs, &handle);
+  const DWORD_PTR handle = IconHandleOf(dialog, control);
   ICONINFO info{};
   if (!handle || !GetIconInfo(reinterpret_cast<HICON>(handle), &info)) return {};
   std::vector<std::uint32_t> pixels;

@@ -85,10 +85,12 @@ int CheckState(WindowId dialog, int control);
 // from sleep.
 bool SendTimeChange(WindowId window);
 bool SendResume(WindowId window);
-// The window (control 0) or a button of it has an icon to show.
+// The window (control 0), a button or an icon static of it has an icon to
+// show.
 bool ShowsIcon(WindowId dialog, int control);
 // The pixels (0xAARRGGBB, rows top-down) of the large icon the window
-// (control 0) or a button shows; empty when none. `size` gets its width.
+// (control 0), a button or an icon static shows; empty when none. `size`
+// gets its width.
 std::vector<std::uint32_t> IconPixels(WindowId dialog, int control, int& size);
 // The text a user reads in a control: for a combo box, its edit field or its
 // selected item.
