@@ -67,7 +67,7 @@ void MainDialog::Perform(Schedule::Action action, std::uintptr_t id) {
       Window()->KillTimer(id);
       char text[64];
       std::snprintf(text, sizeof text, text::kTimerKilled, static_cast<int>(id));
-      ui::ShowMessage(text, ui::kMbOk, Id());
+      ui::ShowMessage(text, ui::kMbOk | ui::kMbIconWarning, Id());
       break;
     }
   }

@@ -66,6 +66,7 @@ FltkHost::FltkHost() : ui_thread_(std::this_thread::get_id()) {
   }
   g_host = this;
   platform::SetBeepSink(DisplayBeep);
+  WarnOnceWithoutJapaneseFont();
 }
 
 FltkHost::~FltkHost() {
