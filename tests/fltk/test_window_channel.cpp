@@ -216,8 +216,6 @@ TEST_F(ChannelTest, FolderIsPrivateOrRefused) {
     const InstanceLock lock("QvFolderCase");
     if (c.want.empty()) {
       EXPECT_EQ(lock.state(), InstanceLock::State::kUnavailable);
-      EXPECT_NE(lock.problem().find(temp.string() + ": belongs to another user"), std::string::npos)
-          << lock.problem();
       continue;
     }
     EXPECT_EQ(fs::status(c.want).permissions() & P::all, P::owner_all);
