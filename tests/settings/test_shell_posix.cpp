@@ -111,7 +111,6 @@ TEST_F(ShellTest, DesktopEntriesAreValidAndResolveBack) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
     const std::string link = ShortcutPath(startup, c.name);
-    EXPECT_EQ(link, startup + "/" + c.name + ".desktop");
     ASSERT_EQ(MakeShortcut(link, c.target, c.name, c.look), c.made);
     if (!c.made) continue;
     want.insert(c.name + ".desktop");
