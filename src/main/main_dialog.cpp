@@ -267,7 +267,7 @@ void MainDialog::OnSettingsNotify(int code, ui::WindowId window) {
       if (settings_window_ == 0)
         settings_window_ = window;
       else
-        ui::ShowMessage(text::kSecondSettings, ui::kMbOk | ui::kMbIconWarning, Id());
+        ui::ShowMessage(text::kSecondSettings, ui::kMbOk, Id());
       break;
     case SETTINGS_SAVED:
       FreeSettingsButton();
