@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "main/templates.h"
+#include "ui/icon_paint.h"
 
 namespace qv::main {
 
@@ -97,8 +98,9 @@ const ui::IconTable& Icons() {
   static const ui::IconTable table = [] {
     const Colour white{1, 1, 1, 1}, dark{1, 0.13, 0.16, 0.22}, grey{1, 0.45, 0.48, 0.52};
     ui::IconTable t;
-    // The program: a navy rim, hands at ten past ten.
-    t[kIconProgram] = Clock({{1, 0.10, 0.25, 0.55}, white, grey, dark, {1, 0.85, 0.15, 0.10}, 305, 60});
+    // The program: the clock art its shortcut and the settings program's
+    // icon share, at every size a desktop asks for.
+    t[kIconProgram] = ui::ClockIcon(ui::ClockArt::kDial);
     // Adjust: a green rim, hands at a quarter past twelve.
     t[kIconAdjust] = Clock({{1, 0.10, 0.55, 0.25}, white, grey, dark, {1, 0.85, 0.15, 0.10}, 7.5, 90});
     return t;

@@ -55,6 +55,12 @@ int RunMainProgram(const StartupOptions& options) {
     ui::ShowMessage(ui::LoadString(kStrAlreadyRunning));
     return 1;
   }
+  // Nothing proves that no other instance runs: a second main window would
+  // adjust and schedule beside the first.
+  if (instance.state() == platform::InstanceLock::State::kUnavailable) {
+    ui::ShowMessage(text::kNoInstanceLock + instance.problem());
+    return 1;
+  }
   if (platform::NetStartup() != 0) {
     ui::ShowMessage(ui::LoadString(kStrSocketsFailed));
     return 1;

@@ -14,22 +14,25 @@ class InstanceLock {
   enum class State {
     kHeld,            // this process is the one instance
     kAlreadyRunning,  // another process holds it
-    kUnavailable,     // no lock could be made (nothing proves another instance)
+    kUnavailable,     // no lock could be made: nothing proves that no other instance runs
   };
 
   // Windows: a named mutex created owned. Elsewhere: an advisory lock on
-  // "<name>.lock" in $XDG_RUNTIME_DIR, else in a folder of this user's own
-  // under the temporary folder.
+  // "<name>.lock" in the folder of the window channel (ChannelFolder), which
+  // no other user can make or enter.
   explicit InstanceLock(const std::string& name);
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
 
   State state() const { return state_; }
+  // kUnavailable: why, in words.
+  const std::string& problem() const { return problem_; }
 
  private:
   std::intptr_t handle_ = -1;
   State state_ = State::kUnavailable;
+  std::string problem_;
 };
 
 }  // namespace qv::platform

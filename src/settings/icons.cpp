@@ -1,9 +1,11 @@
-// Until the shared clock art lands, a plain clock face drawn here: a dark
-// ring, two hands at ten past ten, and for the check button a marker dot
-// in the lower right.
+// The program's icon is the shared clock art with its gear; the check
+// button's, a plain clock face drawn here: a dark ring, two hands at ten
+// past ten, and a marker dot in the lower right.
 #include "settings/icons.h"
 
 #include <cmath>
+
+#include "ui/icon_paint.h"
 
 namespace qv::settings {
 
@@ -20,7 +22,7 @@ double SegmentDistance(double px, double py, double ax, double ay, double bx, do
   return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
 }
 
-ui::IconImage Clock(int size, bool marked) {
+ui::IconImage MarkedClock(int size) {
   ui::IconImage image{size, std::vector<std::uint32_t>(static_cast<std::size_t>(size * size), kClear)};
   const double c = (size - 1) / 2.0, r = size / 2.0 - 0.5, ring = size / 10.0 + 0.5, pi = std::acos(-1.0);
   // Ten past ten: the hour hand at 10:10, the minute hand at 2.
@@ -35,17 +37,17 @@ ui::IconImage Clock(int size, bool marked) {
       if (SegmentDistance(x, y, c, c, c + std::sin(hour) * r * 0.5, c - std::cos(hour) * r * 0.5) < hand ||
           SegmentDistance(x, y, c, c, c + std::sin(minute) * r * 0.75, c - std::cos(minute) * r * 0.75) < hand)
         px = kHand;
-      if (marked && std::hypot(x - size * 0.75, y - size * 0.75) < size / 6.0) px = kMark;
+      if (std::hypot(x - size * 0.75, y - size * 0.75) < size / 6.0) px = kMark;
     }
   return image;
 }
 
-ui::Icon Make(bool marked) { return ui::Icon{{Clock(16, marked), Clock(32, marked)}}; }
+ui::Icon Marked() { return ui::Icon{{MarkedClock(16), MarkedClock(32)}}; }
 
 }  // namespace
 
 const ui::IconTable& Icons() {
-  static const ui::IconTable table = {{128, Make(false)}, {139, Make(true)}};
+  static const ui::IconTable table = {{128, ui::ClockIcon(ui::ClockArt::kDialWithGear)}, {139, Marked()}};
   return table;
 }
 

@@ -1,5 +1,8 @@
 // Shortcuts to the main program after a save, and deleting the result log.
+#include <cstdio>
+
 #include "engine/result_log.h"
+#include "platform/process.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_template.h"
 #include "settings/strings.h"
@@ -7,7 +10,16 @@
 namespace qv::settings {
 
 void SettingsDialog::BringShortcutsInLine() {
-  std::string name = services_.profile->ShortcutName();
+  const std::string stored = services_.profile->ShortcutName();
+  const std::optional<std::string> text = ShortcutNameText(stored);
+  if (!text) {
+    // Neither the file name nor the name shown can be written: no shortcut
+    // is made or removed.
+    std::fprintf(stderr, "%s: ApplicationName in %s is neither UTF-8 nor CP932 text; shortcuts left as they are\n",
+                 platform::ExecutableBaseName().c_str(), profile_path_.c_str());
+    return;
+  }
+  std::string name = *text;
   if (name.empty()) name = ui::LoadString(kStrShortcutName);
   // A name that climbs out of its folder would make or delete files
   // elsewhere: no shortcut is touched then.
@@ -22,7 +34,7 @@ void SettingsDialog::BringShortcutsInLine() {
     if (on)
       services_.shell->MakeShortcut(link, target, name);
     else
-      services_.shell->RemoveFile(link);
+      services_.shell->RemoveShortcut(link);
   }
 }
 

@@ -61,6 +61,8 @@ const Icon* FindIcon(int id) {
   return it == g_icons->end() ? nullptr : &it->second;
 }
 
+int ProgramIconId() { return g_icons && !g_icons->empty() ? g_icons->begin()->first : 0; }
+
 const IconImage* Icon::Best(int size) const {
   const IconImage* best = nullptr;
   for (const IconImage& image : images)

@@ -201,6 +201,9 @@ std::string LoadString(int id);
 // Icon resources of the running program; nullptr when the id is unknown.
 void SetIconTable(const IconTable* table);
 const Icon* FindIcon(int id);
+// The program's own icon: the lowest-numbered of its table, the one Windows
+// shows for the executable. 0 without one.
+int ProgramIconId();
 
 // Message box with an OK button and a warning icon, captioned with the
 // executable's base name.

@@ -31,8 +31,11 @@ class IconCanvas {
   IconImage Take() { return std::move(image_); }
 
  private:
-  template <typename Inside>
-  void Fill(double x0, double y0, double x1, double y1, std::uint32_t argb, Inside inside);
+  // Fills the pixels of the box whose samples are `inside`; `edge_distance`
+  // is the distance from a point to the shape's edge (or less).
+  template <typename Inside, typename EdgeDistance>
+  void Fill(double x0, double y0, double x1, double y1, std::uint32_t argb, Inside inside,
+            EdgeDistance edge_distance);
   void Blend(int x, int y, std::uint32_t argb, double coverage);
 
   IconImage image_;
@@ -45,7 +48,10 @@ enum class ClockArt {
 
 // One image of the art at `size` pixels.
 IconImage PaintClock(ClockArt art, int size);
-// The art at 16, 24, 32 and 48 pixels, for window, task-bar and button use.
+// The sizes desktops ask for, from a title bar's to a launcher's.
+inline constexpr int kClockIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+// The art at each of those sizes, for window, task-bar, button and shortcut
+// use.
 Icon ClockIcon(ClockArt art);
 
 }  // namespace qv::ui

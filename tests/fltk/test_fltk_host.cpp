@@ -17,6 +17,7 @@
 
 #include "fltk_test_support.h"
 #include "platform/fltk/fltk_window.h"
+#include "ui/icon_paint.h"
 #include "win/test_templates.h"
 
 namespace qv::fltktest {
@@ -214,9 +215,7 @@ TEST_F(HostTest, NewDialogsGoWhereTheDialogManagerPutsThem) {
 
 TEST_F(HostTest, IconsPropertiesAndTheShiftKey) {
   Watchdog dog(std::chrono::seconds(30));
-  ui::Icon icon;
-  for (int size : {16, 32}) icon.images.push_back({size, std::vector<std::uint32_t>(size * size, 0xFF2060C0u)});
-  const ui::IconTable icons{{100, icon}};
+  const ui::IconTable icons{{100, ui::ClockIcon(ui::ClockArt::kDial)}};
   ui::SetIconTable(&icons);
   const ui::DialogTemplate tmpl = SmallTemplate("icons");
   ScriptedDialog d(tmpl);
@@ -237,7 +236,7 @@ TEST_F(HostTest, IconsPropertiesAndTheShiftKey) {
     ASSERT_NE(w, 0);
     EXPECT_EQ(drv::XProperty(w, "Quorvel"), 1) << "other programs see the property";
     EXPECT_EQ(drv::XProperty(w, "gone"), 0);
-    EXPECT_EQ(drv::IconSizes(w), (std::vector<int>{16, 32})) << "window and task-bar icons";
+    EXPECT_EQ(drv::IconSizes(w), (std::vector<int>{16, 24, 32, 48, 64, 128, 256})) << "what desktops ask for";
     const auto probe = [&] {
       const std::size_t before = shift.size();
       Host().Post(w, ui::kWmUser + 1, 0, 0);

@@ -12,6 +12,7 @@
 #include "platform/fltk/message_box.h"
 #include "runner/query_runner.h"
 #include "settings/strings.h"
+#include "ui/icon_paint.h"
 #include "win/test_templates.h"
 
 namespace qv::fltktest {
@@ -79,6 +80,11 @@ TEST_F(HostTest, MessageBoxesReturnTheButtonAndCarryTheExeName) {
       {"timer is not running", ui::kMbOk | ui::kMbIconWarning, "Escape", ui::kIdCancelResult},  // as Windows answers
       {"killtimer error", ui::kMbOk, "click 1", ui::kIdOkResult},
   };
+  // A box shows the program's icon (the lowest-numbered, here one small
+  // image), which it never sets itself.
+  const ui::IconTable icons = {{7, {{{16, std::vector<std::uint32_t>(256, 0xFF2060C0u)}}}},
+                               {9, ui::ClockIcon(ui::ClockArt::kDial)}};
+  ui::SetIconTable(&icons);
   const ui::DialogTemplate tmpl = SmallTemplate("boxes");
   ScriptedDialog d(tmpl);
   std::vector<int> answers;
@@ -105,6 +111,8 @@ TEST_F(HostTest, MessageBoxesReturnTheButtonAndCarryTheExeName) {
       EXPECT_EQ(drv::Caption(box), kExeName);
       EXPECT_EQ(drv::Caption(drv::OwnerOf(box)), "boxes") << "owned by the running dialog";
       EXPECT_EQ(drv::ControlVisible(box, ui::kIdCancel), (c.flags & 0xF) == ui::kMbOkCancel) << c.text;
+      EXPECT_EQ(drv::ControlVisible(box, ui::fltk::kMessageIconId), (c.flags & 0xF0) == ui::kMbIconWarning) << c.text;
+      EXPECT_EQ(drv::IconSizes(box), std::vector<int>{16});
       const std::string act = c.act;
       if (act.rfind("click ", 0) == 0)
         drv::Click(box, std::stoi(act.substr(6)));
@@ -119,6 +127,7 @@ TEST_F(HostTest, MessageBoxesReturnTheButtonAndCarryTheExeName) {
   });
   EXPECT_EQ(d.DoModal(), 1);
   worker.join();
+  ui::SetIconTable(nullptr);
   std::vector<int> want;
   for (const Case& c : cases) want.push_back(c.result);
   EXPECT_EQ(answers, want);

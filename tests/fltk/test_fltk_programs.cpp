@@ -163,5 +163,30 @@ TEST_F(HostTest, AnotherProgramReadsWhatTheWindowShows) {
   for (const char* ext : {".out", ".err", ".rc"}) std::filesystem::remove(scratch + ext);
 }
 
+// Without a font that has the Japanese characters of the window texts, a
+// program says so, once; with the IPA fonts that setup installs, nothing.
+// (Started alone, the settings program refuses at once.)
+TEST(Fonts, AMissingJapaneseFontIsToldOnce) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("qv-fonts-" + std::to_string(std::random_device()() % 1000000));
+  std::filesystem::create_directories(dir / "no-fonts");
+  const std::string config = (dir / "fonts.conf").string();
+  std::ofstream(config) << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig><dir>"
+                        << (dir / "no-fonts").string() << "</dir><cachedir>" << (dir / "cache").string()
+                        << "</cachedir></fontconfig>\n";
+  for (const bool without : {true, false}) {
+    SCOPED_TRACE(without ? "no fonts" : "the system's fonts");
+    std::vector<std::string> environment = {"-u", "DISPLAY"};
+    if (without) environment.push_back("FONTCONFIG_FILE=" + config);
+    const test::CommandResult run = test::RunCapture({QV_QUORCFG}, (dir / "run").string(), environment);
+    EXPECT_NE(run.exit_code, 0) << "refused: no profile";
+    std::size_t told = 0;
+    for (std::size_t at = 0; (at = run.err.find("no installed font has the Japanese", at)) != std::string::npos; ++at)
+      ++told;
+    EXPECT_EQ(told, without ? 1u : 0u) << run.err;
+  }
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace qv::fltktest

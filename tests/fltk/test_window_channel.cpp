@@ -1,16 +1,20 @@
 // The window channel between processes of one user: the frame on the wire,
-// the private folder, window numbers that are never handed out twice,
-// posts to windows that are gone, requests and replies, and a sender of
-// another user (a child dropped to nobody with setpriv) refused.
+// the private folder (and the single-instance lock beside the sockets),
+// window numbers that are never handed out twice, posts to windows that are
+// gone, requests and replies, a sender of another user (a child dropped to
+// nobody with setpriv) refused, and a folder another user took first.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
 
+#include "platform/instance.h"
 #include "platform/window_channel.h"
 #include "support/run_command.h"
 
@@ -29,16 +33,18 @@ class ChannelTest : public ::testing::Test {
     fs::remove_all(runtime_);
     fs::create_directories(runtime_);
     fs::permissions(runtime_, fs::perms::owner_all, fs::perm_options::replace);
-    saved_ = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+    for (const char* name : kVariables)
+      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
+    for (const char* name : kVariables) unsetenv(name);
     setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+    setenv("HOME", (runtime_ / "home").c_str(), 1);
   }
   void TearDown() override {
-    if (saved_.empty())
-      unsetenv("XDG_RUNTIME_DIR");
-    else
-      setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
+    for (const char* name : kVariables) unsetenv(name);
+    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
     fs::remove_all(runtime_);
   }
+  static constexpr const char* kVariables[] = {"XDG_RUNTIME_DIR", "HOME", "XDG_CACHE_HOME", "TMPDIR"};
   std::unique_ptr<ChannelEndpoint> Open() {
     std::string error;
     auto e = ChannelEndpoint::Open(error);
@@ -58,8 +64,24 @@ class ChannelTest : public ::testing::Test {
     return ChannelEndpoint::Read::kNone;
   }
   fs::path runtime_;
-  std::string saved_;
+  std::vector<std::pair<std::string, std::string>> saved_;
 };
+
+// A folder made afresh with the mode given, owned by `uid` (-1: ours).
+void MakeFolder(const fs::path& path, fs::perms mode, int uid = -1) {
+  fs::remove_all(path);
+  fs::create_directories(path);
+  fs::permissions(path, mode, fs::perm_options::replace);
+  if (uid >= 0) {
+    ASSERT_EQ(chown(path.c_str(), uid, uid), 0) << path;
+  }
+}
+
+std::string HostName() {
+  char name[256] = {};
+  gethostname(name, sizeof name - 1);
+  return name;
+}
 
 TEST(ChannelFrame, FieldsSitAtTheirOffsetsAndComeBackWhole) {
   ChannelFrame f;
@@ -123,27 +145,118 @@ TEST(ChannelFrame, AnythingElseIsRefused) {
   }
 }
 
+// Where the sockets and the instance lock live: the session's runtime
+// folder while it is private, else the user's cache folder, else the
+// temporary folder's; a folder of another user's, one others may enter or
+// write, or a link is never used, and with none left there is no channel
+// and no lock (never a lock that proves nothing).
 TEST_F(ChannelTest, FolderIsPrivateOrRefused) {
-  std::string error;
-  EXPECT_EQ(ChannelFolder(error), (runtime_ / "quorvel").string());
-  EXPECT_EQ(fs::status(runtime_ / "quorvel").permissions() & fs::perms::all, fs::perms::owner_all);
-  // A runtime folder others may enter is not used; nor a link in its place.
-  const fs::path open = runtime_ / "open", linked = runtime_ / "linked";
-  fs::create_directories(open);
-  fs::permissions(open, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec,
-                  fs::perm_options::replace);
-  fs::create_directories(linked);
-  fs::permissions(linked, fs::perms::owner_all, fs::perm_options::replace);
-  fs::create_directory_symlink(open, linked / "quorvel");
-  for (const fs::path& runtime : {open, linked}) {
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    const std::string folder = ChannelFolder(error);
-    EXPECT_NE(folder, (runtime / "quorvel").string()) << runtime;
-    if (!folder.empty()) {
-      EXPECT_EQ(folder.rfind("/tmp/quorvel-", 0), 0u) << folder;
-      EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+  if (geteuid() != 0) GTEST_SKIP() << "needs to give folders to another user";
+  using P = fs::perms;
+  const fs::path home = runtime_ / "home", tmp = runtime_ / "tmp";
+  const fs::path cache = home / ".cache" / ("quorvel-" + HostName());
+  const fs::path temp = tmp / ("quorvel-" + std::to_string(geteuid()));
+  const auto runtime = [&](const char* name, P mode, int uid = -1) {
+    return [=, this] {
+      MakeFolder(runtime_ / name, mode, uid);
+      setenv("XDG_RUNTIME_DIR", (runtime_ / name).c_str(), 1);
+    };
+  };
+  struct Case {
+    const char* what;
+    bool session;  // XDG_RUNTIME_DIR set
+    std::function<void()> setup;
+    fs::path want;  // empty: none
+  };
+  const Case cases[] = {
+      {"the session's", true, [] {}, runtime_ / "quorvel"},
+      {"session open to the group", true, runtime("g", P::owner_all | P::group_read | P::group_exec), cache},
+      {"session open to others", true, runtime("o", P::owner_all | P::others_read | P::others_exec), cache},
+      {"session of another user", true, runtime("u", P::owner_all, 65534), cache},
+      {"channel folder open to others", true,
+       [&] {
+         runtime("c", P::owner_all)();
+         MakeFolder(runtime_ / "c" / "quorvel", P::owner_all | P::others_exec);
+       },
+       cache},
+      {"channel folder a link", true,
+       [&] {
+         runtime("l", P::owner_all)();
+         MakeFolder(runtime_ / "elsewhere", P::owner_all);
+         fs::create_directory_symlink(runtime_ / "elsewhere", runtime_ / "l" / "quorvel");
+       },
+       cache},
+      {"the user's cache", false, [] {}, cache},
+      {"cache of another user", false, [&] { MakeFolder(home / ".cache", P::owner_all, 65534); }, temp},
+      {"cache others may write", false, [&] { MakeFolder(home / ".cache", P::all); }, temp},
+      {"home too deep for a socket", false,
+       [&] {
+         const fs::path deep = runtime_ / std::string(100, 'h');
+         MakeFolder(deep, P::owner_all);
+         setenv("HOME", deep.c_str(), 1);
+       },
+       temp},
+      {"temporary folder taken first", false,
+       [&] {
+         MakeFolder(home / ".cache", P::owner_all, 65534);
+         MakeFolder(temp, P::all, 65534);
+       },
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.session ? setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1) : unsetenv("XDG_RUNTIME_DIR");
+    setenv("HOME", home.c_str(), 1);
+    setenv("TMPDIR", tmp.c_str(), 1);
+    MakeFolder(home, P::owner_all);
+    MakeFolder(tmp, P::all | P::sticky_bit);
+    c.setup();
+    std::string error;
+    EXPECT_EQ(ChannelFolder(error), c.want.string()) << error;
+    const InstanceLock lock("QvFolderCase");
+    if (c.want.empty()) {
+      EXPECT_EQ(lock.state(), InstanceLock::State::kUnavailable);
+      continue;
     }
+    EXPECT_EQ(fs::status(c.want).permissions() & P::all, P::owner_all);
+    EXPECT_EQ(lock.state(), InstanceLock::State::kHeld) << lock.problem();
+    EXPECT_TRUE(fs::exists(c.want / "QvFolderCase.lock"));
   }
+}
+
+// Without a session, another user who made the temporary folder's
+// quorvel-<uid> first changes nothing: windows are reached, the lock is
+// held, and a second main program is refused; where no folder is left at
+// all, the program refuses to start and says why.
+TEST_F(ChannelTest, AFolderTakenFirstChangesNothing) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs to give folders to another user";
+  const fs::path home = runtime_ / "home", tmp = runtime_ / "tmp";
+  unsetenv("XDG_RUNTIME_DIR");
+  setenv("TMPDIR", tmp.c_str(), 1);
+  MakeFolder(home, fs::perms::owner_all);
+  MakeFolder(tmp, fs::perms::all | fs::perms::sticky_bit);
+  MakeFolder(tmp / ("quorvel-" + std::to_string(geteuid())), fs::perms::all, 65534);
+  const std::vector<std::string> environment = {"-u", "DISPLAY", "-u", "XDG_RUNTIME_DIR", "HOME=" + home.string(),
+                                                "TMPDIR=" + tmp.string()};
+  const std::string scratch = (runtime_ / "quorvel").string();
+  {
+    auto e = Open();
+    ASSERT_TRUE(e);
+    ChannelFrame post, got;
+    post.msg = 1124;
+    ASSERT_TRUE(ChannelSend(e->id(), post));
+    EXPECT_EQ(ReceiveSoon(*e, got), ChannelEndpoint::Read::kFrame);
+    const InstanceLock first("Quorvel");
+    ASSERT_EQ(first.state(), InstanceLock::State::kHeld) << first.problem();
+    const auto second = qv::test::RunCapture({QV_QUORVEL}, scratch, environment);
+    EXPECT_EQ(second.exit_code, 1);
+    EXPECT_NE(second.err.find("Quorvelは既に起動しています。"), std::string::npos) << second.err;
+  }
+  MakeFolder(home / ".cache", fs::perms::owner_all, 65534);
+  const auto refused = qv::test::RunCapture({QV_QUORVEL}, scratch, environment);
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("Can not check for another running instance: "), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("belongs to another user"), std::string::npos) << refused.err;
 }
 
 TEST_F(ChannelTest, WindowNumbersAreNeverHandedOutTwice) {

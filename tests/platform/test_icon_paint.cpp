@@ -71,7 +71,9 @@ TEST(IconPaint, SourceOverBlendsStraightAlpha) {
 TEST(IconPaint, ClockArtAtEverySize) {
   for (ClockArt art : {ClockArt::kDial, ClockArt::kDialWithGear}) {
     const Icon icon = ClockIcon(art);
-    ASSERT_EQ(icon.images.size(), 4u);
+    std::vector<int> sizes;
+    for (const IconImage& image : icon.images) sizes.push_back(image.size);
+    EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 64, 128, 256})) << "from a title bar's to a launcher's";
     for (const IconImage& image : icon.images) {
       const int s = image.size;
       SCOPED_TRACE(std::to_string(s) + (art == ClockArt::kDial ? " dial" : " gear"));

@@ -58,6 +58,7 @@ class FakeShell final : public ShellCalls {
   bool MakeShortcut(const std::string& path, const std::string& target, const std::string&) override {
     return calls.push_back("make " + path + " -> " + target), true;
   }
+  bool RemoveShortcut(const std::string& path) override { return calls.push_back("remove " + path), true; }
   bool RemoveFile(const std::string& path) override { return calls.push_back("remove " + path), true; }
   bool Open(const std::string& path, std::intptr_t by) override {
     owner = by;
@@ -97,6 +98,8 @@ class SettingsTest : public ::testing::Test {
   }
   void TearDown() override {
     EXPECT_FALSE(host_.stalled()) << "a script left the dialog open";
+    for (const auto& box : host_.message_boxes())
+      EXPECT_EQ(box.flags & 0xF0, ui::kMbIconWarning) << "every message carries the warning icon: " << box.text;
     ui::SetHost(nullptr);
   }
 
@@ -113,7 +116,7 @@ class SettingsTest : public ::testing::Test {
     int result = -1;
     const auto run = [&](ui::WindowId owner) {
       auto calls = MakeProfileCalls(profile_);
-      SettingsDialog dialog(Services{calls.get(), &engine_, &shell_, [this](unsigned ms) { pauses_.push_back(ms); }},
+      SettingsDialog dialog(Services{calls.get(), &engine_, shell_used_, [this](unsigned ms) { pauses_.push_back(ms); }},
                             profile_, owner);
       dialog_ = &dialog;
       result = dialog.DoModal(owner);
@@ -141,6 +144,7 @@ class SettingsTest : public ::testing::Test {
   std::string profile_ = dir_.File("Quorvel.INI");
   FakeEngine engine_;
   FakeShell shell_;
+  ShellCalls* shell_used_ = &shell_;  // the dialog's: the fake unless a test says otherwise
   std::vector<unsigned> pauses_;
   SettingsDialog* dialog_ = nullptr;
 };

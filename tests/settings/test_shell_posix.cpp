@@ -1,5 +1,6 @@
-// XDG desktop entries for shortcuts, the folders they go to, and xdg-open,
-// in a home folder of the test's own.
+// XDG desktop entries for shortcuts, the folders they go to, the icon they
+// show, and xdg-open, in a home folder of the test's own; and the settings
+// program's saves writing them for real.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,28 +8,50 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
+#include "base/text.h"
 #include "platform/shell.h"
 #include "profile/temp_dir.h"
+#include "settings_harness.h"
 #include "support/run_command.h"
+#include "ui/icon_paint.h"
 
 namespace qv::platform {
 namespace {
 
+namespace fs = std::filesystem;
+
+// What a folder holds, by name.
+std::set<std::string> Listing(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(folder, ignored)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// desktop-file-validate's verdict: empty when the entry is valid.
+std::string Invalidity(const std::string& entry, const std::string& scratch) {
+  const auto check = qv::test::RunCapture({"desktop-file-validate", entry}, scratch);
+  if (check.exit_code == 0 && check.out.find("error") == std::string::npos) return {};
+  return check.out + check.err + " (exit " + std::to_string(check.exit_code) + ")";
+}
+
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "PATH"})
+    for (const char* name : kVariables)
       if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
     setenv("HOME", home_.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    unsetenv("XDG_DESKTOP_DIR");
+    for (const char* name : kVariables)
+      if (std::string_view(name) != "HOME" && std::string_view(name) != "PATH") unsetenv(name);
   }
   void TearDown() override {
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR"}) unsetenv(name);
+    for (const char* name : kVariables) unsetenv(name);
     for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
   }
+  static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME", "PATH"};
   static void Write(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path) << text;
@@ -66,37 +89,87 @@ TEST_F(ShellTest, FoldersFollowTheXdgSettings) {
 }
 
 // Each entry is valid for desktop-file-validate, starts its program whatever
-// the path holds, and reads back to the same target.
+// the path holds, and reads back to the same target; the folder holds the
+// entries alone (no lock, no temporary). Texts an entry cannot hold are
+// refused.
 TEST_F(ShellTest, DesktopEntriesAreValidAndResolveBack) {
   const std::string startup = ShellFolderPath(ShellFolder::kStartup);
-  ASSERT_FALSE(std::filesystem::exists(startup));
+  ASSERT_FALSE(fs::exists(startup));
+  const ShortcutLook look{"時計を合わせます", "/icons/quorvel.png", "Quorvel"};
   struct Case {
     std::string name, target;
-  } cases[] = {{"Quorvel", "/opt/quorvel/Quorvel"},
-               {"My Clock", "/home/u/my programs/Quorvel"},
-               {"時計", "/データ/時計/Quorvel"},
-               {" lead", "/odd/\"quoted\" $HOME `cmd` 100% back\\slash;x/Quorvel"}};
+    ShortcutLook look;
+    bool made;
+  } cases[] = {{"Quorvel", "/opt/quorvel/Quorvel", look, true},
+               {"My Clock", "/home/u/my programs/Quorvel", {}, true},
+               {"時計", "/データ/時計/Quorvel", look, true},
+               {" lead", "/odd/\"quoted\" $HOME `cmd` 100% back\\slash;x/Quorvel", {}, true},
+               {"\x8E\x9E\x8C\x76", "/opt/quorvel/Quorvel", {}, false},  // CP932, not UTF-8
+               {"bell\x07", "/opt/quorvel/Quorvel", {}, false},
+               {"Quorvel", "/opt/\xFF/Quorvel", {}, false}};
+  std::set<std::string> want;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
     const std::string link = ShortcutPath(startup, c.name);
-    EXPECT_EQ(link, startup + "/" + c.name + ".desktop");
-    ASSERT_TRUE(MakeShortcut(link, c.target, c.name));
+    ASSERT_EQ(MakeShortcut(link, c.target, c.name, c.look), c.made);
+    if (!c.made) continue;
+    want.insert(c.name + ".desktop");
     struct stat st {};
     ASSERT_EQ(stat(link.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0755u);
     EXPECT_EQ(ShortcutTarget(link), c.target);
-    const auto check = qv::test::RunCapture({"desktop-file-validate", link}, dir_.File("validate"));
-    EXPECT_EQ(check.exit_code, 0) << check.out << check.err;
-    EXPECT_EQ(check.out.find("error"), std::string::npos) << check.out;
+    EXPECT_EQ(Invalidity(link, dir_.File("validate")), "");
+    const std::string text = qv::test::ReadWholeFile(link);
+    for (const std::string& line : {"Comment=" + c.look.comment, "Icon=" + c.look.icon_path,
+                                   "StartupWMClass=" + c.look.window_class})
+      EXPECT_EQ(text.find("\n" + line + "\n") != std::string::npos, !c.look.comment.empty()) << line;
   }
-  // Replacing one keeps a single entry with the new target.
+  EXPECT_EQ(Listing(startup), want);
+  // Replacing one keeps a single entry with the new target; a lock file an
+  // earlier version left beside it goes.
   const std::string link = ShortcutPath(startup, "Quorvel");
+  Write(link + ".lock", "");
   ASSERT_TRUE(MakeShortcut(link, "/new/Quorvel", "Quorvel"));
   EXPECT_EQ(ShortcutTarget(link), "/new/Quorvel");
-  EXPECT_TRUE(RemoveFile(link));
-  EXPECT_FALSE(std::filesystem::exists(link));
-  EXPECT_TRUE(RemoveFile(link)) << "gone already is no failure";
+  EXPECT_EQ(Listing(startup), want);
+  Write(link + ".lock", "");
+  EXPECT_TRUE(RemoveShortcut(link));
+  EXPECT_FALSE(fs::exists(link));
+  EXPECT_FALSE(fs::exists(link + ".lock"));
+  EXPECT_TRUE(RemoveShortcut(link)) << "gone already is no failure";
   EXPECT_EQ(ShortcutTarget(link), "");
+}
+
+// The icon goes into the user's hicolor theme, one PNG per size, pixel for
+// pixel (straight alpha kept); an unchanged icon is not written again.
+TEST_F(ShellTest, IconsAreInstalledIntoTheUsersTheme) {
+  const std::vector<IconPixels> images = {{2, {0xFF102030, 0x80FF0000, 0x00000000, 0xFFFFFFFF}},
+                                          {16, std::vector<std::uint32_t>(256, 0xC0336699)}};
+  for (const char* data_home : {"", "/data home"}) {
+    SCOPED_TRACE(data_home);
+    const std::string base = *data_home ? dir_.File("x") + data_home : home_ + "/.local/share";
+    *data_home ? setenv("XDG_DATA_HOME", base.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+    const std::string path = InstallIcon("quorvel", images);
+    EXPECT_EQ(path, base + "/icons/hicolor/16x16/apps/quorvel.png") << "the largest";
+    for (const IconPixels& image : images) {
+      const std::string size = std::to_string(image.size);
+      const std::string png = base + "/icons/hicolor/" + size + "x" + size + "/apps/quorvel.png";
+      const auto rgba = qv::test::RunCapture({"convert", png, "-depth", "8", "rgba:-"}, dir_.File("convert"));
+      ASSERT_EQ(rgba.exit_code, 0) << rgba.err;
+      std::string want;
+      for (std::uint32_t p : image.argb)
+        for (int shift : {16, 8, 0, 24}) want.push_back(static_cast<char>(p >> shift));
+      EXPECT_EQ(rgba.out, want) << png;
+      EXPECT_EQ(Listing(base + "/icons/hicolor/" + size + "x" + size + "/apps"), std::set<std::string>{"quorvel.png"});
+    }
+    struct stat before {}, after {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    EXPECT_EQ(InstallIcon("quorvel", images), path);
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino) << "left as it was";
+  }
+  EXPECT_EQ(InstallIcon("../up", images), "");
+  EXPECT_EQ(InstallIcon("bad", {{3, {1, 2}}}), "") << "pixels that make no square";
 }
 
 // xdg-open gets the path as one argument and is not waited for.
@@ -122,3 +195,89 @@ TEST_F(ShellTest, OpensThroughXdgOpen) {
 
 }  // namespace
 }  // namespace qv::platform
+
+namespace qv::settings::test {
+namespace {
+
+static_assert(IsUtf8("時計 Quorvel") && IsUtf8("") && !IsUtf8("\xC0\xAF") && !IsUtf8("\xED\xA0\x80") &&
+              !IsUtf8("\xF4\x90\x80\x80") && !IsUtf8("\xE6\x99"));
+
+// A profile the Windows programs wrote holds its texts in CP932, which this
+// system reads byte for byte.
+TEST(ShortcutName, Utf8ElseCp932ElseNothing) {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"", ""},
+      {"My Clock", "My Clock"},
+      {"時計", "時計"},
+      {"\x8E\x9E\x8C\x76", "時計"},
+      {"\xB8\xB5\xB0\xD9", "ｸｵｰﾙ"},  // half-width kana: one byte each
+      {"\x82", std::nullopt},         // a lead byte and nothing after it
+      {"\xFD", std::nullopt},         // no character at all
+  };
+  for (const auto& [stored, text] : cases) EXPECT_EQ(ShortcutNameText(stored), text) << stored;
+}
+
+// The settings program's saves with the system's shell, in a home of the
+// test's own: the desktop and the autostart folder hold exactly the entries
+// the options ask for, each valid, named in UTF-8 and showing the program's
+// icon; nothing else is left there.
+class RealShortcutsTest : public SettingsTest {
+ protected:
+  void SetUp() override {
+    SettingsTest::SetUp();
+    for (const char* name : kVariables)
+      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
+    for (const char* name : kVariables) unsetenv(name);
+    setenv("HOME", home_.c_str(), 1);
+    shell_used_ = &RealShell();
+  }
+  void TearDown() override {
+    for (const char* name : kVariables) unsetenv(name);
+    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
+    SettingsTest::TearDown();
+  }
+  static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME"};
+  std::vector<std::pair<std::string, std::string>> saved_;
+  std::string home_ = dir_.File("home");
+};
+
+TEST_F(RealShortcutsTest, SavesLeaveExactlyTheShortcutsAsked) {
+  using Names = std::set<std::string>;
+  const std::string desktop = home_ + "/Desktop", autostart = home_ + "/.config/autostart";
+  // What an earlier version left.
+  std::filesystem::create_directories(desktop);
+  qv::test::WriteBytes(desktop + "/Quorvel.desktop.lock", "");
+  struct Case {
+    std::string property;
+    Names on_desktop, at_start;
+  } cases[] = {
+      {"DesktopLink=1\nStartupLink=1\n", {"Quorvel.desktop"}, {"Quorvel.desktop"}},
+      {"DesktopLink=1\n", {"Quorvel.desktop"}, {}},
+      {"", {}, {}},
+      {"DesktopLink=1\nStartupLink=1\nApplicationName=\x8E\x9E\x8C\x76\n", {"時計.desktop"}, {"時計.desktop"}},
+      {"StartupLink=1\nApplicationName=時計\n", {}, {"時計.desktop"}},
+      // Neither UTF-8 nor CP932: no shortcut is made or removed.
+      {"DesktopLink=1\nApplicationName=\x82\n", {}, {"時計.desktop"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.property);
+    WriteProfile("[Property]\n" + c.property);
+    Open({ClickOn(ui::kIdOk)});
+    EXPECT_EQ(platform::Listing(desktop), c.on_desktop);
+    EXPECT_EQ(platform::Listing(autostart), c.at_start);
+    for (const auto& [folder, names] : {std::pair{desktop, c.on_desktop}, std::pair{autostart, c.at_start}})
+      for (const std::string& name : names) {
+        const std::string entry = folder + "/" + name, text = qv::test::ReadWholeFile(entry);
+        EXPECT_EQ(platform::Invalidity(entry, dir_.File("validate")), "");
+        EXPECT_NE(text.find("\nName=" + name.substr(0, name.size() - 8) + "\n"), std::string::npos) << text;
+        EXPECT_EQ(platform::ShortcutTarget(entry), MainProgramPath(profile_));
+        EXPECT_NE(text.find("\nStartupWMClass=Quorvel\n"), std::string::npos) << text;
+        const std::string icon = home_ + "/.local/share/icons/hicolor/256x256/apps/quorvel.png";
+        EXPECT_NE(text.find("\nIcon=" + icon + "\n"), std::string::npos) << text;
+        EXPECT_TRUE(std::filesystem::is_regular_file(icon));
+      }
+  }
+}
+
+}  // namespace
+}  // namespace qv::settings::test

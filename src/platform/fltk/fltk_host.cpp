@@ -70,6 +70,7 @@ FltkHost::FltkHost(std::string window_class)
   }
   g_host = this;
   platform::SetBeepSink(DisplayBeep);
+  WarnOnceWithoutJapaneseFont();
 }
 
 bool FltkHost::OpenDisplay() {

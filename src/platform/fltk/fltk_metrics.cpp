@@ -3,9 +3,13 @@
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
+#include <fontconfig/fontconfig.h>
 
+#include <cstdio>
 #include <deque>
 #include <map>
+
+#include "platform/process.h"
 
 namespace qv::ui::fltk {
 
@@ -60,6 +64,37 @@ DialogFont FontFor(const std::string& template_face, int points) {
   if (f.base_y <= 0) f.base_y = size;
   measured[{face, size}] = f;
   return f;
+}
+
+bool JapaneseFontInstalled() {
+  // 設定 (kanji), し (hiragana), サ (katakana), ﾛｸﾞ (half-width kana, as
+  // in ﾛｸﾞﾌｧｲﾙ): one font must have them all.
+  constexpr FcChar32 kSample[] = {0x8A2D, 0x5B9A, 0x3057, 0x30B5, 0xFF9B, 0xFF78, 0xFF9E};
+  FcCharSet* wanted = FcCharSetCreate();
+  for (FcChar32 c : kSample) FcCharSetAddChar(wanted, c);
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+  FcObjectSet* fields = FcObjectSetBuild(FC_FAMILY, nullptr);
+  FcFontSet* fonts = FcFontList(nullptr, pattern, fields);
+  const bool found = fonts && fonts->nfont > 0;
+  if (fonts) FcFontSetDestroy(fonts);
+  FcObjectSetDestroy(fields);
+  FcPatternDestroy(pattern);
+  FcCharSetDestroy(wanted);
+  return found;
+}
+
+void WarnOnceWithoutJapaneseFont() {
+  // Every label would be a row of boxes: say so where it can be read, once
+  // per process.
+  [[maybe_unused]] static const bool checked = [] {
+    if (!JapaneseFontInstalled())
+      std::fprintf(stderr,
+                   "%s: no installed font has the Japanese characters of the window texts, which show as boxes"
+                   " (Debian: install fonts-ipafont-gothic)\n",
+                   platform::ExecutableBaseName().c_str());
+    return true;
+  }();
 }
 
 int PixelsToUnitsX(const DialogFont& font, int px) { return (px * 4 + font.base_x - 1) / font.base_x; }

@@ -37,6 +37,13 @@ inline Rect DialogUnitsToPixels(const DialogFont& font, int x, int y, int cx, in
   return rules::DialogUnitsToPixels(x, y, cx, cy, font.units());
 }
 
+// Whether an installed font has the Japanese characters of the programs'
+// texts (kanji, kana, half-width kana); asks fontconfig, whose fonts the
+// toolkit draws with.
+bool JapaneseFontInstalled();
+// Says on stderr, once per process, when JapaneseFontInstalled() is false.
+void WarnOnceWithoutJapaneseFont();
+
 // Pixels back to dialog units, rounded up (for layouts measured in pixels).
 int PixelsToUnitsX(const DialogFont& font, int px);
 int PixelsToUnitsY(const DialogFont& font, int px);

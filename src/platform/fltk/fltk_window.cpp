@@ -122,6 +122,9 @@ FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const Dialog
   Fl_Group::current(saved);
   if (tmpl.style & style::kSysMenu)
     for (unsigned command : rules::DefaultSystemMenu()) menu_.push_back({command, {}});
+  // Until the dialog sets its own (message boxes, notices and the runner
+  // never do), the program's icon, so no window of it goes without one.
+  ShowIcon(ProgramIconId());
 }
 
 FltkWindow::~FltkWindow() {
@@ -428,8 +431,14 @@ void FltkWindow::OnUnmapped() {
 
 void FltkWindow::SetIcon(int icon_id) {
   icon_ = icon_id;
+  ShowIcon(icon_id);
+}
+
+void FltkWindow::ShowIcon(int icon_id) {
+  // Every size a desktop asks for, from the title bar to a launcher: the
+  // window manager picks, and never has to blow a small image up.
   std::vector<const Fl_RGB_Image*> images;
-  for (int size : {16, 32, 48})
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
     if (Fl_RGB_Image* image = ProgramIcon(icon_id, size);
         image && std::find(images.begin(), images.end(), image) == images.end())
       images.push_back(image);

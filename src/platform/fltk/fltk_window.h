@@ -161,6 +161,8 @@ class FltkWindow final : public HostWindow {
   bool WindowManaged() const;
   void OnMapped();
   static void ActivateLater(void* self);
+  // The icon's images on the toolkit's window (the window manager's icon).
+  void ShowIcon(int icon_id);
 
   FltkHost& host_;
   const WindowId id_;

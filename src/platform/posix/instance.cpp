@@ -6,43 +6,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cstring>
+
+#include "platform/window_channel.h"
 
 namespace qv::platform {
 
-namespace {
-
-bool IsPrivateFolder(const std::string& path) {
-  struct stat st{};
-  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
-         (st.st_mode & 077) == 0;
-}
-
-// $XDG_RUNTIME_DIR when it is set and usable; else /tmp/quorvel-<uid>, made
-// here and used only when it is this user's and nobody else's.
-std::string LockFolder() {
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
-    struct stat st{};
-    if (stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid()) return runtime;
-  }
-  const char* tmp = std::getenv("TMPDIR");
-  std::string folder = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/quorvel-" + std::to_string(getuid());
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
-  return IsPrivateFolder(folder) ? folder : std::string();
-}
-
-}  // namespace
-
 InstanceLock::InstanceLock(const std::string& name) {
-  if (name.empty() || name.find('/') != std::string::npos) return;
-  const std::string folder = LockFolder();
+  if (name.empty() || name.find('/') != std::string::npos) {
+    problem_ = "no program name to lock";
+    return;
+  }
+  // The channel's folder: the other program finds this one's windows there,
+  // so the two never disagree on which instance runs.
+  const std::string folder = ChannelFolder(problem_);
   if (folder.empty()) return;
   const std::string path = folder + "/" + name + ".lock";
   // Close-on-exec: a started settings program must not keep the lock alive.
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return;
+  if (fd < 0) {
+    problem_ = path + ": " + std::strerror(errno);
+    return;
+  }
   struct stat st{};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+    problem_ = path + ": not a file of this user's";
     close(fd);
     return;
   }
@@ -51,6 +39,7 @@ InstanceLock::InstanceLock(const std::string& name) {
   }
   if (rc != 0) {
     state_ = errno == EWOULDBLOCK ? State::kAlreadyRunning : State::kUnavailable;
+    if (state_ == State::kUnavailable) problem_ = path + ": " + std::strerror(errno);
     close(fd);
     return;
   }

@@ -1,18 +1,22 @@
-// XDG desktop entries (the freedesktop.org format) stand for shortcuts;
-// xdg-open opens files with the desktop's default application.
+// XDG desktop entries (the freedesktop.org format) stand for shortcuts, with
+// the program's icon in the user's hicolor theme; xdg-open opens files with
+// the desktop's default application.
 #include "platform/shell.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <thread>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/file.h"
 
 extern char** environ;
@@ -37,6 +41,12 @@ std::string Home() {
 std::string ConfigHome() {
   std::string config = Env("XDG_CONFIG_HOME");
   return config.starts_with('/') ? config : Home() + "/.config";
+}
+
+// $XDG_DATA_HOME when it is absolute, else ~/.local/share.
+std::string DataHome() {
+  std::string data = Env("XDG_DATA_HOME");
+  return data.starts_with('/') ? data : Home() + "/.local/share";
 }
 
 // XDG_DESKTOP_DIR of user-dirs.dirs, which the xdg-user-dirs tools keep:
@@ -74,6 +84,52 @@ bool MakeFolders(const std::string& folder) {
   }
   struct stat st;
   return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Makes `bytes` the file at `path` in one step: written to a hidden
+// temporary beside it (a name no desktop reads as an entry, and one a
+// crash can leave without harm), then renamed over it. A link at `path`
+// is replaced, not followed. No lock file: each writer has a temporary of
+// its own, and the last rename wins whole.
+bool ReplaceWhole(const std::string& path, std::string_view bytes, mode_t mode) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos || slash + 1 == path.size()) return false;
+  std::string temp = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
+// Earlier versions locked each shortcut through an empty "<file>.lock"
+// beside it and left it there; one of this user's goes with the shortcut.
+void RemoveLeftLock(const std::string& shortcut_path) {
+  const std::string lock = shortcut_path + ".lock";
+  struct stat st {};
+  if (lstat(lock.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 && st.st_uid == geteuid())
+    unlink(lock.c_str());
+}
+
+// What a desktop entry's string may hold: UTF-8 without control characters
+// (the line breaks and tabs that EscapeValue writes as escapes aside).
+bool IsEntryText(std::string_view text) {
+  if (!IsUtf8(text)) return false;
+  for (const char c : text)
+    if ((static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t' && c != '\r') || c == 0x7F) return false;
+  return true;
 }
 
 // A string value: backslash, line breaks and tabs escaped; a leading blank
@@ -136,6 +192,48 @@ std::string FirstExecArgument(std::string_view exec) {
   return std::string(exec.substr(0, exec.find(' ')));
 }
 
+void PutBigEndian32(std::string& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(v >> shift));
+}
+
+// One PNG chunk: length, type, data, and the CRC of type and data.
+void PutChunk(std::string& png, const char (&type)[5], std::string_view data) {
+  PutBigEndian32(png, static_cast<std::uint32_t>(data.size()));
+  const std::size_t at = png.size();
+  png.append(type, 4).append(data);
+  const auto* crc_from = reinterpret_cast<const Bytef*>(png.data() + at);
+  PutBigEndian32(png, static_cast<std::uint32_t>(crc32(0, crc_from, static_cast<uInt>(png.size() - at))));
+}
+
+// The image as a PNG file: 8-bit RGBA with straight alpha, each row
+// unfiltered, deflated by zlib. Empty when it cannot be encoded.
+std::string EncodePng(const IconPixels& image) {
+  const auto size = static_cast<std::size_t>(image.size);
+  if (image.size <= 0 || image.size > 1024 || image.argb.size() != size * size) return {};
+  std::string raw;
+  raw.reserve(size * (size * 4 + 1));
+  for (std::size_t y = 0; y < size; ++y) {
+    raw.push_back(0);  // filter type: none
+    for (std::size_t x = 0; x < size; ++x)
+      for (const int shift : {16, 8, 0, 24}) raw.push_back(static_cast<char>(image.argb[y * size + x] >> shift));
+  }
+  uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
+  std::string packed(packed_size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packed_size, reinterpret_cast<const Bytef*>(raw.data()),
+                static_cast<uLong>(raw.size()), Z_BEST_COMPRESSION) != Z_OK)
+    return {};
+  packed.resize(packed_size);
+  std::string header;
+  PutBigEndian32(header, static_cast<std::uint32_t>(size));
+  PutBigEndian32(header, static_cast<std::uint32_t>(size));
+  header += std::string("\x08\x06\x00\x00\x00", 5);  // depth 8, RGBA, deflate, no filter, no interlace
+  std::string png("\x89PNG\r\n\x1A\n", 8);
+  PutChunk(png, "IHDR", header);
+  PutChunk(png, "IDAT", packed);
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
 }  // namespace
 
 std::string ShellFolderPath(ShellFolder folder) {
@@ -153,15 +251,50 @@ std::string ShortcutPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name + ".desktop";
 }
 
-bool MakeShortcut(const std::string& shortcut_path, const std::string& target, const std::string& name) {
+bool MakeShortcut(const std::string& shortcut_path, const std::string& target, const std::string& name,
+                  const ShortcutLook& look) {
   if (target.empty() || name.empty()) return false;
+  // The format is UTF-8 text: whatever else would make an entry that
+  // desktops reject, or show as garbage.
+  for (const std::string* text : {&target, &name, &look.comment, &look.icon_path, &look.window_class})
+    if (!IsEntryText(*text)) return false;
   const std::size_t slash = shortcut_path.rfind('/');
   if (slash != std::string::npos && slash > 0 && !MakeFolders(shortcut_path.substr(0, slash))) return false;
-  const std::string entry = "[Desktop Entry]\nType=Application\nVersion=1.0\nName=" + EscapeValue(name) +
-                            "\nExec=" + EscapeValue(QuoteExecArgument(target)) + "\nTerminal=false\n";
-  if (!ReplaceFileAtomically(shortcut_path, entry)) return false;
+  std::string entry = "[Desktop Entry]\nType=Application\nVersion=1.0\nName=" + EscapeValue(name) + "\n";
+  if (!look.comment.empty()) entry += "Comment=" + EscapeValue(look.comment) + "\n";
+  entry += "Exec=" + EscapeValue(QuoteExecArgument(target)) + "\n";
+  if (!look.icon_path.empty()) entry += "Icon=" + EscapeValue(look.icon_path) + "\n";
+  entry += "Terminal=false\n";
+  if (!look.window_class.empty()) entry += "StartupWMClass=" + EscapeValue(look.window_class) + "\n";
   // Desktops start a launcher on the desktop only when it is executable.
-  return chmod(shortcut_path.c_str(), 0755) == 0;
+  if (!ReplaceWhole(shortcut_path, entry, 0755)) return false;
+  RemoveLeftLock(shortcut_path);
+  return true;
+}
+
+bool RemoveShortcut(const std::string& shortcut_path) {
+  if (!RemoveFile(shortcut_path)) return false;
+  RemoveLeftLock(shortcut_path);
+  return true;
+}
+
+std::string InstallIcon(const std::string& name, const std::vector<IconPixels>& images) {
+  if (name.empty() || name.find('/') != std::string::npos || name.starts_with('.')) return {};
+  std::string largest;
+  int largest_size = 0;
+  for (const IconPixels& image : images) {
+    const std::string png = EncodePng(image);
+    if (png.empty()) return {};
+    const std::string size = std::to_string(image.size);
+    const std::string folder = DataHome() + "/icons/hicolor/" + size + "x" + size + "/apps";
+    const std::string path = folder + "/" + name + ".png";
+    // An icon that is there already is not written again.
+    const FileContents current = ReadWholeFile(path, png.size() + 1);
+    if (current.status != FileContents::Status::kOk || current.bytes != png)
+      if (!MakeFolders(folder) || !ReplaceWhole(path, png, 0644)) return {};
+    if (image.size > largest_size) largest = path, largest_size = image.size;
+  }
+  return largest;
 }
 
 std::string ShortcutTarget(const std::string& shortcut_path) {

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace qv::platform {
 
@@ -73,6 +75,59 @@ bool PrivateFolder(const std::string& path, std::string& error) {
   return true;
 }
 
+// A folder of this user's that others cannot write (its group only when
+// that is the user's own group, as where every user has a group of their
+// own), so that nobody can put another folder in place of one we make in
+// it. Made (0700) when missing.
+bool OwnFolder(const std::string& path, std::string& error) {
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    error = path + ": not a folder";
+    return false;
+  }
+  if (st.st_uid != geteuid()) {
+    error = path + ": belongs to another user";
+    return false;
+  }
+  if ((st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && st.st_gid != getegid())) {
+    error = path + ": others may write in it";
+    return false;
+  }
+  return true;
+}
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// $XDG_CACHE_HOME when it is absolute, else ~/.cache (the home from $HOME,
+// else the user database); empty when there is no home.
+std::string CacheHome() {
+  if (std::string cache = Env("XDG_CACHE_HOME"); cache.starts_with('/')) return cache;
+  std::string home = Env("HOME");
+  if (!home.starts_with('/')) {
+    const passwd* pw = getpwuid(geteuid());
+    home = pw && pw->pw_dir ? pw->pw_dir : "";
+  }
+  if (!home.starts_with('/')) return {};
+  while (home.size() > 1 && home.ends_with('/')) home.pop_back();
+  return (home == "/" ? "" : home) + "/.cache";
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
+  std::string out = name;
+  for (char& c : out)
+    if (c == '/') c = '_';
+  return out;
+}
+
 bool MakePrivateFolder(const std::string& path, std::string& error) {
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
     error = path + ": " + std::strerror(errno);
@@ -82,6 +137,10 @@ bool MakePrivateFolder(const std::string& path, std::string& error) {
 }
 
 std::string SocketPath(const std::string& folder, std::int32_t id) { return folder + "/w" + std::to_string(id); }
+
+// The longest folder whose every socket name ("/w" and up to ten digits)
+// fits a socket address, its closing NUL included.
+constexpr std::size_t kMaxFolderLength = sizeof(sockaddr_un::sun_path) - 1 - 12;
 
 bool FillAddress(const std::string& path, sockaddr_un& addr, socklen_t& length) {
   std::memset(&addr, 0, sizeof addr);
@@ -204,16 +263,41 @@ bool DecodeChannelFrame(const std::uint8_t* data, std::size_t size, ChannelFrame
 }
 
 std::string ChannelFolder(std::string& error) {
-  std::string why;
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
+  std::vector<std::string> refused;
+  const auto usable = [&](const std::string& folder) {
+    std::string why;
+    if (folder.size() > kMaxFolderLength) why = folder + ": too long a path for a socket";
+    else if (MakePrivateFolder(folder, why)) return true;
+    refused.push_back(why);
+    return false;
+  };
+  // The login session's own folder.
+  if (const std::string runtime = Env("XDG_RUNTIME_DIR"); runtime.starts_with('/')) {
+    std::string why;
     if (PrivateFolder(runtime, why)) {
-      const std::string folder = std::string(runtime) + "/quorvel";
-      if (MakePrivateFolder(folder, why)) return folder;
+      if (usable(runtime + "/quorvel")) return runtime + "/quorvel";
+    } else {
+      refused.push_back(why);
     }
   }
-  const std::string fallback = "/tmp/quorvel-" + std::to_string(geteuid());
-  if (MakePrivateFolder(fallback, error)) return fallback;
-  if (!why.empty()) error = why + "; " + error;
+  // Without a session (cron, su, ssh without a login): the user's cache
+  // folder, which no other user can make first, named after the machine
+  // for a home that several machines share.
+  if (const std::string cache = CacheHome(); !cache.empty()) {
+    std::string why;
+    if (OwnFolder(cache, why)) {
+      if (usable(cache + "/quorvel-" + HostName())) return cache + "/quorvel-" + HostName();
+    } else {
+      refused.push_back(why);
+    }
+  }
+  // Only where the home cannot serve: the temporary folder, when the folder
+  // there is this user's alone.
+  const std::string tmp = Env("TMPDIR").starts_with('/') ? Env("TMPDIR") : "/tmp";
+  const std::string fallback = tmp + "/quorvel-" + std::to_string(geteuid());
+  if (usable(fallback)) return fallback;
+  error.clear();
+  for (const std::string& why : refused) error += (error.empty() ? "" : "; ") + why;
   return {};
 }
 

@@ -10,7 +10,11 @@ InstanceLock::InstanceLock(const std::string& name) {
   // Not inheritable: a started settings program must not keep it alive.
   HANDLE h = CreateMutexW(nullptr, TRUE, Widen(name).c_str());
   const DWORD error = GetLastError();
-  if (!h) return;  // a name taken by another kind of object: no lock
+  if (!h) {
+    // The name taken by another kind of object, or not ours to open.
+    problem_ = "the mutex " + name + " cannot be made (error " + std::to_string(error) + ")";
+    return;
+  }
   if (error == ERROR_ALREADY_EXISTS) {
     CloseHandle(h);
     state_ = State::kAlreadyRunning;

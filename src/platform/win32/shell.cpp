@@ -69,7 +69,8 @@ std::string ShortcutPath(const std::string& folder, const std::string& name) {
   return folder + "\\" + name + ".lnk";
 }
 
-bool MakeShortcut(const std::string& shortcut_path, const std::string& target, const std::string& /*name*/) {
+bool MakeShortcut(const std::string& shortcut_path, const std::string& target, const std::string& /*name*/,
+                  const ShortcutLook& /*look*/) {
   const std::wstring wlink = Widen(shortcut_path), wtarget = Widen(target);
   if (wlink.empty() || wtarget.empty()) return false;
   if (const std::size_t slash = wlink.find_last_of(L"\\/"); slash != std::wstring::npos && slash > 0)
@@ -119,6 +120,11 @@ bool RemoveFile(const std::string& path) {
   const DWORD err = GetLastError();
   return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
 }
+
+bool RemoveShortcut(const std::string& shortcut_path) { return RemoveFile(shortcut_path); }
+
+// The shell shows a shortcut with its target's icon.
+std::string InstallIcon(const std::string& /*name*/, const std::vector<IconPixels>& /*images*/) { return {}; }
 
 bool OpenWithDefaultApplication(const std::string& path, std::intptr_t owner) {
   const std::wstring wpath = Widen(path);
