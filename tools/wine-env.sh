@@ -1,7 +1,8 @@
 # Shared by wine-setup, wine-run and wine-screenshot (sourced, not run).
-# One dedicated 32-bit prefix for every Windows test binary, created once
-# under a lock, with the dialog fonts mapped to the IPA Gothic fonts, and one
-# Xvfb display shared by every test when no display is given.
+# One dedicated prefix (32-bit; 64-bit where no 32-bit code runs) for every
+# Windows test binary, created once under a lock, with the dialog fonts
+# mapped to the IPA Gothic fonts, and one Xvfb display shared by every test
+# when no display is given.
 
 QV_TOOLS_DIR=${QV_TOOLS_DIR:-$(cd "$(dirname "$0")" && pwd)}
 
@@ -20,8 +21,25 @@ case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
   *) if [ -n "${LC_ALL:-}" ]; then export LC_ALL=C.UTF-8; else export LC_CTYPE=C.UTF-8; fi ;;
 esac
 
-export WINEARCH=win32
-export WINEPREFIX="${QV_WINEPREFIX:-$qv_home/.qv-wine}"
+# The product is a 32-bit Windows program and its tests run in a 32-bit
+# prefix. Some machines run no 32-bit code at all (the kernel refuses i386
+# executables, and 32-bit Wine with them): there the tests run the 64-bit
+# build of the same sources in a 64-bit prefix, through Wine's 64-bit loader
+# (a folder of shims puts it first on PATH, for the helpers too).
+# QV_WINE_ARCH=win32|win64 forces the choice.
+qv_machine_runs_i386() {
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+if [ -z "${QV_WINE_ARCH:-}" ]; then
+  if qv_machine_runs_i386; then QV_WINE_ARCH=win32; else QV_WINE_ARCH=win64; fi
+fi
+export QV_WINE_ARCH
+export WINEARCH=$QV_WINE_ARCH
+if [ "$QV_WINE_ARCH" = win64 ]; then
+  case ":$PATH:" in *":$QV_TOOLS_DIR/wine64-shim:"*) ;; *) export PATH="$QV_TOOLS_DIR/wine64-shim:$PATH" ;; esac
+  export WINELOADER=/usr/lib/wine/wine64
+fi
+export WINEPREFIX="${QV_WINEPREFIX:-$qv_home/.qv-wine${QV_WINE_ARCH#win32}}"
 export WINEDEBUG="${QV_WINEDEBUG:--all}"
 # No Mono or Gecko installer prompts, ever: nothing here needs them. No
 # menu builder either: Wine would mirror each shortcut a test saves on the
@@ -90,7 +108,7 @@ qv_ensure_prefix() {
       # A prefix left half-made by an interrupted run is rebuilt from scratch.
       rm -rf "$WINEPREFIX"
       mkdir -p "$WINEPREFIX" && touch "$WINEPREFIX/.qv-prefix" || qv_die "cannot create $WINEPREFIX"
-      echo "wine-setup: creating 32-bit prefix $WINEPREFIX" >&2
+      echo "wine-setup: creating $WINEARCH prefix $WINEPREFIX" >&2
       wineboot -i </dev/null >/dev/null 2>&1 9>&- || qv_die "wineboot -i failed"
     fi
     qv_import_registry 9>&- || qv_die "registry import failed"
