@@ -16,15 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (value.size() > text.size()) std::abort();
   if (auto options = qv::profile::ParseSettingsOptions(text)) {
     if (options->profile_path.empty()) std::abort();
-    // What the main program hands over comes back unchanged, unless the path
-    // holds a quote or the window option itself (found first, by design).
-    if (options->profile_path.find('"') == std::string::npos &&
-        options->profile_path.find(qv::profile::kWindowOption) == std::string::npos) {
-      auto again = qv::profile::ParseSettingsOptions(
-          qv::profile::FormatSettingsArguments(options->profile_path, options->caller_window));
-      if (!again || again->profile_path != options->profile_path || again->caller_window != options->caller_window)
-        std::abort();
-    }
+    // What the main program hands over comes back unchanged, whatever the
+    // path holds.
+    auto again = qv::profile::ParseSettingsOptions(
+        qv::profile::FormatSettingsArguments(options->profile_path, options->caller_window));
+    if (!again || again->profile_path != options->profile_path || again->caller_window != options->caller_window)
+      std::abort();
   }
   qv::profile::HasDebugSwitch(text, qv::profile::kMainDebugSwitch);
   qv::profile::StripProgramName(text);

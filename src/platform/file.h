@@ -25,22 +25,26 @@ struct FileContents {
 // and so is anything but a regular file (a folder, a FIFO, a device) and a
 // file above `max_bytes`. Never blocks on a FIFO. Waits, briefly, while a
 // FileTransaction writes the file in place, so a half-written file is never
-// read.
+// read; one that a writer left half written (it died) reads as the writer
+// meant it, from the recovery copy, and is mended where the user may write it.
 FileContents ReadWholeFile(const std::string& path, std::size_t max_bytes = kMaxReadBytes);
 
 // One locked change of a file. The constructor resolves symbolic links (the
 // lock, the temporary file and the replacement all name the file a link
 // points to; a link to nothing is an error, not a new file), refuses files
 // that cannot be written before anything is created, takes the exclusive
-// lock on "<resolved path>.lock" (waiting at most `timeout_ms` for another
-// holder) and reads the current contents. Commit replaces the file in one
-// step: a reader, or a crash at any moment, sees the old file or the new one.
-// Where replacing cannot work but writing can (a folder the user may not
-// write, a file another program holds open without allowing deletion, one
-// with several hard links, one whose owner a replacement could not keep),
-// the file is written in place under the lock instead, as the system's own
-// profile services would. The owner, group and mode (Windows: the security
-// and attributes) of a replaced file are kept.
+// lock of the file's real path (waiting at most `timeout_ms` for another
+// holder; the lock is kept out of the file's folder, see the OS files) and
+// reads the current contents. Commit replaces the file in one step: a
+// reader, or a crash at any moment, sees the old file or the new one. Where
+// replacing cannot work but writing can (a folder the user may not write, a
+// file another program holds open without allowing deletion, one with
+// several hard links, one whose owner a replacement could not keep), the
+// file is written in place under the lock instead, as the system's own
+// profile services would, behind a recovery copy in a folder of the user's
+// own, so that a crash there too leaves the old file or the new one. The
+// owner, group and mode (Windows: the security and attributes) of a
+// replaced file are kept. Made and destroyed on one thread.
 class FileTransaction {
  public:
   explicit FileTransaction(const std::string& path, unsigned timeout_ms = 10000);
@@ -53,8 +57,6 @@ class FileTransaction {
   bool ok() const { return ok_; }
   const std::string& problem() const { return problem_; }
   const FileContents& contents() const { return contents_; }
-  // The file the transaction works on, links resolved.
-  const std::string& resolved_path() const { return resolved_; }
 
   // Makes `bytes` the file's contents. At most once per transaction.
   bool Commit(std::string_view bytes);
@@ -62,10 +64,11 @@ class FileTransaction {
  private:
   bool Fail(std::string problem);
   bool WriteInPlace(std::string_view bytes);
+  void FinishInterruptedWrite();
 
   std::string resolved_;
+  std::string key_path_;  // the path the lock and the recovery copy are named after
   std::intptr_t lock_handle_ = -1;
-  bool lock_is_target_ = false;  // the lock is held on the file itself
   bool exists_ = false;
   bool ok_ = false;
   bool committed_ = false;

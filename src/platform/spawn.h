@@ -47,7 +47,8 @@ std::string BuildCommandLine(std::string_view program, std::string_view argument
 
 // The words of an argument text as Windows programs split it, simplified:
 // blanks and tabs separate words, double quotes group blanks into a word and
-// are dropped ("-profile=\"/a b\"" is the one word -profile=/a b).
+// are dropped ("-profile=\"/a b\"" is the one word -profile=/a b), and a
+// doubled quote between quotes is one quote of the word.
 std::vector<std::string> SplitArguments(std::string_view text);
 
 // The file name here of a program the string tables name for Windows:

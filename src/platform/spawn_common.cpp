@@ -18,8 +18,12 @@ std::vector<std::string> SplitArguments(std::string_view text) {
   std::vector<std::string> words;
   std::string word;
   bool in_word = false, quoted = false;
-  for (char c : text) {
-    if (c == '"') {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"' && quoted && i + 1 < text.size() && text[i + 1] == '"') {
+      word.push_back('"');  // a doubled quote inside quotes is one quote
+      ++i;
+    } else if (c == '"') {
       quoted = !quoted;
       in_word = true;
     } else if ((c == ' ' || c == '\t') && !quoted) {

@@ -2,6 +2,7 @@
 // never includes this header; each replacement lasts until it is undone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -30,5 +31,18 @@ void SetBeepForTesting(BeepFn beep);
 
 // Makes StartDetachedThread fail as when the system has no thread to give.
 void FailThreadStartsForTesting(bool fail);
+
+// The points of a FileTransaction's change at which a test may act (read
+// the file from another process, or end this one).
+enum class FileStep {
+  kLocked,          // the lock is held and the contents read
+  kStaged,          // the new contents are on disk beside the file, not yet the file
+  kReplaced,        // the new file has replaced the old, the lock is still held
+  kRecoveryCopied,  // writing in place: the recovery copy is on disk, the file untouched
+  kWrittenInPlace,  // writing in place: another piece is written (`bytes` so far)
+};
+// Called at each step; an empty function removes it.
+using FileStepFn = std::function<void(FileStep step, std::size_t bytes)>;
+void SetFileStepHookForTesting(FileStepFn hook);
 
 }  // namespace qv::platform

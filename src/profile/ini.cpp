@@ -210,6 +210,17 @@ std::string IniDocument::Decode(std::string_view stored) const {
   return WithoutSurrogates(stored);
 }
 
+std::size_t IniDocument::Units(std::string_view stored) const {
+  if (form_ != TextForm::kUtf16Le && form_ != TextForm::kUtf16Be) return stored.size();
+  return Utf8ToUtf16(stored, false).size() / 2;
+}
+
+std::optional<std::size_t> IniDocument::StoredSize(std::string_view text) const {
+  const std::optional<std::string> stored = Encode(text);
+  if (!stored) return std::nullopt;
+  return Units(*stored);
+}
+
 bool IniDocument::NamesMatch(std::string_view stored, std::string_view wanted) const {
   if (stored.size() != wanted.size()) return false;
   for (std::size_t i = 0; i < stored.size(); ++i) {
@@ -281,15 +292,19 @@ std::optional<std::string> IniDocument::Lookup(std::string_view section, std::st
 SectionBlock IniDocument::ReadSection(std::string_view section, std::size_t capacity) const {
   SectionBlock block;
   block.text.clear();
+  std::size_t used = 0;
   std::optional<std::string> name = Encode(section);
   if (const Section* found = name ? FindSection(*name) : nullptr) {
     for (const Line& line : found->lines) {
       if (line.kind != Line::Kind::kEntry && line.kind != Line::Kind::kText) continue;
+      // The entry, its NUL and the list's final NUL must all fit, counted in
+      // the file's own characters.
+      const std::size_t units = Units(line.text());
+      if (used + units + 2 > capacity) break;
       const std::string entry = Decode(line.text());
-      // The entry, its NUL and the list's final NUL must all fit.
-      if (block.length + entry.size() + 2 > capacity) break;
       block.text.append(entry).push_back('\0');
       block.length += entry.size() + 1;
+      used += units + 1;
     }
   }
   block.text.push_back('\0');

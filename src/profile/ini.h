@@ -43,6 +43,7 @@ class IniDocument final : public ProfileStore {
   bool WriteString(std::string_view section, std::optional<std::string_view> key,
                    std::optional<std::string_view> value) override;
   bool WriteSection(std::string_view section, std::string_view block) override;
+  std::optional<std::size_t> StoredSize(std::string_view text) const override;
 
   bool HasSection(std::string_view section) const;
   // Section names in file order (duplicates included), for tests and tools.
@@ -74,6 +75,8 @@ class IniDocument final : public ProfileStore {
   // Stored text from the UTF-8 of the interface and back.
   std::optional<std::string> Encode(std::string_view text) const;
   std::string Decode(std::string_view stored) const;
+  // The file's own characters in stored text: bytes, or UTF-16 units.
+  std::size_t Units(std::string_view stored) const;
   bool NamesMatch(std::string_view stored, std::string_view wanted) const;
   // The first `c` that is a character of its own, not the second byte of one.
   std::size_t FindCharacter(std::string_view text, char c) const;

@@ -9,15 +9,53 @@ namespace qv::profile {
 
 namespace {
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+// A value between double quotes, each quote inside it doubled.
+void AppendQuoted(std::string& text, std::string_view value) {
+  text.push_back('"');
+  for (char c : value) {
+    if (c == '"') text.push_back('"');
+    text.push_back(c);
+  }
+  text.push_back('"');
+}
+
+bool IsPlainNumber(std::string_view value) {
+  if (!value.empty() && (value.front() == '-' || value.front() == '+')) value.remove_prefix(1);
+  return !value.empty() && value.find_first_not_of("0123456789") == value.npos;
+}
+
+// Where `needle` first occurs outside double quotes; npos when it does not.
+// Every quote toggles, so a doubled quote inside a quoted value keeps it open.
+std::size_t FindOutsideQuotes(std::string_view text, std::string_view needle) {
+  if (needle.empty()) return text.npos;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!quoted && text.compare(i, needle.size(), needle) == 0) return i;
+    if (text[i] == '"') quoted = !quoted;
+  }
+  return text.npos;
+}
+
 }  // namespace
 
 std::string GetOptionValue(std::string_view args, std::string_view option) {
-  std::size_t at = args.find(option);
-  if (option.empty() || at == args.npos) return {};
+  const std::size_t at = FindOutsideQuotes(args, option);
+  if (at == args.npos) return {};
   std::string_view rest = args.substr(at + option.size());
   if (!rest.empty() && rest.front() == '"') {
-    rest.remove_prefix(1);
-    return std::string(rest.substr(0, rest.find('"')));
+    std::string value;
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+      if (rest[i] != '"') {
+        value.push_back(rest[i]);
+      } else if (i + 1 < rest.size() && rest[i + 1] == '"') {
+        value.push_back('"');
+        ++i;
+      } else {
+        break;
+      }
+    }
+    return value;
   }
   std::size_t end = 0;
   while (end < rest.size() && !IsBlankOrTab(rest[end])) ++end;
@@ -25,7 +63,7 @@ std::string GetOptionValue(std::string_view args, std::string_view option) {
 }
 
 bool HasDebugSwitch(std::string_view args, std::string_view debug_switch) {
-  return !debug_switch.empty() && args.find(debug_switch) != args.npos;
+  return FindOutsideQuotes(args, debug_switch) != args.npos;
 }
 
 void ScanDebugSwitch(std::string_view args, std::string_view debug_switch) {
@@ -61,8 +99,8 @@ std::optional<SettingsOptions> ParseSettingsOptions(std::string_view args) {
 
 std::string FormatSettingsArguments(std::string_view profile_path, std::int32_t window) {
   std::string text(kProfileOption);
-  text.append("\"").append(profile_path).append("\" ");
-  text.append(kWindowOption).append(std::to_string(window)).append(" xyz");
+  AppendQuoted(text, profile_path);
+  text.append(" ").append(kWindowOption).append(std::to_string(window)).append(" xyz");
   return text;
 }
 
@@ -96,14 +134,22 @@ std::string JoinArguments(const std::vector<std::string>& args) {
   std::string text;
   for (const std::string& arg : args) {
     if (!text.empty()) text.push_back(' ');
-    bool needs_quotes = arg.find_first_of(" \t") != arg.npos && arg.find('"') == arg.npos;
-    if (!needs_quotes) {
+    const std::size_t eq = arg.find('=');
+    if ((arg.starts_with('-') || arg.starts_with('/')) && eq != arg.npos) {
+      // An option's value is quoted unless it is a number, so that nothing
+      // in it (a folder named "-geohwnd=1" or "-Dsntp") reads as an option.
+      const std::string_view value = std::string_view(arg).substr(eq + 1);
+      text.append(arg, 0, eq + 1);
+      if (value.empty() || IsPlainNumber(value)) {
+        text.append(value);
+      } else {
+        AppendQuoted(text, value);
+      }
+    } else if (arg.find_first_of(" \t\"") != arg.npos) {
+      AppendQuoted(text, arg);
+    } else {
       text.append(arg);
-      continue;
     }
-    std::size_t eq = arg.find('=');
-    std::size_t split = (arg.starts_with('-') || arg.starts_with('/')) && eq != arg.npos ? eq + 1 : 0;
-    text.append(arg, 0, split).append("\"").append(arg, split).append("\"");
   }
   return text;
 }

@@ -17,13 +17,18 @@ inline constexpr std::string_view kSettingsDebugSwitch = "-Dsntp";
 inline constexpr std::string_view kProfileOption = "-profile=";
 inline constexpr std::string_view kWindowOption = "-geohwnd=";
 
-// The value after the first occurrence of `option` (case-sensitive, anywhere
-// in the text): up to the next double quote when it starts with one (the
-// quotes dropped; to the end when none closes it), else up to the first blank
-// or tab. Empty when the option is absent.
+// Values may stand between double quotes, a quote inside them doubled
+// ("a""b" is a"b); text between quotes is a value, never an option or a
+// switch, so a folder named "-geohwnd=1" or "-Dsntp" is only a folder.
+
+// The value after the first occurrence of `option` outside quotes (case-
+// sensitive, anywhere else in the text): up to the closing quote when it
+// starts with one (to the end when none closes it), else up to the first
+// blank or tab. Empty when the option is absent.
 std::string GetOptionValue(std::string_view args, std::string_view option);
 
-// True when the switch occurs anywhere in the text, even inside a word.
+// True when the switch occurs outside quotes anywhere in the text, even
+// inside a word.
 bool HasDebugSwitch(std::string_view args, std::string_view debug_switch);
 // Sets the process-wide debug switch (app_state.h) from the text: off, then
 // on when the switch occurs.
@@ -43,7 +48,8 @@ std::optional<SettingsOptions> ParseSettingsOptions(std::string_view args);
 // fit 32 bits (no window can have that handle).
 std::int32_t ParseWindowHandle(std::string_view value);
 
-// The argument text the main program starts the settings program with.
+// The argument text the main program starts the settings program with: the
+// profile path always quoted ("-profile=\"C:\Q.INI\" -geohwnd=66 xyz").
 std::string FormatSettingsArguments(std::string_view profile_path, std::int32_t window);
 
 // The profile path beside an executable: its extension replaced by "INI"
@@ -56,9 +62,10 @@ std::string MakeProfilePath();
 // The argument text of a full command line: the program's path (quoted or
 // up to the first blank) and the blanks after it removed.
 std::string_view StripProgramName(std::string_view command_line);
-// The argument text of separate arguments (argv[1..]): joined by blanks; an
-// argument with a blank or tab gets its value quoted ("-profile=/a b" becomes
-// -profile="/a b") so that GetOptionValue takes it whole.
+// The argument text of separate arguments (argv[1..]): joined by blanks. An
+// option's value other than a number is quoted ("-profile=/a b" becomes
+// -profile="/a b"), and so is any other argument with a blank, tab or quote,
+// so that GetOptionValue takes each value whole and as it was.
 std::string JoinArguments(const std::vector<std::string>& args);
 
 }  // namespace qv::profile

@@ -33,13 +33,19 @@ ProfileRead ProfileFile::Read() const {
 }
 
 ProfileResult ProfileFile::Update(const std::function<bool(IniDocument&)>& edit) {
+  return Update([&](IniDocument& doc) {
+    return edit(doc) ? ProfileResult{true, {}} : ProfileResult{false, "the change cannot be stored in this file"};
+  });
+}
+
+ProfileResult ProfileFile::Update(const std::function<ProfileResult(IniDocument&)>& edit) {
   platform::FileTransaction transaction(path_);
   if (!transaction.ok()) return {false, transaction.problem()};
   const platform::FileContents& file = transaction.contents();
   if (HasUtf32Bom(file.bytes)) return {false, kUnknownEncoding};
   const bool existed = file.status == platform::FileContents::Status::kOk;
   IniDocument doc = IniDocument::Parse(file.bytes);
-  if (!edit(doc)) return {false, "the change cannot be stored in this file"};
+  if (ProfileResult edited = edit(doc); !edited.ok) return edited;
   std::string bytes = doc.Serialize();
   if (existed ? bytes == file.bytes : bytes.empty()) return {true, {}};
   if (!transaction.Commit(bytes)) return {false, transaction.problem()};
@@ -71,6 +77,8 @@ bool ProfileFile::ClearSection(std::string_view section) {
   if (!IsWritableSectionName(section)) return false;
   return Update([&](IniDocument& doc) { return doc.ClearSection(section); }).ok;
 }
+
+std::optional<std::size_t> ProfileFile::StoredSize(std::string_view text) const { return Load().StoredSize(text); }
 
 int ProfileReadInt(std::string_view section, std::string_view key, int fallback) {
   return ProfileFile(ProfilePath()).ReadInt(section, key, fallback);

@@ -31,12 +31,6 @@ struct ProfileRead {
   IniDocument document;   // empty unless kOk
 };
 
-// What a write did; when it failed, why.
-struct ProfileResult {
-  bool ok = false;
-  std::string problem;
-};
-
 class ProfileFile final : public ProfileStore {
  public:
   explicit ProfileFile(std::string path) : path_(std::move(path)) {}
@@ -50,6 +44,7 @@ class ProfileFile final : public ProfileStore {
   // once when `edit` returns true and something changed. Fails, writing
   // nothing, when `edit` fails, the lock cannot be had, or the file exists
   // but cannot be read or written (it is never overwritten then).
+  ProfileResult Update(const std::function<ProfileResult(IniDocument&)>& edit);
   ProfileResult Update(const std::function<bool(IniDocument&)>& edit);
 
   std::optional<std::string> Lookup(std::string_view section, std::string_view key) const override;
@@ -59,6 +54,7 @@ class ProfileFile final : public ProfileStore {
   bool WriteSection(std::string_view section, std::string_view block) override;
   // The three writes in one transaction: nobody sees the section missing.
   bool ClearSection(std::string_view section) override;
+  std::optional<std::size_t> StoredSize(std::string_view text) const override;
 
  private:
   std::string path_;

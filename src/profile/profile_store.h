@@ -17,6 +17,12 @@ struct SectionBlock {
   std::size_t length = 0;
 };
 
+// What a write did; when it failed, why (in words, for the user).
+struct ProfileResult {
+  bool ok = false;
+  std::string problem;
+};
+
 class ProfileStore {
  public:
   virtual ~ProfileStore() = default;
@@ -25,7 +31,8 @@ class ProfileStore {
   virtual std::optional<std::string> Lookup(std::string_view section, std::string_view key) const = 0;
 
   // The section's entries as the file holds them, as many whole entries as
-  // fit `capacity` characters together with all terminating NULs.
+  // fit `capacity` of the file's own characters (bytes of its code page,
+  // UTF-16 units) together with all terminating NULs.
   virtual SectionBlock ReadSection(std::string_view section, std::size_t capacity) const = 0;
 
   // Sets a value, creating the section (at the end) and the key as needed.
@@ -44,6 +51,11 @@ class ProfileStore {
   // delete the section, write key <section> = 0 (re-creating it at the end),
   // delete that key. The result is that of the last write.
   virtual bool ClearSection(std::string_view section);
+
+  // How many of the file's own characters (as ReadSection counts them) the
+  // text takes there; nullopt when the file has no form for one of its
+  // characters (a code page without it).
+  virtual std::optional<std::size_t> StoredSize(std::string_view text) const = 0;
 
   // The value's text; "" when missing.
   std::string ReadString(std::string_view section, std::string_view key) const;

@@ -18,6 +18,11 @@ ProfileResult SaveSettings(const std::string& path, const SettingsProperties& se
   return ProfileFile(path).Update([&](IniDocument& doc) { return SaveSettingsProperties(doc, settings); });
 }
 
+ServerNameCheck CheckServerNames(const std::string& path, const std::vector<std::string>& listed,
+                                 std::string_view chosen) {
+  return CheckServerNames(ProfileFile(path).Load(), listed, chosen);
+}
+
 ProfileResult SaveMainWindowPos(const std::string& path, int on, int left, int top, int show_state) {
   return ProfileFile(path).Update(
       [&](IniDocument& doc) { return WriteMainWindowPos(doc, on, left, top, show_state); });

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "profile/profile.h"
 #include "profile/properties.h"
@@ -32,6 +34,11 @@ ProfileLoad LoadProfile(const std::string& path, const MainProperties& previous_
 // "Property" key in the fixed order with the "WindowPos" rewrite, as one
 // replacement of the file. All or nothing.
 ProfileResult SaveSettings(const std::string& path, const SettingsProperties& settings);
+
+// CheckServerNames on the profile as it is now (a missing or unreadable one
+// as a new file would be).
+ServerNameCheck CheckServerNames(const std::string& path, const std::vector<std::string>& listed,
+                                 std::string_view chosen);
 
 // The main program's close button: "WindowPos" = on, left, top, show state.
 ProfileResult SaveMainWindowPos(const std::string& path, int on, int left, int top, int show_state);

@@ -15,7 +15,9 @@ inline constexpr std::string_view kPropertySection = "Property";
 inline constexpr std::string_view kServersSection = "Servers";
 inline constexpr std::string_view kDebugSection = "Debug";
 inline constexpr std::string_view kTimeZoneSection = "TZ";
-// The "Servers" section travels in blocks of this many characters.
+// The "Servers" section travels in blocks of this many of the file's own
+// characters (bytes of its code page: a Japanese name in CP932 takes two a
+// character, as it always has; UTF-16 units in a UTF-16 file).
 inline constexpr std::size_t kServerBlockCapacity = 512;
 
 // Protocol indices as both programs number them.
@@ -101,10 +103,31 @@ struct SettingsProperties {
 
 SettingsProperties LoadSettingsProperties(const ProfileStore& profile);
 
+// Why the profile cannot hold a server name as the user typed it.
+enum class ServerNameProblem {
+  kNone,
+  kLineBreak,  // a line break or NUL: no line holds it
+  kNotALine,   // blank, or starting with "[" or ";": "Servers" would not read it back as a server
+  kCodePage,   // a character the file's code page lacks
+};
+struct ServerNameCheck {
+  ServerNameProblem problem = ServerNameProblem::kNone;
+  std::string name;       // the name refused
+  std::string character;  // kCodePage: its first character the file lacks
+};
+// The first name the profile cannot hold: each of `listed` as a line of
+// "Servers", then `chosen` as the value of "DefaultServer" (an empty one is
+// never stored).
+ServerNameCheck CheckServerNames(const ProfileStore& profile, const std::vector<std::string>& listed,
+                                 std::string_view chosen);
+// The problem in words, for a save's failure.
+std::string DescribeServerNameCheck(const ServerNameCheck& check);
+
 // Writes "Servers" and every "Property" key but "ApplicationName", in the
 // order other readers rely on. An empty server name leaves "DefaultServer"
-// as stored. True when every write succeeded.
-bool SaveSettingsProperties(ProfileStore& profile, const SettingsProperties& settings);
+// as stored. Fails, before writing anything, on a server name the profile
+// cannot hold (CheckServerNames), and when a write fails.
+ProfileResult SaveSettingsProperties(ProfileStore& profile, const SettingsProperties& settings);
 
 // "ApplicationName": the shortcut name, "Quorvel" when missing or empty.
 std::string ReadApplicationName(const ProfileStore& profile);
@@ -114,10 +137,10 @@ std::string ReadApplicationName(const ProfileStore& profile);
 // "1,120,80,1"); just the flag when the stored text has no ",".
 std::string RewriteWindowPos(std::string_view stored, int flag);
 
-// The "Servers" block: as many names, in order, as fit the 512 characters
-// with their NULs and the final NUL; names a profile line cannot hold
-// (line breaks, a leading "[" or ";", blank) are left out.
-std::string PackServerBlock(const std::vector<std::string>& servers);
+// The "Servers" block: as many names, in order, as fit the 512 of the
+// profile's characters with their NULs and the final NUL; names it cannot
+// hold as lines are left out.
+std::string PackServerBlock(const ProfileStore& profile, const std::vector<std::string>& servers);
 // The entries of a section block, up to the first empty one.
 std::vector<std::string> UnpackSectionBlock(std::string_view block);
 

@@ -93,9 +93,15 @@ SettingsProperties LoadSettingsProperties(const ProfileStore& profile) {
   return s;
 }
 
-bool SaveSettingsProperties(ProfileStore& profile, const SettingsProperties& s) {
+ProfileResult SaveSettingsProperties(ProfileStore& profile, const SettingsProperties& s) {
+  // Refused whole: a name the file cannot hold would otherwise vanish from
+  // the list, or fail the save after the rest was written.
+  if (const ServerNameCheck check = CheckServerNames(profile, s.servers, s.server);
+      check.problem != ServerNameProblem::kNone)
+    return {false, DescribeServerNameCheck(check)};
+  const std::string block = PackServerBlock(profile, s.servers);
   bool ok = profile.ClearSection(kServersSection);
-  ok = profile.WriteSection(kServersSection, PackServerBlock(s.servers)) && ok;
+  ok = profile.WriteSection(kServersSection, block) && ok;
   if (!s.server.empty()) ok = profile.WriteString(kPropertySection, "DefaultServer", s.server) && ok;
 
   auto text = [&](std::string_view key, const std::string& value) {
@@ -120,7 +126,8 @@ bool SaveSettingsProperties(ProfileStore& profile, const SettingsProperties& s) 
   text("WindowPos", RewriteWindowPos(profile.ReadString(kPropertySection, "WindowPos"), s.window_pos));
   text("AdjustAt", Join({s.adjust_on, s.adjust_hour, s.adjust_minute}, {',', ':'}));
   text("ErrorRetry", Join({s.retry_on, s.retry_count, s.retry_interval, s.retry_unit}, {',', ',', ','}));
-  return ok;
+  if (!ok) return {false, "the change cannot be stored in this file"};
+  return {true, {}};
 }
 
 std::string ReadApplicationName(const ProfileStore& profile) {

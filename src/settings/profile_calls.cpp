@@ -12,7 +12,12 @@ class ProfileFileCalls final : public ProfileCalls {
 
   SettingsData Load() override { return profile::LoadProfile(path_).settings; }
 
-  bool Save(const SettingsData& data) override { return profile::SaveSettings(path_, data).ok; }
+  profile::ProfileResult Save(const SettingsData& data) override { return profile::SaveSettings(path_, data); }
+
+  profile::ServerNameCheck CheckServerNames(const std::vector<std::string>& listed,
+                                            const std::string& chosen) override {
+    return profile::CheckServerNames(path_, listed, chosen);
+  }
 
   std::string ShortcutName() override { return profile::LoadProfile(path_).application_name; }
 

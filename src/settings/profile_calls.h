@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/settings_data.h"
 
@@ -19,8 +20,12 @@ class ProfileCalls {
   virtual SettingsData Load() = 0;
   // "Servers" and every "Property" key in the fixed order, as one
   // transaction: another reader sees the whole old or the whole new set.
-  // False when nothing was written.
-  virtual bool Save(const SettingsData& data) = 0;
+  // When it fails nothing was written, and the result says why.
+  virtual profile::ProfileResult Save(const SettingsData& data) = 0;
+  // The first server name the profile cannot hold: one of `listed` as a
+  // line of the list, or `chosen` as the server in use.
+  virtual profile::ServerNameCheck CheckServerNames(const std::vector<std::string>& listed,
+                                                    const std::string& chosen) = 0;
   // "ApplicationName": the shortcuts' name.
   virtual std::string ShortcutName() = 0;
 };

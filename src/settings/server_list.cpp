@@ -2,6 +2,7 @@
 // case); its edit field holds the chosen server, which need not be listed.
 #include "settings/settings_dialog.h"
 #include "settings/settings_template.h"
+#include "settings/strings.h"
 #include "ui/dialog_rules.h"
 
 namespace qv::settings {
@@ -24,10 +25,29 @@ void SettingsDialog::LoadServers(const SettingsData& loaded) {
   w.SelectAllText(ctl::kServer);
 }
 
+// A name the profile could not hold is refused where it is entered (Add, OK,
+// Apply), with the reason, rather than vanish from the list on saving or
+// make every save fail.
+bool SettingsDialog::RefuseUnstorable(const std::vector<std::string>& listed, const std::string& chosen) {
+  const profile::ServerNameCheck check = services_.profile->CheckServerNames(listed, chosen);
+  std::string text;
+  switch (check.problem) {
+    case profile::ServerNameProblem::kNone: return false;
+    case profile::ServerNameProblem::kLineBreak: text = FormatText(kStrNameLineBreak, {check.name}); break;
+    case profile::ServerNameProblem::kNotALine: text = FormatText(kStrNameNotALine, {check.name}); break;
+    case profile::ServerNameProblem::kCodePage:
+      text = FormatText(kStrNameCodePage, {check.name, check.character});
+      break;
+  }
+  ui::ShowMessage(text, ui::kMbOk | ui::kMbIconWarning, Id());
+  return true;
+}
+
 void SettingsDialog::AddServer() {
   UpdateData(true);
   ui::HostWindow& w = *Window();
-  if (!d_.server.empty() && FindItem(w.Items(ctl::kServer), d_.server) < 0) w.AddItem(ctl::kServer, d_.server);
+  if (!d_.server.empty() && FindItem(w.Items(ctl::kServer), d_.server) < 0 && !RefuseUnstorable({d_.server}, {}))
+    w.AddItem(ctl::kServer, d_.server);
   UpdateData(false);
 }
 

@@ -100,10 +100,12 @@ bool SettingsDialog::Save() {
   SettingsData out = d_;
   out.servers = Window()->Items(ctl::kServer);
   out.protocol = Window()->Selection(ctl::kProtocol);
-  if (services_.profile->Save(out)) return true;
-  // Nothing was written: say so and stay open, rather than tell the main
-  // program of a save that did not happen.
-  ui::ShowMessage(FormatText(kStrSaveFailed, profile_path_), ui::kMbOk | ui::kMbIconWarning, Id());
+  if (RefuseUnstorable(out.servers, out.server)) return false;
+  const profile::ProfileResult saved = services_.profile->Save(out);
+  if (saved.ok) return true;
+  // Nothing was written: say so and why, and stay open, rather than tell
+  // the main program of a save that did not happen.
+  ui::ShowMessage(FormatText(kStrSaveFailed, {profile_path_, saved.problem}), ui::kMbOk | ui::kMbIconWarning, Id());
   return false;
 }
 

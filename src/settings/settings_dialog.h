@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/engine_calls.h"
 #include "settings/profile_calls.h"
@@ -67,6 +68,7 @@ class SettingsDialog final : public ui::Dialog {
   void PlaceOverMainWindow();
   // server_list.cpp
   void LoadServers(const SettingsData& loaded);
+  bool RefuseUnstorable(const std::vector<std::string>& listed, const std::string& chosen);
   void AddServer();
   void RemoveServer();
   // dialog_behaviour.cpp

@@ -45,7 +45,7 @@ void SettingsDialog::DeleteLog() {
     return;
   }
   const std::string log = engine::ResultLogPath(profile_path_);
-  if (ui::ShowMessage(FormatText(kStrDeleteLog, log), ui::kMbOkCancel | ui::kMbIconWarning, Id()) ==
+  if (ui::ShowMessage(FormatText(kStrDeleteLog, {log}), ui::kMbOkCancel | ui::kMbIconWarning, Id()) ==
       ui::kIdOkResult)
     services_.shell->RemoveFile(log);
 }

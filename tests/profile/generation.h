@@ -13,17 +13,18 @@
 
 namespace qv::test {
 
-inline std::string Payload(long generation) {
+// At least `size` characters; a payload's own length gives it back whole.
+inline std::string Payload(long generation, std::size_t size) {
   const std::string unit = std::to_string(generation) + "-";
   std::string text;
-  while (text.size() < 40000) text += unit;
+  while (text.size() < size) text += unit;
   return text;
 }
 
-inline bool WriteGeneration(profile::ProfileFile& file, long generation) {
+inline bool WriteGeneration(profile::ProfileFile& file, long generation, std::size_t size = 40000) {
   const std::string n = std::to_string(generation);
   return file.Update([&](profile::IniDocument& doc) {
-    return doc.WriteString("Crash", "counter", n) && doc.WriteString("Crash", "payload", Payload(generation)) &&
+    return doc.WriteString("Crash", "counter", n) && doc.WriteString("Crash", "payload", Payload(generation, size)) &&
            doc.WriteString("Tail", "end", n);
   }).ok;
 }
@@ -31,8 +32,9 @@ inline bool WriteGeneration(profile::ProfileFile& file, long generation) {
 // The generation the document holds whole, or nullopt when it is torn.
 inline std::optional<long> ReadGeneration(const profile::IniDocument& doc) {
   const std::optional<std::string> counter = doc.Lookup("Crash", "counter");
-  if (!counter || counter->empty() || doc.Lookup("Tail", "end") != *counter) return std::nullopt;
-  if (doc.Lookup("Crash", "payload") != Payload(std::stol(*counter))) return std::nullopt;
+  const std::optional<std::string> payload = doc.Lookup("Crash", "payload");
+  if (!counter || counter->empty() || !payload || doc.Lookup("Tail", "end") != *counter) return std::nullopt;
+  if (*payload != Payload(std::stol(*counter), payload->size())) return std::nullopt;
   return std::stol(*counter);
 }
 

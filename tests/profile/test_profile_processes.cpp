@@ -4,16 +4,22 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "platform/file.h"
+#include "platform/test_seams.h"
 #include "temp_dir.h"
 #include "writer.h"
 
 namespace qv::profile {
 namespace {
+
+namespace fs = std::filesystem;
 
 IniDocument LoadFile(const std::string& path) { return IniDocument::Parse(platform::ReadWholeFile(path).bytes); }
 
@@ -66,17 +72,55 @@ TEST(ProfileProcesses, TwoWritersLoseNoKey) {
   EXPECT_EQ(test::KeysLostByTwoWriters(dir.File("race.ini"), dir.File("race.ini"), 1000), 0);
 }
 
-// While another process saves the settings program's settings again and
-// again, every load sees one whole save: never some keys old and some new.
+// At each step of a save, a load in another process sees one whole settings
+// set: the old one until the new file replaces it, then the new one.
 TEST(ProfileProcesses, AReaderNeverSeesHalfASave) {
   test::TempDir dir(/*fast=*/true);
   const std::string path = dir.File("Quorvel.INI");
   ASSERT_TRUE(SaveSettings(path, test::SettingsSet(1)).ok);
-  const test::LoadsDuringSaves loads = test::LoadWhileSaving(path, 100);
-  EXPECT_EQ(loads.writer_exit, 0);
-  EXPECT_EQ(loads.mixed, 0);
-  EXPECT_GT(loads.seen[0], 0);
-  EXPECT_GT(loads.seen[1], 0);
+  std::string seen;
+  platform::SetFileStepHookForTesting([&](platform::FileStep step, std::size_t) {
+    if (step == platform::FileStep::kLocked || step == platform::FileStep::kStaged ||
+        step == platform::FileStep::kReplaced)
+      seen += test::SetSeenByAnotherProcess(path, dir.File("seen")) + " ";
+  });
+  const bool saved = SaveSettings(path, test::SettingsSet(0)).ok && SaveSettings(path, test::SettingsSet(1)).ok;
+  platform::SetFileStepHookForTesting(nullptr);
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(seen, "1 1 0 0 0 1 ");
+}
+
+// A writer killed while it writes a large profile in place (the file has a
+// second name, and another program holds it open without letting it be
+// replaced): what it leaves on disk may be torn, but every reading sees the
+// old profile or the new one, and the first reading mends the file.
+TEST(ProfileProcesses, AWriterKilledWritingInPlaceLeavesTheOldOrTheNewProfile) {
+  test::TempDir dir;
+  const std::string path = dir.File("big.ini");
+  const std::size_t size = std::size_t{1} << 20, pieces = size >> 16;  // in 64 KiB pieces
+  ProfileFile file(path);
+  ASSERT_TRUE(test::WriteGeneration(file, 1, size));
+  std::error_code no_links_here;
+  fs::create_hard_link(test::FsPath(path), dir.path() / "second name.ini", no_links_here);
+  std::ifstream held(test::FsPath(path), std::ios::binary);
+  const auto on_disk = [&] {
+    std::ifstream in(test::FsPath(path), std::ios::binary);
+    return test::ReadGeneration(IniDocument::Parse(std::string(std::istreambuf_iterator<char>(in), {})));
+  };
+  long generation = 1;
+  for (std::size_t written : {std::size_t{0}, std::size_t{1}, pieces / 2, pieces - 1}) {
+    SCOPED_TRACE("killed after " + std::to_string(written) + " pieces");
+    EXPECT_NE(test::RunWriter("crash-in-place " + path + " " + std::to_string(generation + 1) + " " +
+                              std::to_string(written) + " " + std::to_string(size)),
+              0);
+    EXPECT_EQ(on_disk(), written == 0 ? std::optional<long>(generation) : std::nullopt) << "torn on disk";
+    const std::optional<long> read = test::ReadGeneration(LoadFile(path));
+    EXPECT_EQ(read, written == 0 ? generation : generation + 1);
+    EXPECT_EQ(on_disk(), read) << "mended by the reading";
+    generation = read.value_or(generation);
+  }
+  EXPECT_TRUE(test::WriteGeneration(file, generation + 1, size));
+  EXPECT_EQ(test::ReadGeneration(LoadFile(path)), generation + 1);
 }
 
 }  // namespace

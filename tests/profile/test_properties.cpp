@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "profile/ini.h"
 #include "profile/int_scan.h"
 #include "profile/properties.h"
@@ -53,6 +54,7 @@ TEST(Properties, EachKeyInBothViews) {
       {"CurrentTimeDisplay", "1,5,1", {1, 0, 1}, {1, 0, 1}},
       {"ErrorRetry", "1,20,500,1", {1, 20, 500, 1}, {1, 1, 10, 1}},
       {"ErrorRetry", "0,10,99,3", {0, 10, 99, 3}, {0, 10, 99, 0}},
+      {"ErrorRetry", "1,11,0,2", {1, 11, 0, 2}, {1, 1, 10, 2}},
       {"ErrorRetry", nullptr, {0, 0, 0, 0}, {0, 1, 10, 0}},
       {"ServerReferenceTime", "1,0", {1, 24}, {1, 24}},
       {"ServerReferenceTime", "5,12", {1, 12}, {1, 12}},
@@ -132,15 +134,63 @@ TEST(Properties, SettingsSaveKeepsOddServerLinesAndAnUnknownProtocolEmpty) {
   SettingsProperties s;
   s.servers = {"ntp.nict.jp", "a=b"};
   s.protocol = -1;
-  ASSERT_TRUE(SaveSettingsProperties(doc, s));
+  ASSERT_TRUE(SaveSettingsProperties(doc, s).ok);
   EXPECT_EQ(LoadSettingsProperties(doc).servers, s.servers) << "a line holding '=' stays one entry";
   EXPECT_EQ(doc.ReadString("Property", "protocol"), "");
 }
 
-// What fits 512 characters, through the settings dialog: test_settings_servers.cpp.
-TEST(Properties, ServerBlockDropsWhatTheSectionCouldNotHold) {
-  EXPECT_EQ(PackServerBlock({"ok", "[bad", ";bad", "  ", "bad\r\nx", "fine"}), "ok\0fine\0\0"s);
-  EXPECT_EQ(PackServerBlock({std::string(511, 'x')}), "\0"s);
+// Names the profile cannot hold are refused before anything is written;
+// the block counts the file's own characters (what fits 512 with ASCII
+// names: test_settings_servers.cpp).
+TEST(Properties, ServerNamesAndTheBlockInTheFilesOwnCharacters) {
+  const std::string tokei = "\xE6\x99\x82\xE8\xA8\x88";  // 時計: two characters
+  struct Case {
+    unsigned code_page;
+    std::vector<std::string> listed;
+    std::string chosen;
+    ServerNameProblem problem;
+    std::string name, character;
+  } cases[] = {
+      {1252, {"ok", tokei + ".example.jp"}, "", ServerNameProblem::kCodePage, tokei + ".example.jp", "\xE6\x99\x82"},
+      {1252, {"ok"}, "x" + tokei, ServerNameProblem::kCodePage, "x" + tokei, "\xE6\x99\x82"},
+      {932, {tokei + ".example.jp"}, tokei, ServerNameProblem::kNone, "", ""},
+      {932, {"[name]"}, "", ServerNameProblem::kNotALine, "[name]", ""},
+      {932, {" ;x"}, "", ServerNameProblem::kNotALine, " ;x", ""},
+      {932, {"  "}, "", ServerNameProblem::kNotALine, "  ", ""},
+      {932, {"ok"}, "[chosen]", ServerNameProblem::kNone, "", ""},  // a value may start so
+      {932, {"ok"}, "a\nb", ServerNameProblem::kLineBreak, "a\nb", ""},
+  };
+  for (const Case& c : cases) {
+    IniDocument doc(c.code_page);
+    ASSERT_TRUE(doc.WriteString("Property", "TimeOut", "9"));
+    const std::string before = doc.Serialize();
+    SettingsProperties s;
+    s.servers = c.listed;
+    s.server = c.chosen;
+    const ServerNameCheck check = CheckServerNames(doc, c.listed, c.chosen);
+    SCOPED_TRACE(c.name + " in " + std::to_string(c.code_page));
+    EXPECT_EQ(check.problem, c.problem);
+    EXPECT_EQ(check.name, c.name);
+    EXPECT_EQ(check.character, c.character);
+    const ProfileResult saved = SaveSettingsProperties(doc, s);
+    EXPECT_EQ(saved.ok, c.problem == ServerNameProblem::kNone) << saved.problem;
+    if (!saved.ok) {
+      EXPECT_EQ(doc.Serialize(), before) << "nothing written";
+      EXPECT_NE(saved.problem.find(c.name), std::string::npos) << saved.problem;
+    }
+  }
+  // 512 of the file's characters: a ten-character Japanese name takes 20 in
+  // CP932 (30 as UTF-8), so 24 of them fit with their zeros, and read back.
+  std::string name;
+  for (int i = 0; i < 10; ++i) name += tokei.substr(i % 2 * 3, 3);
+  IniDocument doc(932);
+  const std::vector<std::string> many(30, name);
+  EXPECT_EQ(UnpackSectionBlock(PackServerBlock(doc, many)).size(), 24u);
+  std::string all;
+  for (const std::string& n : many) all += n + '\0';
+  ASSERT_TRUE(doc.WriteSection("Servers", all));
+  EXPECT_EQ(LoadSettingsProperties(doc).servers.size(), 24u) << "reading counts alike";
+  EXPECT_EQ(PackServerBlock(IniDocument(platform::kUtf8CodePage), {"ok", "[bad", std::string(511, 'x')}), "ok\0\0"s);
 }
 
 }  // namespace

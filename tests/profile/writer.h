@@ -3,7 +3,10 @@
 #pragma once
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -21,6 +24,15 @@ inline int RunWriter(const std::string& arguments, const std::string& prefix = "
   const std::string folder = self.substr(0, self.find_last_of("\\/") + 1);
   return std::system(
       ((exe ? "" : "exec ") + prefix + folder + "profile_writer" + (exe ? ".exe " : " ") + arguments).c_str());
+}
+
+// Which settings set of generation.h a load in another process sees now:
+// "0", "1" or "mixed".
+inline std::string SetSeenByAnotherProcess(const std::string& path, const std::string& result_file) {
+  std::remove(result_file.c_str());
+  if (RunWriter("read " + path + " " + result_file) != 0) return "(reader failed)";
+  std::ifstream in(result_file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Two writer processes at once, `count` keys each, one naming the profile

@@ -150,7 +150,7 @@ TEST_F(SettingsTest, AFailedWriteIsReportedAndNothingElseHappens) {
   Notes notes;
   EXPECT_EQ(Open({ClickOn(ui::kIdOk), ClickOn(ui::kIdCancel)}, &notes), ui::kIdCancelResult);
   ASSERT_EQ(host_.message_boxes().size(), 1u);
-  EXPECT_EQ(host_.message_boxes()[0].text, "設定を " + profile_ + " に保存できませんでした。");
+  EXPECT_EQ(host_.message_boxes()[0].text, "設定を " + profile_ + " に保存できませんでした。\n(is a folder)");
   EXPECT_TRUE(shell_.calls.empty());
   ASSERT_EQ(notes.size(), 2u);
   EXPECT_EQ(notes[1].first, static_cast<std::uintptr_t>(SETTINGS_CANCELLED));

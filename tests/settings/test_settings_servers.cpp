@@ -1,5 +1,6 @@
 // The server list: sorted without regard to case, no duplicates, removal
 // choosing the neighbour, prefix selection, the 512-character section.
+#include "platform/codepage.h"
 #include "profile/properties.h"
 #include "settings_harness.h"
 
@@ -11,34 +12,65 @@ std::vector<std::string> Section(const std::string& file) {
 }
 
 TEST_F(SettingsTest, AddingAndRemoving) {
+  const std::string refused_list = "は一覧に保存できません。空白だけの名前や「[」「;」で始まる名前は、ﾌﾟﾛﾌｧｲﾙからｻｰﾊﾞ名として読み戻せません。";
   struct Case {
     const char* servers;  // the section's lines
     int button;
     const char* typed;
     std::vector<std::string> after;
     const char* field;
+    std::string message;  // "" for none
   } cases[] = {
-      {"ntp1\nb\n", ctl::kAdd, "NTP1", {"b", "ntp1"}, "ntp1"},      // listed already, ignoring case
-      {"ntp1\nb\n", ctl::kAdd, "", {"b", "ntp1"}, ""},              // nothing to add; empty selects nothing
-      {"ntp1\nb\n", ctl::kAdd, "A=1", {"A=1", "b", "ntp1"}, "A=1"}, // sorted in
-      {"a\nb\nc\n", ctl::kRemove, "C", {"a", "b"}, "b"},            // the last: the new last
-      {"a\nb\nc\n", ctl::kRemove, "a", {"b", "c"}, "b"},            // the one that followed
-      {"only\n", ctl::kRemove, "only", {}, ""},                     // the list empties
-      {"a\nb\n", ctl::kRemove, "x", {"a", "b"}, "x"}};              // not listed: nothing
+      {"ntp1\nb\n", ctl::kAdd, "NTP1", {"b", "ntp1"}, "ntp1", ""},      // listed already, ignoring case
+      {"ntp1\nb\n", ctl::kAdd, "B", {"b", "ntp1"}, "b", ""},            // ... as the first item
+      {"ntp1\nb\n", ctl::kAdd, "", {"b", "ntp1"}, "", ""},              // nothing to add; empty selects nothing
+      {"ntp1\nb\n", ctl::kAdd, "A=1", {"A=1", "b", "ntp1"}, "A=1", ""}, // sorted in
+      {"b\n", ctl::kAdd, "[name]", {"b"}, "[name]", "ｻｰﾊﾞ名「[name]」" + refused_list},
+      {"b\n", ctl::kAdd, ";x", {"b"}, ";x", "ｻｰﾊﾞ名「;x」" + refused_list},
+      {"a\nb\nc\n", ctl::kRemove, "C", {"a", "b"}, "b", ""},            // the last: the new last
+      {"a\nb\nc\n", ctl::kRemove, "a", {"b", "c"}, "b", ""},            // the one that followed
+      {"only\n", ctl::kRemove, "only", {}, "", ""},                     // the list empties
+      {"a\nb\n", ctl::kRemove, "x", {"a", "b"}, "x", ""}};              // not listed: nothing
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     WriteProfile(std::string("[Servers]\n") + c.servers);
+    const std::size_t boxes = host_.message_boxes().size();
     Open({TypeInto(ctl::kServer, c.typed), ClickOn(c.button), Expect([&] {
             EXPECT_EQ(W().Items(ctl::kServer), c.after);
             EXPECT_EQ(W().Text(ctl::kServer), c.field);
           }),
           ClickOn(ui::kIdOk)});
     EXPECT_EQ(Section(ProfileText()), c.after);
+    EXPECT_EQ(host_.message_boxes().size(), boxes + !c.message.empty());
+    if (!c.message.empty()) {
+      EXPECT_EQ(host_.message_boxes().back().text, c.message);
+    }
   }
-  EXPECT_TRUE(host_.message_boxes().empty());
   // Cancel drops what was changed.
   Open({TypeInto(ctl::kServer, "new"), ClickOn(ctl::kAdd), ClickOn(ui::kIdCancel)});
   EXPECT_EQ(Section(ProfileText()), std::vector<std::string>({"a", "b"}));
+}
+
+// A name the profile's code page lacks (a Japanese name under a Western
+// Windows; UTF-8 on Linux holds every one) is refused at Add and at OK, by
+// name and character, the dialog open and the profile untouched.
+TEST_F(SettingsTest, ANameTheCodePageLacksIsRefusedWhereItIsEntered) {
+  const std::string name = "\xE6\x99\x82\xE8\xA8\x88.example.jp";  // 時計.example.jp
+  const bool lacks = !platform::Utf8ToCodePage(platform::AnsiCodePage(), name);
+  const std::string message = "ｻｰﾊﾞ名「" + name + "」は保存できません。文字「\xE6\x99\x82」はﾌﾟﾛﾌｧｲﾙの文字ｺｰﾄﾞで表せません。";
+  WriteProfile("[Servers]\nb\n[Property]\nTimeOut=9\n");
+  const std::string before = ProfileText();
+  std::vector<Step> steps{TypeInto(ctl::kServer, name), ClickOn(ctl::kAdd), ClickOn(ui::kIdOk)};
+  if (lacks) steps.push_back(Esc());
+  Open(std::move(steps));
+  std::vector<std::string> boxes;
+  for (const auto& box : host_.message_boxes()) boxes.push_back(box.text);
+  const std::vector<std::string> refused(lacks ? 2 : 0, message), listed{"b", name};
+  EXPECT_EQ(boxes, refused);
+  EXPECT_EQ(Section(ProfileText()), lacks ? std::vector<std::string>(1, "b") : listed);
+  if (lacks) {
+    EXPECT_EQ(ProfileText(), before);
+  }
 }
 
 TEST_F(SettingsTest, AStoredPrefixShowsTheFirstListedMatch) {

@@ -11,6 +11,9 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/file_recovery.h"
+#include "platform/window_channel.h"
+
 namespace qv::platform {
 
 namespace {
@@ -115,9 +118,8 @@ void SyncFolder(const std::string& folder) {
   close(fd);
 }
 
-}  // namespace
-
-FileContents ReadWholeFile(const std::string& path, std::size_t max_bytes) {
+// The file as it is on disk (ReadWholeFile without the recovery copy).
+FileContents ReadPlain(const std::string& path, std::size_t max_bytes) {
   // Non-blocking, so that opening a FIFO nobody writes returns at once.
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
@@ -138,6 +140,109 @@ FileContents ReadWholeFile(const std::string& path, std::size_t max_bytes) {
   }
   FileContents out = ReadOpenFile(fd, max_bytes);
   close(fd);  // also releases the shared lock
+  return out;
+}
+
+bool IsOwnFolder(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
+}
+
+// Where recovery copies are kept: "quorvel" in $XDG_STATE_HOME (else
+// ~/.local/state), a folder of this user's that outlives the session and a
+// power cut, as a copy must (the runtime folder is gone after either); made
+// when `create`. Where the user has none to use, the runtime folder of the
+// window channel, which at least outlives the writer.
+std::string RecoveryFolder(bool create, std::string& error) {
+  std::string base;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
+    base = state;
+  } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+    base = std::string(home) + "/.local/state";
+  }
+  if (!base.empty()) {
+    const std::string folder = base + "/quorvel";
+    if (create) {
+      for (std::size_t slash = base.find('/', 1);; slash = base.find('/', slash + 1)) {
+        mkdir(base.substr(0, slash).c_str(), 0700);
+        if (slash == std::string::npos) break;
+      }
+      mkdir(folder.c_str(), 0700);
+    }
+    if (IsOwnFolder(folder)) return folder;
+  }
+  return ChannelFolder(error);
+}
+
+// The recovery copy for the file at canonical path `real`; nullopt when
+// there is none that belongs to it. Its path in `copy_path`.
+std::optional<RecoveryCopy> FindRecoveryCopy(const std::string& real, std::string& copy_path) {
+  std::string ignored;
+  const std::string folder = RecoveryFolder(false, ignored);
+  if (folder.empty()) return std::nullopt;
+  copy_path = folder + "/" + FileKey(real) + ".recovery";
+  const FileContents file = ReadPlain(copy_path, 2 * kMaxReadBytes + 4096);
+  if (file.status != FileContents::Status::kOk) return std::nullopt;
+  std::optional<RecoveryCopy> copy = DecodeRecoveryCopy(file.bytes);
+  if (copy && copy->path != real) return std::nullopt;
+  return copy;
+}
+
+// A new file at `path` whose contents are on disk before it takes the name.
+bool WriteDurably(const std::string& path, std::string_view bytes, std::string& error) {
+  const std::string temp = path + ".tmp";
+  unlink(temp.c_str());
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return error = temp + ": " + Errno(errno), false;
+  int why = WriteAllAt(fd, bytes.data(), bytes.size(), 0) && fsync(fd) == 0 ? 0 : errno;
+  if (close(fd) != 0 && why == 0) why = errno;
+  if (why == 0 && rename(temp.c_str(), path.c_str()) != 0) why = errno;
+  if (why != 0) {
+    error = path + ": " + Errno(why);
+    unlink(temp.c_str());
+    return false;
+  }
+  SyncFolder(SplitFolder(path).first);
+  return true;
+}
+
+// Writes the file's bytes over it from the start, in pieces, and cuts it to
+// their length, holding it exclusively meanwhile: readers wait on their
+// shared lock rather than read half of it.
+bool OverwriteFile(const std::string& path, std::string_view bytes, std::string& error) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return error = Errno(errno), false;
+  int why = LockWithin(fd, LOCK_EX, 10000);
+  for (std::size_t done = 0; why == 0 && done < bytes.size();) {
+    const std::size_t piece = std::min(kInPlacePiece, bytes.size() - done);
+    if (!WriteAllAt(fd, bytes.data() + done, piece, static_cast<off_t>(done))) {
+      why = errno;
+      break;
+    }
+    done += piece;
+    StepForTesting(FileStep::kWrittenInPlace, done);
+  }
+  if (why == 0 && ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) why = errno;
+  if (why == 0 && fsync(fd) != 0) why = errno;
+  if (close(fd) != 0 && why == 0) why = errno;
+  if (why != 0) error = why == EWOULDBLOCK ? "is locked by another program" : Errno(why);
+  return why == 0;
+}
+
+}  // namespace
+
+// A file a writer left half written in place reads as that writer meant it,
+// and is mended where this user may write it.
+FileContents ReadWholeFile(const std::string& path, std::size_t max_bytes) {
+  FileContents out = ReadPlain(path, max_bytes);
+  if (out.status != FileContents::Status::kOk) return out;
+  const std::string real = RealPath(path);
+  std::string copy_path;
+  std::optional<RecoveryCopy> copy = real.empty() ? std::nullopt : FindRecoveryCopy(real, copy_path);
+  if (!copy || StateOfWrite(out.bytes, *copy) != WriteState::kTorn || copy->new_bytes.size() > max_bytes) return out;
+  FileTransaction mend(path, 2000);  // finishes the write under the lock
+  if (mend.ok() && mend.contents().status == FileContents::Status::kOk) return mend.contents();
+  out.bytes = std::move(copy->new_bytes);
   return out;
 }
 
@@ -187,20 +292,24 @@ FileTransaction::FileTransaction(const std::string& path, unsigned timeout_ms) {
     return;
   }
 
-  // The lock file lives beside the file. In a folder we may not write, an
-  // existing lock file serves (a read-only descriptor can be locked), else
-  // the file itself is locked and written in place.
-  const std::string lock_path = resolved_ + ".lock";
-  int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-    fd = open(lock_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && exists_) {
-      fd = open(resolved_.c_str(), O_RDWR | O_CLOEXEC);
-      lock_is_target_ = fd >= 0;
-    }
+  // The lock is a file named after the real path in this user's runtime
+  // folder (the window channel's), not one beside the file: nothing appears
+  // in the user's folder, and a folder the user may not write needs no other
+  // way. Every process of this user that changes the file takes the same
+  // lock; another user takes a lock of their own, so two users changing one
+  // shared file at the same moment may lose one change, but never tear the
+  // file. Lock files are never removed: another process may hold one.
+  key_path_ = resolved_;
+  std::string why;
+  const std::string lock_folder = ChannelFolder(why);
+  if (lock_folder.empty()) {
+    Fail("cannot be locked: " + why);
+    return;
   }
+  const std::string lock_path = lock_folder + "/file-" + FileKey(key_path_) + ".lock";
+  const int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
-    Fail("cannot be locked: " + Errno(errno));
+    Fail("cannot be locked: " + lock_path + ": " + Errno(errno));
     return;
   }
   lock_handle_ = fd;
@@ -209,13 +318,29 @@ FileTransaction::FileTransaction(const std::string& path, unsigned timeout_ms) {
     return;
   }
 
-  contents_ = lock_is_target_ ? ReadOpenFile(fd, kMaxReadBytes) : ReadWholeFile(resolved_);
+  FinishInterruptedWrite();
+  contents_ = ReadPlain(resolved_, kMaxReadBytes);
   if (contents_.status == FileContents::Status::kError) {
     Fail(contents_.problem);
     return;
   }
   exists_ = contents_.status == FileContents::Status::kOk;
   ok_ = true;
+  StepForTesting(FileStep::kLocked);
+}
+
+// A recovery copy found under the lock was left by a writer that died while
+// writing in place: its write is finished when the file is torn, and the
+// copy goes. A copy that cannot be acted on now stays for a later try.
+void FileTransaction::FinishInterruptedWrite() {
+  std::string copy_path, ignored;
+  const std::optional<RecoveryCopy> copy = FindRecoveryCopy(key_path_, copy_path);
+  if (!copy) return;
+  const FileContents now = ReadPlain(resolved_, kMaxReadBytes);
+  if (now.status == FileContents::Status::kOk && StateOfWrite(now.bytes, *copy) == WriteState::kTorn &&
+      !OverwriteFile(resolved_, copy->new_bytes, ignored))
+    return;
+  unlink(copy_path.c_str());
 }
 
 FileTransaction::~FileTransaction() {
@@ -231,7 +356,6 @@ bool FileTransaction::Fail(std::string problem) {
 bool FileTransaction::Commit(std::string_view bytes) {
   if (!ok_ || committed_) return false;
   committed_ = true;
-  if (lock_is_target_) return WriteInPlace(bytes);
 
   struct stat st;
   const bool have = exists_ && stat(resolved_.c_str(), &st) == 0;
@@ -262,27 +386,35 @@ bool FileTransaction::Commit(std::string_view bytes) {
   // cut could leave an empty file under the old name.
   if (ok && fsync(fd) != 0) ok = false, error = errno;
   if (close(fd) != 0 && ok) ok = false, error = errno;
+  if (ok) StepForTesting(FileStep::kStaged);
   if (ok && rename(temp.c_str(), resolved_.c_str()) != 0) ok = false, error = errno;
   if (!ok) {
     unlink(temp.c_str());
     return Fail("cannot replace: " + Errno(error));
   }
   SyncFolder(SplitFolder(resolved_).first);
+  StepForTesting(FileStep::kReplaced);
   return true;
 }
 
 bool FileTransaction::WriteInPlace(std::string_view bytes) {
   if (!exists_) return Fail("cannot be created");
-  int fd = lock_is_target_ ? static_cast<int>(lock_handle_) : open(resolved_.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return Fail(Errno(errno));
-  // Readers wait on the file's shared lock while it is half written.
-  int error = lock_is_target_ ? 0 : LockWithin(fd, LOCK_EX, 10000);
-  bool ok = error == 0;
-  if (ok && !WriteAllAt(fd, bytes.data(), bytes.size(), 0)) ok = false, error = errno;
-  if (ok && ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) ok = false, error = errno;
-  if (ok && fsync(fd) != 0) ok = false, error = errno;
-  if (!lock_is_target_ && close(fd) != 0 && ok) ok = false, error = errno;
-  return ok || Fail("cannot write in place: " + Errno(error));
+  std::string why;
+  const std::string folder = RecoveryFolder(true, why);
+  if (folder.empty()) return Fail("cannot be written in place without a recovery copy: " + why);
+  const std::string copy_path = folder + "/" + FileKey(key_path_) + ".recovery";
+  if (!WriteDurably(copy_path, EncodeRecoveryCopy({key_path_, contents_.bytes, std::string(bytes)}), why))
+    return Fail("cannot write its recovery copy: " + why);
+  StepForTesting(FileStep::kRecoveryCopied);
+  if (OverwriteFile(resolved_, bytes, why)) {
+    unlink(copy_path.c_str());
+    return true;
+  }
+  // Failed part way (a full disk): the old text goes back; where even that
+  // fails, the copy stays and the next reading finishes the new one.
+  std::string ignored;
+  if (OverwriteFile(resolved_, contents_.bytes, ignored)) unlink(copy_path.c_str());
+  return Fail("cannot write in place: " + why);
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "platform/file_recovery.h"
 #include "platform/win32/utf16.h"
 
 namespace qv::platform {
@@ -118,6 +121,16 @@ bool CopySecurityAndAttributes(const std::wstring& from, const std::wstring& to)
          SetFileAttributesW(to.c_str(), (attributes & kept) | FILE_ATTRIBUTE_NORMAL);
 }
 
+// How many names (hard links) the file has; 0 when it cannot be told.
+DWORD LinkCount(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const DWORD links = GetFileInformationByHandle(h, &info) ? info.nNumberOfLinks : 0;
+  CloseHandle(h);
+  return links;
+}
+
 bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // The file a link or junction leads to, as a plain path; empty when it
@@ -135,9 +148,8 @@ std::wstring FinalPath(const std::wstring& path) {
   return out;
 }
 
-}  // namespace
-
-FileContents ReadWholeFile(const std::string& path, std::size_t max_bytes) {
+// The file as it is on disk (ReadWholeFile without the recovery copy).
+FileContents ReadPlain(const std::string& path, std::size_t max_bytes) {
   FileContents out;
   out.status = FileContents::Status::kError;
   std::wstring wpath = Widen(path);
@@ -174,6 +186,105 @@ FileContents ReadWholeFile(const std::string& path, std::size_t max_bytes) {
   return out;
 }
 
+// The path that names a file's lock and recovery copy: its final path (its
+// folder's, for a file not made yet), in capitals, since Windows names one
+// file in any case, by a short name, or through a link.
+std::string KeyPath(const std::wstring& path, bool exists) {
+  std::wstring full(32768, L'\0');
+  const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  full.resize(n > 0 && n < full.size() ? n : 0);
+  if (full.empty()) full = path;
+  std::wstring key = exists ? FinalPath(full) : std::wstring();
+  if (!exists) {
+    const std::size_t slash = full.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : FinalPath(full.substr(0, slash));
+    if (!folder.empty()) key = folder + L"\\" + full.substr(slash + 1);
+  }
+  if (key.empty()) key = full;
+  CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return Narrow(key);
+}
+
+// Recovery copies are kept in the user's temporary folder: the user's own,
+// on disk (it outlives a crash and a power cut), and never one the user
+// keeps files in.
+std::wstring RecoveryCopyPath(const std::string& key_path) {
+  std::wstring folder(MAX_PATH + 1, L'\0');
+  const DWORD n = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+  if (n == 0 || n >= folder.size()) return {};
+  folder.resize(n);
+  return folder + Widen("Quorvel-" + FileKey(key_path) + ".recovery");
+}
+
+std::optional<RecoveryCopy> FindRecoveryCopy(const std::string& key_path, std::wstring& copy_path) {
+  copy_path = RecoveryCopyPath(key_path);
+  if (copy_path.empty()) return std::nullopt;
+  const FileContents file = ReadPlain(Narrow(copy_path), 2 * kMaxReadBytes + 4096);
+  if (file.status != FileContents::Status::kOk) return std::nullopt;
+  std::optional<RecoveryCopy> copy = DecodeRecoveryCopy(file.bytes);
+  if (copy && copy->path != key_path) return std::nullopt;
+  return copy;
+}
+
+// A new file at `path` whose contents are on disk before it takes the name.
+bool WriteDurably(const std::wstring& path, std::string_view bytes, std::string& error) {
+  const std::wstring temp = path + L".tmp";
+  HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return error = SystemMessage(GetLastError()), false;
+  DWORD err = WriteAll(h, bytes.data(), bytes.size()) && FlushFileBuffers(h) ? 0 : GetLastError();
+  if (!CloseHandle(h) && err == 0) err = GetLastError();
+  if (err == 0 && !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    err = GetLastError();
+  if (err != 0) {
+    DeleteFileW(temp.c_str());
+    error = SystemMessage(err);
+  }
+  return err == 0;
+}
+
+// Writes the file's bytes over it from the start, in pieces, and cuts it to
+// their length, holding it exclusively meanwhile: readers wait on their
+// shared lock rather than read half of it.
+bool OverwriteFile(const std::wstring& path, std::string_view bytes, std::string& error) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return error = SystemMessage(GetLastError()), false;
+  const DWORD lock = LockWholeFile(h, true, 10000);
+  DWORD err = lock;
+  LARGE_INTEGER zero{};
+  if (err == 0 && !SetFilePointerEx(h, zero, nullptr, FILE_BEGIN)) err = GetLastError();
+  for (std::size_t done = 0; err == 0 && done < bytes.size();) {
+    const std::size_t piece = std::min(kInPlacePiece, bytes.size() - done);
+    if (!WriteAll(h, bytes.data() + done, piece)) {
+      err = GetLastError();
+      break;
+    }
+    done += piece;
+    StepForTesting(FileStep::kWrittenInPlace, done);
+  }
+  if (err == 0 && !SetEndOfFile(h)) err = GetLastError();
+  if (err == 0 && !FlushFileBuffers(h)) err = GetLastError();
+  if (lock == 0) UnlockWholeFile(h);
+  CloseHandle(h);
+  if (err != 0) error = err == ERROR_LOCK_VIOLATION ? "is locked by another program" : SystemMessage(err);
+  return err == 0;
+}
+
+}  // namespace
+
+// A file a writer left half written in place reads as that writer meant it,
+// and is mended where this user may write it.
+FileContents ReadWholeFile(const std::string& path, std::size_t max_bytes) {
+  FileContents out = ReadPlain(path, max_bytes);
+  if (out.status != FileContents::Status::kOk) return out;
+  std::wstring copy_path;
+  std::optional<RecoveryCopy> copy = FindRecoveryCopy(KeyPath(Widen(path), true), copy_path);
+  if (!copy || StateOfWrite(out.bytes, *copy) != WriteState::kTorn || copy->new_bytes.size() > max_bytes) return out;
+  FileTransaction mend(path, 2000);  // finishes the write under the lock
+  if (mend.ok() && mend.contents().status == FileContents::Status::kOk) return mend.contents();
+  out.bytes = std::move(copy->new_bytes);
+  return out;
+}
+
 FileTransaction::FileTransaction(const std::string& path, unsigned timeout_ms) {
   std::wstring wpath = Widen(path);
   if (wpath.empty()) {
@@ -190,8 +301,8 @@ FileTransaction::FileTransaction(const std::string& path, unsigned timeout_ms) {
   } else {
     exists_ = true;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      // The lock, the temporary file and the replacement name the target,
-      // so the link stays a link and two names of one file share one lock.
+      // The temporary file and the replacement name the target, so the
+      // link stays a link.
       wpath = FinalPath(wpath);
       if (wpath.empty()) {
         Fail("is a symbolic link to nothing");
@@ -222,56 +333,57 @@ FileTransaction::FileTransaction(const std::string& path, unsigned timeout_ms) {
     }
   }
   resolved_ = Narrow(wpath);
+  key_path_ = KeyPath(wpath, exists_);
 
-  // The lock file lives beside the file. In a folder we may not write, an
-  // existing lock file serves, else the file itself is locked and written in
-  // place.
-  const std::wstring lock_path = wpath + L".lock";
-  HANDLE h = CreateFileW(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD err = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-  if (err == ERROR_ACCESS_DENIED) {
-    h = CreateFileW(lock_path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE && exists_) {
-      h = CreateFileW(wpath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-      lock_is_target_ = h != INVALID_HANDLE_VALUE;
-    }
-    if (h == INVALID_HANDLE_VALUE) err = GetLastError();
-  }
-  if (h == INVALID_HANDLE_VALUE) {
-    Fail(exists_ ? "cannot be locked: " + SystemMessage(err) : "its folder cannot be written: " + SystemMessage(err));
+  // The lock is a mutex of this session named after the file's final path,
+  // not a file beside it: nothing appears in the user's folder, a folder the
+  // user may not write needs no other way, and the system releases it when
+  // its holder dies (the next holder is told, and finds any recovery copy).
+  // Another session takes a lock of its own, so two users changing one
+  // shared file at the same moment may lose one change, but never tear it.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, Widen("Local\\Quorvel-file-" + FileKey(key_path_)).c_str());
+  if (!mutex) {
+    Fail("cannot be locked: " + SystemMessage(GetLastError()));
     return;
   }
-  lock_handle_ = reinterpret_cast<std::intptr_t>(h);
-  ULONGLONG deadline = GetTickCount64() + timeout_ms;
-  DWORD pause = 1;
-  for (;;) {
-    OVERLAPPED ov{};
-    const DWORD high = lock_is_target_ ? MAXDWORD : 0, low = lock_is_target_ ? MAXDWORD : 1;
-    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, low, high, &ov)) break;
-    err = GetLastError();
-    if ((err != ERROR_LOCK_VIOLATION && err != ERROR_IO_PENDING) || GetTickCount64() >= deadline) {
-      CloseHandle(h);
-      lock_handle_ = -1;
-      Fail(err == ERROR_LOCK_VIOLATION ? "is locked by another program" : "cannot be locked: " + SystemMessage(err));
-      return;
-    }
-    Sleep(pause);
-    if (pause < 8) pause *= 2;
+  const DWORD waited = WaitForSingleObject(mutex, timeout_ms);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    const DWORD err = GetLastError();
+    CloseHandle(mutex);
+    Fail(waited == WAIT_TIMEOUT ? "is locked by another program" : "cannot be locked: " + SystemMessage(err));
+    return;
   }
+  lock_handle_ = reinterpret_cast<std::intptr_t>(mutex);
 
-  contents_ = lock_is_target_ ? ReadOpenFile(h, kMaxReadBytes) : ReadWholeFile(resolved_);
+  FinishInterruptedWrite();
+  contents_ = ReadPlain(resolved_, kMaxReadBytes);
   if (contents_.status == FileContents::Status::kError) {
     Fail(contents_.problem);
     return;
   }
   exists_ = contents_.status == FileContents::Status::kOk;
   ok_ = true;
+  StepForTesting(FileStep::kLocked);
+}
+
+// A recovery copy found under the lock was left by a writer that died while
+// writing in place: its write is finished when the file is torn, and the
+// copy goes. A copy that cannot be acted on now stays for a later try.
+void FileTransaction::FinishInterruptedWrite() {
+  std::wstring copy_path;
+  std::string ignored;
+  const std::optional<RecoveryCopy> copy = FindRecoveryCopy(key_path_, copy_path);
+  if (!copy) return;
+  const FileContents now = ReadPlain(resolved_, kMaxReadBytes);
+  if (now.status == FileContents::Status::kOk && StateOfWrite(now.bytes, *copy) == WriteState::kTorn &&
+      !OverwriteFile(Widen(resolved_), copy->new_bytes, ignored))
+    return;
+  DeleteFileW(copy_path.c_str());
 }
 
 FileTransaction::~FileTransaction() {
   if (lock_handle_ == -1) return;
-  // Closing the handle releases its locks.
+  ReleaseMutex(reinterpret_cast<HANDLE>(lock_handle_));
   CloseHandle(reinterpret_cast<HANDLE>(lock_handle_));
 }
 
@@ -284,9 +396,9 @@ bool FileTransaction::Fail(std::string problem) {
 bool FileTransaction::Commit(std::string_view bytes) {
   if (!ok_ || committed_) return false;
   committed_ = true;
-  if (lock_is_target_) return WriteInPlace(bytes);
 
   const std::wstring wpath = Widen(resolved_);
+  if (exists_ && LinkCount(wpath) > 1) return WriteInPlace(bytes);  // a replacement would split the names
   const std::wstring wtemp = wpath + L".tmp";
   DeleteFileW(wtemp.c_str());  // one a crashed writer may have left
   HANDLE h = CreateFileW(wtemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -314,8 +426,12 @@ bool FileTransaction::Commit(std::string_view bytes) {
   // A rename over the file: readers see the old file or the new one. Another
   // program (an editor, a virus scanner) may hold the file open without
   // sharing delete access for a moment: retry briefly, then write in place.
+  StepForTesting(FileStep::kStaged);
   for (int attempt = 0; attempt < 25; ++attempt) {
-    if (MoveFileExW(wtemp.c_str(), wpath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (MoveFileExW(wtemp.c_str(), wpath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      StepForTesting(FileStep::kReplaced);
+      return true;
+    }
     err = GetLastError();
     if (!exists_ || (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION)) break;
     Sleep(20);
@@ -327,23 +443,22 @@ bool FileTransaction::Commit(std::string_view bytes) {
 
 bool FileTransaction::WriteInPlace(std::string_view bytes) {
   if (!exists_) return Fail("cannot be created");
-  HANDLE h = lock_is_target_ ? reinterpret_cast<HANDLE>(lock_handle_)
-                             : CreateFileW(Widen(resolved_).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
-                                           nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Fail(SystemMessage(GetLastError()));
-  // Readers wait on the file's shared lock while it is half written.
-  DWORD err = lock_is_target_ ? 0 : LockWholeFile(h, true, 10000);
-  bool ok = err == 0;
-  LARGE_INTEGER zero{};
-  if (ok && !SetFilePointerEx(h, zero, nullptr, FILE_BEGIN)) ok = false, err = GetLastError();
-  if (ok && !WriteAll(h, bytes.data(), bytes.size())) ok = false, err = GetLastError();
-  if (ok && !SetEndOfFile(h)) ok = false, err = GetLastError();
-  if (ok && !FlushFileBuffers(h)) ok = false, err = GetLastError();
-  if (!lock_is_target_) {
-    if (err != ERROR_LOCK_VIOLATION) UnlockWholeFile(h);
-    CloseHandle(h);
+  const std::wstring copy_path = RecoveryCopyPath(key_path_);
+  if (copy_path.empty()) return Fail("cannot be written in place without a recovery copy: no temporary folder");
+  std::string why;
+  if (!WriteDurably(copy_path, EncodeRecoveryCopy({key_path_, contents_.bytes, std::string(bytes)}), why))
+    return Fail("cannot write its recovery copy: " + why);
+  StepForTesting(FileStep::kRecoveryCopied);
+  const std::wstring wpath = Widen(resolved_);
+  if (OverwriteFile(wpath, bytes, why)) {
+    DeleteFileW(copy_path.c_str());
+    return true;
   }
-  return ok || Fail("cannot write in place: " + SystemMessage(err));
+  // Failed part way (a full disk): the old text goes back; where even that
+  // fails, the copy stays and the next reading finishes the new one.
+  std::string ignored;
+  if (OverwriteFile(wpath, contents_.bytes, ignored)) DeleteFileW(copy_path.c_str());
+  return Fail("cannot write in place: " + why);
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
