@@ -16,7 +16,7 @@
 #include "platform/net.h"
 #include "profile/app_state.h"
 #include "runner/query_runner.h"
-#include "ui/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 namespace {
 

@@ -15,6 +15,7 @@ namespace qv::platform {
 namespace {
 std::mutex g_beep_mutex;
 BeepFn g_test_beep;  // guarded by g_beep_mutex
+std::atomic<BeepSink> g_beep_sink{nullptr};
 std::atomic<bool> g_fail_thread_starts{false};
 }  // namespace
 
@@ -26,9 +27,13 @@ void Beep(unsigned frequency_hz, unsigned duration_ms) {
   }
   if (replacement)
     replacement(frequency_hz, duration_ms);
+  else if (BeepSink sink = g_beep_sink.load())
+    sink(frequency_hz, duration_ms);
   else
     detail::SystemBeep(frequency_hz, duration_ms);
 }
+
+void SetBeepSink(BeepSink sink) { g_beep_sink = sink; }
 
 void SetBeepForTesting(BeepFn beep) {
   std::lock_guard<std::mutex> lock(g_beep_mutex);

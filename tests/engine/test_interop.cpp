@@ -82,16 +82,20 @@ TEST_F(InteropTest, ChronydOffsetIsNearZero) {
   ASSERT_TRUE(Eventually([&] { return (result = Check(RequestFor(address, kSntp, 1))).ok(); }))
       << result.status << " " << result.detail;
   while (offsets.size() < 20) {
+    const auto start = std::chrono::steady_clock::now();
     result = Check(RequestFor(address, kSntp, 2));
+    const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
     ASSERT_TRUE(result.ok()) << result.status << " " << result.detail;
     offsets.push_back(*result.offset_ns);
+    // One clock on both sides, so the true offset is 0: what is measured can
+    // be off by at most half the round trip (which the whole check outlasts)
+    // and the stamps' resolution, however loaded the machine is.
+    EXPECT_LE(std::abs(offsets.back()), took.count() / 2 + 1000000) << FormatOffset(offsets.back());
   }
   std::sort(offsets.begin(), offsets.end());
   std::printf("chronyd on %s: offset min %s median %s max %s s\n", address.c_str(),
               FormatOffset(offsets.front()).c_str(), FormatOffset(offsets[offsets.size() / 2]).c_str(),
               FormatOffset(offsets.back()).c_str());
-  // One clock on both sides: what is left is stamping time and resolution.
-  EXPECT_LT(std::abs(offsets[offsets.size() / 2]), 2000000);
 }
 
 // inetd's DAYTIME line is the C library's, and adjusting sets that time;

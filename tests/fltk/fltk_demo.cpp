@@ -5,8 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/fltk/fltk_driver.h"
-#include "platform/fltk/fltk_host.h"
+#include "hosts/fltk/fltk_driver.h"
+#include "hosts/fltk/fltk_host.h"
 #include "runner/runner_template.h"
 #include "support/scripted_dialog.h"
 #include "win/test_templates.h"

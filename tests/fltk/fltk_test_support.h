@@ -10,8 +10,8 @@
 #include <functional>
 #include <thread>
 
-#include "platform/fltk/fltk_driver.h"
-#include "platform/fltk/fltk_host.h"
+#include "hosts/fltk/fltk_driver.h"
+#include "hosts/fltk/fltk_host.h"
 #include "support/scripted_dialog.h"
 #include "support/user_threads.h"
 #include "ui/dialog.h"

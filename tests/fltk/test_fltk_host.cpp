@@ -16,7 +16,7 @@
 #include <X11/Xutil.h>
 
 #include "fltk_test_support.h"
-#include "platform/fltk/fltk_window.h"
+#include "hosts/fltk/fltk_window.h"
 #include "ui/icon_paint.h"
 #include "win/test_templates.h"
 

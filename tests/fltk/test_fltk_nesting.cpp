@@ -9,7 +9,7 @@
 #include "fltk_test_support.h"
 #include "main/strings.h"
 #include "platform/cancel_signal.h"
-#include "platform/fltk/message_box.h"
+#include "hosts/fltk/message_box.h"
 #include "runner/query_runner.h"
 #include "settings/strings.h"
 #include "ui/icon_paint.h"

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "fltk_test_support.h"
-#include "platform/fltk/fltk_controls.h"
-#include "platform/fltk/fltk_window.h"
+#include "hosts/fltk/fltk_controls.h"
+#include "hosts/fltk/fltk_window.h"
 #include "scenarios/scenario.h"
 
 namespace qv::scenario {

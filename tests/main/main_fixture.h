@@ -24,7 +24,7 @@
 #include "profile/profile.h"
 #include "profile/temp_dir.h"
 #include "support/fake_clock.h"
-#include "ui/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 namespace qv::main::test {
 

@@ -12,7 +12,7 @@
 
 #include "ui/dialog.h"
 #include "ui/dialog_rules.h"
-#include "ui/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 namespace qv::ui {
 namespace {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "scenarios/scenario.h"
-#include "ui/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 namespace qv::scenario {
 namespace {

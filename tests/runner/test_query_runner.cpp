@@ -16,7 +16,7 @@
 #include "platform/process.h"
 #include "platform/test_seams.h"
 #include "runner/query_runner.h"
-#include "ui/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 namespace qv::runner {
 namespace {

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "platform/file.h"
-#include "platform/win32/program_driver.h"
-#include "platform/win32/ui_driver.h"
+#include "hosts/win32/program_driver.h"
+#include "hosts/win32/ui_driver.h"
 
 int main(int argc, char** argv) {
   using namespace qv;

@@ -18,7 +18,7 @@
 #include "settings/settings_template.h"
 #include "settings/strings.h"
 #include "support/run_command.h"
-#include "ui/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 namespace qv::settings::test {
 

@@ -11,7 +11,7 @@
 #include "platform/ctime.h"
 #include "platform/file.h"
 #include "platform/shell.h"
-#include "platform/win32/program_driver.h"
+#include "hosts/win32/program_driver.h"
 #include "profile/ini.h"
 #include "profile/temp_dir.h"
 #include "settings/settings_app.h"

@@ -13,7 +13,7 @@
 #include "main/templates.h"
 #include "platform/file.h"
 #include "platform/spawn.h"
-#include "platform/win32/program_driver.h"
+#include "hosts/win32/program_driver.h"
 #include "profile/profile.h"
 
 namespace qv::e2e {

@@ -10,7 +10,7 @@
 
 #include "main/strings.h"
 #include "platform/cancel_signal.h"
-#include "platform/win32/dialog_host.h"
+#include "hosts/win32/dialog_host.h"
 #include "runner/query_runner.h"
 #include "settings/strings.h"
 #include "test_templates.h"

@@ -98,15 +98,16 @@ TEST(QuorvelWin, AboutBoxFromTheSystemMenu) {
   ASSERT_TRUE(drv::PostSysCommand(w, kAboutCommand));
   const ui::WindowId about = q.DialogCaptioned("Quorvel ");
   ASSERT_NE(about, 0);
-  ASSERT_TRUE(drv::Settle(w));
-  EXPECT_EQ(drv::DialogsOfProcess(q.pid()).size(), 2u);
   EXPECT_EQ(drv::ControlText(about, kIdAboutName), "Quorvel    Ver.1.00");
   EXPECT_NE(drv::ControlText(about, kIdAboutMaker).find("Orvanta"), std::string::npos);
   // The program's icon: a picture, not a button.
   EXPECT_EQ(drv::ClassOf(drv::ControlOf(about, 0xFFFF)), "Static");
   EXPECT_TRUE(drv::ShowsIcon(about, 0xFFFF));
-  ASSERT_TRUE(drv::ClickButton(about, ui::kIdOk));
+  // Posted behind the second request, so taken after it: had that opened a
+  // box inside this one, this box could not end while that one runs.
+  ASSERT_TRUE(drv::PostCommand(about, ui::kIdOk));
   EXPECT_TRUE(drv::WaitGone(about, 5000));
+  EXPECT_EQ(drv::DialogsOfProcess(q.pid()).size(), 1u);
   ASSERT_TRUE(drv::ClickButton(w, ui::kIdOk));
   EXPECT_EQ(q.Ended(10000), 0);
 }

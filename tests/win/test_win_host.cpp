@@ -8,7 +8,7 @@
 #include <string>
 
 #include "test_templates.h"
-#include "ui/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 #include "ui/icon_paint.h"
 #include "win_test_support.h"
 

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "ui/dialog.h"
-#include "platform/win32/dialog_host.h"
-#include "platform/win32/ui_driver.h"
+#include "hosts/win32/dialog_host.h"
+#include "hosts/win32/ui_driver.h"
 #include "support/scripted_dialog.h"
 #include "support/user_threads.h"
 

@@ -1,13 +1,11 @@
 #include "platform/process.h"
 #include "platform/process_system.h"
 
-#include "platform/posix/beep.h"
 
 #include <malloc.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <climits>
 #include <cstdio>
 
@@ -29,17 +27,9 @@ std::string ExecutableBaseName() {
   return name;
 }
 
-namespace {
-std::atomic<BeepSink> g_beep_sink{nullptr};
-}
-
-void SetBeepSink(BeepSink sink) { g_beep_sink = sink; }
-
 void detail::ShareHeapWithThreads() { mallopt(M_ARENA_MAX, 1); }
 
-void detail::SystemBeep(unsigned frequency_hz, unsigned duration_ms) {
-  // A GUI host rings its display's bell.
-  if (BeepSink sink = g_beep_sink.load()) return sink(frequency_hz, duration_ms);
+void detail::SystemBeep(unsigned /*frequency_hz*/, unsigned duration_ms) {
   // No speaker API here: the terminal bell, when there is a terminal.
   if (isatty(STDERR_FILENO)) {
     std::fputc('\a', stderr);

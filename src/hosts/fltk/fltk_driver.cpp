@@ -1,4 +1,4 @@
-#include "platform/fltk/fltk_driver.h"
+#include "hosts/fltk/fltk_driver.h"
 
 #include <FL/Fl.H>
 #include <FL/x.H>
@@ -15,9 +15,9 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/fltk/fltk_host.h"
-#include "platform/fltk/fltk_metrics.h"
-#include "platform/fltk/fltk_window.h"
+#include "hosts/fltk/fltk_host.h"
+#include "hosts/fltk/fltk_metrics.h"
+#include "hosts/fltk/fltk_window.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "platform/fltk/fltk_controls.h"
+#include "hosts/fltk/fltk_controls.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Button.H>
@@ -12,8 +12,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "platform/fltk/fltk_draw.h"
-#include "platform/fltk/fltk_window.h"
+#include "hosts/fltk/fltk_draw.h"
+#include "hosts/fltk/fltk_window.h"
 #include "ui/dialog_rules.h"
 
 namespace qv::ui::fltk {

@@ -1,4 +1,4 @@
-#include "platform/win32/program_driver.h"
+#include "hosts/win32/program_driver.h"
 
 #include <windows.h>
 #include <tlhelp32.h>

@@ -1,4 +1,4 @@
-#include "ui/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 #include <algorithm>
 #include <atomic>

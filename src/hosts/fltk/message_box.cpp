@@ -1,11 +1,11 @@
-#include "platform/fltk/message_box.h"
+#include "hosts/fltk/message_box.h"
 
 #include <algorithm>
 
-#include "platform/fltk/fltk_draw.h"
-#include "platform/fltk/fltk_host.h"
-#include "platform/fltk/fltk_metrics.h"
-#include "platform/fltk/fltk_window.h"
+#include "hosts/fltk/fltk_draw.h"
+#include "hosts/fltk/fltk_host.h"
+#include "hosts/fltk/fltk_metrics.h"
+#include "hosts/fltk/fltk_window.h"
 
 namespace qv::ui::fltk {
 

@@ -1,4 +1,4 @@
-#include "platform/fltk/desktop_probe.h"
+#include "hosts/fltk/desktop_probe.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

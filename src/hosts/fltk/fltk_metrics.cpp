@@ -1,4 +1,4 @@
-#include "platform/fltk/fltk_metrics.h"
+#include "hosts/fltk/fltk_metrics.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>

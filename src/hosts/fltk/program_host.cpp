@@ -1,6 +1,6 @@
 #include "ui/program_host.h"
 
-#include "platform/fltk/fltk_host.h"
+#include "hosts/fltk/fltk_host.h"
 
 namespace qv::ui {
 

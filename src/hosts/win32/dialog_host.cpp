@@ -1,4 +1,4 @@
-#include "platform/win32/dialog_host.h"
+#include "hosts/win32/dialog_host.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -11,8 +11,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/win32/dialog_memory.h"
-#include "platform/win32/host_window.h"
+#include "hosts/win32/dialog_memory.h"
+#include "hosts/win32/host_window.h"
 #include "platform/win32/utf16.h"
 
 namespace qv::ui {

@@ -1,4 +1,4 @@
-#include "platform/fltk/fltk_host.h"
+#include "hosts/fltk/fltk_host.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -12,11 +12,11 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/fltk/desktop_probe.h"
-#include "platform/fltk/fltk_window.h"
-#include "platform/fltk/message_box.h"
-#include "platform/fltk/time_change.h"
-#include "platform/posix/beep.h"
+#include "hosts/fltk/desktop_probe.h"
+#include "hosts/fltk/fltk_window.h"
+#include "hosts/fltk/message_box.h"
+#include "hosts/fltk/time_change.h"
+#include "platform/process.h"
 #include "platform/process.h"
 #include "platform/window_channel.h"
 #include "ui/dialog_rules.h"

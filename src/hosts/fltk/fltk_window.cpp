@@ -1,4 +1,4 @@
-#include "platform/fltk/fltk_window.h"
+#include "hosts/fltk/fltk_window.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Button.H>
@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/fltk/fltk_draw.h"
-#include "platform/fltk/fltk_host.h"
+#include "hosts/fltk/fltk_draw.h"
+#include "hosts/fltk/fltk_host.h"
 #include "ui/dialog_rules.h"
 
 namespace qv::ui::fltk {

@@ -1,4 +1,4 @@
-#include "platform/fltk/time_change.h"
+#include "hosts/fltk/time_change.h"
 
 #include <FL/Fl.H>
 #include <errno.h>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/fltk/loop_fds.h"
+#include "hosts/fltk/loop_fds.h"
 
 namespace qv::ui::fltk {
 

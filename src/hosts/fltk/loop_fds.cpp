@@ -1,4 +1,4 @@
-#include "platform/fltk/loop_fds.h"
+#include "hosts/fltk/loop_fds.h"
 
 #include <fcntl.h>
 #include <sys/select.h>

@@ -1,6 +1,6 @@
 #include "ui/program_host.h"
 
-#include "platform/win32/dialog_host.h"
+#include "hosts/win32/dialog_host.h"
 
 namespace qv::ui {
 

@@ -1,4 +1,4 @@
-#include "platform/win32/dialog_memory.h"
+#include "hosts/win32/dialog_memory.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,4 +1,4 @@
-#include "platform/fltk/fltk_draw.h"
+#include "hosts/fltk/fltk_draw.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>

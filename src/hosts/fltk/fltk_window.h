@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fltk/fltk_controls.h"
-#include "platform/fltk/fltk_metrics.h"
+#include "hosts/fltk/fltk_controls.h"
+#include "hosts/fltk/fltk_metrics.h"
 #include "ui/dialog.h"
 
 namespace qv::ui::fltk {

@@ -1,4 +1,4 @@
-#include "platform/win32/host_window.h"
+#include "hosts/win32/host_window.h"
 
 #include <windows.h>
 #include <commctrl.h>

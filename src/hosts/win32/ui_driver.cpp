@@ -1,4 +1,4 @@
-#include "platform/win32/ui_driver.h"
+#include "hosts/win32/ui_driver.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fltk/loop_fds.h"
+#include "hosts/fltk/loop_fds.h"
 #include "ui/dialog.h"
 
 class Fl_Window;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/ui_driver.h"
+#include "hosts/win32/ui_driver.h"
 
 namespace qv::ui::driver {
 
