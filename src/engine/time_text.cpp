@@ -34,9 +34,13 @@ std::string FormatOffset(std::int64_t offset_ns) {
   const std::uint64_t magnitude =
       offset_ns < 0 ? 0 - static_cast<std::uint64_t>(offset_ns) : static_cast<std::uint64_t>(offset_ns);
   const std::uint64_t micros = (magnitude + 500) / 1000;
-  std::string fraction = std::to_string(micros % 1000000);
-  fraction.insert(0, 6 - fraction.size(), '0');
-  return (offset_ns < 0 ? "-" : "+") + std::to_string(micros / 1000000) + "." + fraction;
+  const std::string fraction = std::to_string(micros % 1000000);
+  std::string text(1, offset_ns < 0 ? '-' : '+');
+  text += std::to_string(micros / 1000000);
+  text += '.';
+  text.append(6 - fraction.size(), '0');
+  text += fraction;
+  return text;
 }
 
 int MonthFromName(std::string_view text) {

@@ -21,9 +21,8 @@ namespace qv::test {
 // The servers of this test, from the table QV_TIMESERVERS; nobody ever
 // listens on kNobody.
 namespace servers = test::servers;
-inline const ServerSpec* const kServers[] = {&servers::cli_plain,      &servers::cli_offset, &servers::cli_silent,
-                                             &servers::cli_long_close, &servers::cli_short,  &servers::cli_fixed,
-                                             &servers::cli_escape};
+inline const ServerSpec* const kServers[] = {&servers::cli_plain, &servers::cli_offset, &servers::cli_silent,
+                                             &servers::cli_fixed, &servers::cli_escape};
 // cli_fixed's TIME and DAYTIME answers as the cli shows them (zone JST-9).
 inline constexpr const char* kFixedTimeText = "Wed Jan 25 14:20:00 1995";
 inline constexpr const char* kFixedDaytimeLine = "Fri Jan 13 01:02:03 2017\r";

@@ -46,15 +46,9 @@ TEST_F(AnswersTest, NoUntrustworthyAnswerSetsTheClock) {
     int protocol;
     const char *status, *detail, *server_time;
   } kCases[] = {
-      // SNTP replies that carry no usable time.
+      // An SNTP reply that carries no usable time (each rule on its own:
+      // test_sntp.cpp, from the packet's bytes).
       {&servers::an_zero_all, kSntp, "ERROR (SNTP: Bad Response)", "mode 0", ""},
-      {&servers::an_zero_receive, kSntp, "ERROR (SNTP: Bad Response)", "receive timestamp 0", ""},
-      {&servers::an_zero_transmit, kSntp, "ERROR (SNTP: Bad Response)", "transmit timestamp 0", ""},
-      {&servers::an_leap, kSntp, "ERROR (SNTP: Bad Response)", "leap indicator 3 (unsynchronised)", ""},
-      {&servers::an_mode, kSntp, "ERROR (SNTP: Bad Response)", "mode 5", ""},
-      {&servers::an_version, kSntp, "ERROR (SNTP: Bad Response)", "version 5", ""},
-      {&servers::an_kiss, kSntp, "ERROR (SNTP: Bad Response)", "stratum 0, kiss code RATE", ""},
-      {&servers::an_stratum, kSntp, "ERROR (SNTP: Bad Response)", "stratum 16", ""},
       // Only the server is heard; a closed port fails at once.
       {&servers::an_other_source, kSntp, "ERROR (TimeOut)", "0", ""},
       {nullptr, kSntp, "ERROR (Recv)", "10054", ""},

@@ -32,15 +32,13 @@ class HostTest : public ::testing::Test {
     ASSERT_TRUE(Host().has_display()) << "no X display: run under tools/with-xvfb";
     drv::Attach(&Host());
     ui::SetHost(&Host());
-    ui::SetStringTable(&strings_);
+    ui::SetStringTable(&test::FrameworkStrings());
   }
   void TearDown() override {
     EXPECT_TRUE(Host().stack().empty()) << "a dialog outlived its test";
     ui::SetHost(nullptr);
     ui::SetStringTable(nullptr);
   }
-  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"},
-                                 {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"}};
 };
 
 // The user's thread and the watchdog, with this host's dialogs. The watchdog

@@ -1,5 +1,4 @@
-// The Linux GUI host on real windows, beyond the shared scenarios: the
-// template turned into controls, Japanese texts typed and read, geometry
+// The Linux GUI host on real windows, beyond the shared scenarios: geometry
 // without a window manager (and a check window one left behind), the
 // window class, icons and properties as the X server holds them, the SHIFT
 // key, the kernel's word of a clock change.
@@ -24,54 +23,6 @@ namespace qv::fltktest {
 namespace {
 
 using namespace wintest;
-
-TEST_F(HostTest, TemplateBecomesControlsAndTextsRoundTrip) {
-  Watchdog dog(std::chrono::seconds(60));
-  const ui::DialogTemplate tmpl = FormTemplate();
-  ScriptedDialog d(tmpl);
-  std::map<std::string, bool> seen;
-  const std::vector<std::string> texts = {"日本語", "ｷｬﾝｾﾙ", "𠮷野家 (outside the BMP)", "", "a&b @c"};
-  std::vector<std::string> read_back;
-  std::string typed;
-  d.on_init = [&](ScriptedDialog& self) {
-    ui::HostWindow& w = *self.Window();
-    seen["hidden starts hidden"] = !w.IsVisible(kHidden) && w.IsVisible(kName);
-    seen["disabled starts disabled"] = !w.IsEnabled(kGreyed) && w.IsEnabled(kAction);
-    w.Show(kHidden, true);
-    w.Enable(kGreyed, true);
-    w.Show(kAction, false);
-    seen["show and enable"] = w.IsVisible(kHidden) && !w.IsVisible(kAction) && w.IsEnabled(kGreyed);
-    seen["missing control"] = w.Text(4242).empty() && !w.IsVisible(4242) && w.Selection(4242) == -1;
-    seen["template texts"] = w.Text(kAgree) == "同意する" && w.Text(kLabel) == kLabelText;
-    for (const auto& t : texts) {
-      w.SetText(kName, t);
-      read_back.push_back(w.Text(kName));
-    }
-    w.SetCaption("時刻合わせ");
-    read_back.push_back(w.Caption());
-  };
-  d.on_command = [&](ScriptedDialog& self, int id) {
-    if (id != kGreyed) return false;
-    typed = self.Window()->Text(kName);
-    return true;
-  };
-  Driver driver([&] {
-    const ui::WindowId w = drv::WaitForCaption("時刻合わせ");
-    ASSERT_NE(w, 0);
-    EXPECT_EQ(drv::FocusedControl(w), kName) << "the first control with a tab stop";
-    EXPECT_FALSE(drv::Click(w, kAction)) << "a hidden control has no place to click";
-    drv::Type(w, "大阪 ﾃｽﾄ");  // the focused field's text is selected: typing replaces it
-    EXPECT_TRUE(drv::WaitUntil([&] { return drv::ControlText(w, kName) == "大阪 ﾃｽﾄ"; }));
-    drv::Click(w, kGreyed);
-    drv::Click(w, ui::kIdCancel);
-  });
-  EXPECT_EQ(d.DoModal(), 2);
-  for (const auto& [what, ok] : seen) EXPECT_TRUE(ok) << what;
-  std::vector<std::string> want = texts;
-  want.push_back("時刻合わせ");
-  EXPECT_EQ(read_back, want);
-  EXPECT_EQ(typed, "大阪 ﾃｽﾄ") << "typed by the user, read by the program";
-}
 
 TEST_F(HostTest, GeometryPlacementAndNoMinimisingWithoutAWindowManager) {
   Watchdog dog(std::chrono::seconds(30));

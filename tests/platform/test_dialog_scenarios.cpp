@@ -155,7 +155,7 @@ class HeadlessStage final : public Stage {
     host_.SetScreen(kScreen, {0, 0, kScreen.x, kScreen.y});
     host_.SetStallLimit(std::chrono::seconds(10));
     ui::SetHost(&host_);
-    ui::SetStringTable(&strings_);
+    ui::SetStringTable(&test::FrameworkStrings());
   }
   ~HeadlessStage() override {
     ui::SetHost(nullptr);
@@ -174,8 +174,6 @@ class HeadlessStage final : public Stage {
   }
 
  private:
-  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"},
-                                 {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"}};
   HeadlessHost host_{HeadlessHost::ClockKind::kManual};
 };
 

@@ -129,22 +129,7 @@ TEST_F(RunnerTest, CountdownReadsDownAndTimesOutOnTheLastTick) {
   }
 }
 
-TEST_F(RunnerTest, CancelFirstEndsAtOnceAndWakesTheWorker) {
-  std::atomic<bool> woken{false};
-  host_.Then([](HeadlessHost& h) { EXPECT_TRUE(h.Click(ui::kIdCancel)); });
-  const int modal = Run(
-      [&](const QueryJob& job) {
-        BlockUntilCancelled(job);
-        woken = true;
-        return Answer(1);
-      },
-      30);
-  EXPECT_EQ(modal, 2);
-  EXPECT_EQ(reply_.stage, Stage::kUserCancelled);
-  EXPECT_TRUE(reply_.bytes.empty());
-  EXPECT_TRUE(WaitForWorkers(std::chrono::seconds(5)));
-  EXPECT_TRUE(woken);
-}
+// (Cancel first, on every host: the RunnerEndings scenario.)
 
 // The worker ignores the cancel signal, finishes after the runner has ended
 // and posts its done message: none of it may reach the caller, whether

@@ -4,14 +4,18 @@
 // properties, up-down controls, the keyboard, throwing handlers, sorting,
 // geometry. Each expectation was measured on the win32 host under Wine.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <stdexcept>
 #include <thread>
 
 #include "engine/query_job.h"
+#include "main/strings.h"
+#include "platform/cancel_signal.h"
 #include "platform/process.h"
 #include "runner/query_runner.h"
 #include "scenarios/scenario.h"
+#include "settings/strings.h"
 #include "ui/icon_paint.h"
 
 namespace qv::scenario {
@@ -24,7 +28,7 @@ using ui::ControlClass;
 enum : int {
   kName = 100, kFirst = 101, kAgree = 102, kTri = 103, kR0 = 104, kSlash = 105, kR1 = 106, kR2 = 107,
   kCombo = 108, kList = 109, kSorted = 110, kCount = 111, kSpin = 112, kFixed = 113, kFixedSpin = 114,
-  kAction = 115, kOther = 116, kDefault = 117, kGreyed = 118, kListBox = 119,
+  kAction = 115, kOther = 116, kDefault = 117, kGreyed = 118, kListBox = 119, kHidden = 120,
 };
 // clang-format on
 constexpr unsigned kMsg = ui::kWmUser + 100;
@@ -266,6 +270,117 @@ void RunnerFromPostedMessage(Stage& stage) {
   });
   EXPECT_TRUE(runner::WaitForWorkers(std::chrono::seconds(5)));
   EXPECT_EQ(log.Events(), (Events{"init", "msg 1", "runner 1 1 7", "show", "cmd 2", "destroy"}));
+}
+
+// The countdown dialog of each program: its caption, the server it asks,
+// the countdown a second at a time, the focus on Cancel; only the main
+// program's carries Suspend, Resume and Terminate, none of which a user can
+// press. The worker's done message, posted from its thread, ends it with
+// the worker's reply; Cancel ends it as cancelled and wakes the worker.
+void RunnerEndings(Stage& stage) {
+  struct Case {
+    runner::Variant variant;
+    const ui::StringTable* strings;
+    const char* caption;
+    bool cancel;
+    int result;
+    engine::Stage stage;
+    int error_code;  // 7: the worker's own reply
+  };
+  const Case cases[] = {
+      {runner::Variant::kMain, &main::Strings(), "Quorvel", false, 1, engine::Stage::kOk, 7},
+      {runner::Variant::kSettings, &settings::Strings(), "Quorvel  <Setting>", true, 2, engine::Stage::kUserCancelled, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caption);
+    ui::SetStringTable(c.strings);
+    std::atomic<bool> release{false};
+    engine::QueryJob job;
+    job.server = "ntp.example.jp";
+    job.timeout = 20;
+    runner::QueryRunnerDialog dialog(c.variant, [&](const engine::QueryJob& j) {
+      while (!release && !j.cancel->Fired()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      engine::Reply reply;
+      reply.error_code = 7;
+      return reply;
+    });
+    stage.Play(
+        [&](User& u) {
+          const WindowId w = u.WaitWindow(c.caption);
+          ASSERT_NE(w, 0);
+          EXPECT_EQ(u.Text(w, runner::kIdServerText), "ntp.example.jp");
+          EXPECT_EQ(u.Text(w, ui::kIdCancel), "ｷｬﾝｾﾙ");
+          for (int i = 0; i < 100 && u.Text(w, runner::kIdCountdown) == "20"; ++i) u.Pass(100);
+          EXPECT_EQ(u.Text(w, runner::kIdCountdown), "19") << "a tick a second";
+          EXPECT_EQ(u.Focused(w), ui::kIdCancel) << "the only control that takes the focus";
+          for (int id : {runner::kIdSuspend, runner::kIdResume, runner::kIdTerminate}) {
+            EXPECT_EQ(u.Text(w, id).empty(), c.variant == runner::Variant::kSettings) << id;
+            EXPECT_FALSE(u.Click(w, id)) << id;
+          }
+          if (c.cancel)
+            EXPECT_TRUE(u.Click(w, ui::kIdCancel));
+          else
+            release = true;
+        },
+        [&] { EXPECT_EQ(dialog.Run(job), c.result); });
+    EXPECT_EQ(dialog.reply().stage, c.stage);
+    EXPECT_EQ(dialog.reply().error_code, c.error_code);
+    EXPECT_TRUE(runner::WaitForWorkers(std::chrono::seconds(10))) << "Cancel wakes the worker";
+    release = true;
+  }
+  ui::SetStringTable(&test::FrameworkStrings());
+}
+
+// What the program sets and reads back through the host: a hidden control
+// starts hidden and a disabled one disabled, until told otherwise; one that
+// does not exist reads as nothing; texts beyond ASCII and beyond the BMP,
+// and the caption, come back as set; what the user types the program reads.
+void ControlStatesAndTexts(Stage& stage) {
+  ui::DialogTemplate t = Form("states");
+  t.controls.push_back({kHidden, ControlClass::Button, "隠", 8, 106, 40, 12, kBsPushButton | kTabStop});
+  Log log;
+  Probe d(std::move(t), log);
+  const Events texts = {"日本語", "ｷｬﾝｾﾙ", "𠮷野家 (outside the BMP)", "", "a&b @c"};
+  d.on_init = [&](Probe& self) {
+    ui::HostWindow& w = *self.Window();
+    self.Note("hidden " + std::to_string(w.IsVisible(kHidden)) + std::to_string(w.IsVisible(kName)));
+    self.Note("enabled " + std::to_string(w.IsEnabled(kGreyed)) + std::to_string(w.IsEnabled(kAction)));
+    w.Show(kHidden, true);
+    w.Enable(kGreyed, true);
+    w.Show(kAction, false);
+    self.Note("changed " + std::to_string(w.IsVisible(kHidden)) + std::to_string(w.IsVisible(kAction)) +
+              std::to_string(w.IsEnabled(kGreyed)));
+    self.Note("missing '" + w.Text(4242) + "' " + std::to_string(w.IsVisible(4242)) + " " +
+              std::to_string(w.Selection(4242)));
+    for (const std::string& text : texts) {
+      w.SetText(kName, text);
+      self.Note("read " + w.Text(kName));
+    }
+    w.SetCaption("時刻合わせ");
+    self.Note("caption " + w.Caption());
+  };
+  d.on_command = [&](Probe& self, int id) {
+    if (id == kGreyed) self.Note("typed " + self.Window()->Text(kName));
+    return id == kGreyed;
+  };
+  stage.Play(
+      [&](User& u) {
+        const WindowId w = u.WaitWindow("時刻合わせ");
+        ASSERT_NE(w, 0);
+        EXPECT_FALSE(u.Click(w, kAction)) << "hidden: nothing to click";
+        EXPECT_TRUE(u.Click(w, kHidden));
+        EXPECT_TRUE(u.Type(w, kName, "大阪 ﾃｽﾄ"));
+        EXPECT_TRUE(u.Click(w, kGreyed));
+        EXPECT_TRUE(u.Click(w, ui::kIdCancel));
+      },
+      [&] { EXPECT_EQ(d.DoModal(), 2); });
+  Events want = {"init", "hidden 01", "enabled 01", "changed 101", "missing '' 0 -1"};
+  for (const std::string& text : texts) want.push_back("read " + text);
+  want.insert(want.end(), {"caption 時刻合わせ", "show", "cmd 120", "cmd 118", "typed 大阪 ﾃｽﾄ", "cmd 2", "destroy"});
+  Events seen;  // the focus moves are another scenario's
+  for (const std::string& e : log.Events())
+    if (e.rfind("notify", 0) != 0) seen.push_back(e);
+  EXPECT_EQ(seen, want);
 }
 
 // Members to controls and back: check boxes hold 0 or 1 (three-state 0, 1,
@@ -1038,6 +1153,8 @@ const std::vector<Scenario>& AllScenarios() {
       {"ShowOrder", ShowOrder},
       {"MessageBoxLoop", MessageBoxLoop},
       {"RunnerFromPostedMessage", RunnerFromPostedMessage},
+      {"RunnerEndings", RunnerEndings},
+      {"ControlStatesAndTexts", ControlStatesAndTexts},
       {"ExchangeBothWays", ExchangeBothWays},
       {"ButtonClicks", ButtonClicks},
       {"Notifications", Notifications},

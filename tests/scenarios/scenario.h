@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/scripted_dialog.h"
 #include "ui/dialog.h"
 
 namespace qv::scenario {

@@ -10,6 +10,13 @@
 
 namespace qv::test {
 
+// The framework's texts, as the programs' tables carry them.
+inline const ui::StringTable& FrameworkStrings() {
+  static const ui::StringTable strings{{ui::kStringExpectInteger, "整数を入力してください。"},
+                                       {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"}};
+  return strings;
+}
+
 class ScriptedDialog : public ui::Dialog {
  public:
   using Dialog::Dialog;

@@ -1,7 +1,6 @@
 // What only the win32 host has to get right (the shared scenarios cover the
-// behaviour both hosts share): the template turned into real controls in
-// the right font and place, the headless host's font metrics, Japanese
-// texts through UTF-16.
+// behaviour the hosts share): the template turned into real controls in
+// the right font and place, the headless host's font metrics, icons.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -16,7 +15,6 @@ namespace qv::wintest {
 namespace {
 
 namespace drv = ui::driver;
-constexpr unsigned kVkEscape = 0x1B;
 
 // In the template's font, or a Japanese face where the system lacks it.
 TEST_F(HostTest, TemplateBecomesRealControls) {
@@ -28,18 +26,6 @@ TEST_F(HostTest, TemplateBecomesRealControls) {
     SCOPED_TRACE(face);
     const ui::DialogTemplate tmpl = FormTemplate(face);
     ScriptedDialog d(tmpl);
-    std::map<std::string, bool> seen;
-    d.on_init = [&](ScriptedDialog& self) {
-      ui::HostWindow& w = *self.Window();
-      seen["caption"] = w.Caption() == kFormCaption;
-      seen["hidden starts hidden"] = !w.IsVisible(kHidden) && w.IsVisible(kName);
-      seen["disabled starts disabled"] = !w.IsEnabled(kGreyed) && w.IsEnabled(kAction);
-      w.Show(kHidden, true);
-      w.Enable(kGreyed, true);
-      w.Show(kAction, false);
-      seen["show and enable"] = w.IsVisible(kHidden) && !w.IsVisible(kAction) && w.IsEnabled(kGreyed);
-      seen["missing control"] = w.Text(4242).empty() && !w.IsVisible(4242) && w.Selection(4242) == -1;
-    };
     Driver driver([&] {
       const ui::WindowId w = WaitForCaption(kFormCaption);
       ASSERT_NE(w, 0);
@@ -69,8 +55,6 @@ TEST_F(HostTest, TemplateBecomesRealControls) {
       drv::ClickButton(w, ui::kIdCancel);
     });
     EXPECT_EQ(d.DoModal(), 2);
-    for (const auto& [what, ok] : seen) EXPECT_TRUE(ok) << what;
-    EXPECT_EQ(seen.size(), 5u);
   }
 }
 
@@ -133,42 +117,6 @@ TEST_F(HostTest, IconsShowThePaintedPixels) {
     const ui::ClockArt art = control == 0 ? ui::ClockArt::kDial : ui::ClockArt::kDialWithGear;
     EXPECT_EQ(image.second, ui::PaintClock(art, image.first).argb);
   }
-}
-
-TEST_F(HostTest, JapaneseTextRoundTripsThroughControls) {
-  Watchdog dog(std::chrono::seconds(30));
-  const ui::DialogTemplate tmpl = FormTemplate();
-  ScriptedDialog d(tmpl);
-  const std::vector<std::string> texts = {"日本語", "ｷｬﾝｾﾙ", "𠮷野家 (surrogate pair)", "ASCII と 日本語 mixed", ""};
-  std::vector<std::string> read_back;
-  std::string typed;
-  d.on_init = [&](ScriptedDialog& self) {
-    for (const auto& t : texts) {
-      self.Window()->SetText(kName, t);
-      read_back.push_back(self.Window()->Text(kName));
-    }
-    self.Window()->SetCaption("時刻合わせ");
-    read_back.push_back(self.Window()->Caption());
-    self.Window()->SetText(kName, "東京");
-  };
-  d.on_command = [&](ScriptedDialog& self, int id) {
-    if (id != kAction) return false;
-    typed = self.Window()->Text(kName);
-    return true;
-  };
-  Driver driver([&] {
-    const ui::WindowId w = WaitForCaption("時刻合わせ");
-    ASSERT_NE(w, 0);
-    EXPECT_EQ(drv::ControlText(w, kName), "東京");
-    ASSERT_TRUE(drv::TypeText(w, kName, "大阪 ﾃｽﾄ"));
-    drv::ClickButton(w, kAction);
-    drv::ClickButton(w, ui::kIdCancel);
-  });
-  EXPECT_EQ(d.DoModal(), 2);
-  std::vector<std::string> want = texts;
-  want.push_back("時刻合わせ");
-  EXPECT_EQ(read_back, want);
-  EXPECT_EQ(typed, "大阪 ﾃｽﾄ") << "typed by the user, read by the program";
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ class WindowsStage final : public Stage {
  public:
   WindowsStage() {
     ui::SetHost(&wintest::Host());
-    ui::SetStringTable(&strings_);
+    ui::SetStringTable(&test::FrameworkStrings());
   }
   ~WindowsStage() override {
     ui::SetHost(nullptr);
@@ -118,20 +118,9 @@ class WindowsStage final : public Stage {
   void Play(const std::function<void(User&)>& script, const std::function<void()>& dialogs) override {
     WindowsUser user;
     wintest::Watchdog dog(std::chrono::seconds(60));
-    std::thread player([&] {
-      script(user);
-      if (!wintest::WaitUntil([] { return drv::ProcessDialogs().empty(); })) {
-        ADD_FAILURE() << "dialogs still up after the user had finished";
-        drv::CloseAll();
-      }
-    });
+    wintest::Driver player([&] { script(user); });
     dialogs();
-    player.join();
   }
-
- private:
-  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"},
-                                 {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"}};
 };
 
 class WindowsScenario : public ::testing::TestWithParam<Scenario> {};

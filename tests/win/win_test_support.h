@@ -26,16 +26,13 @@ class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ui::SetHost(&Host());
-    ui::SetStringTable(&strings_);
+    ui::SetStringTable(&test::FrameworkStrings());
   }
   void TearDown() override {
     EXPECT_TRUE(ui::driver::ProcessDialogs().empty()) << "a dialog outlived its test";
     ui::SetHost(nullptr);
     ui::SetStringTable(nullptr);
   }
-  // The framework's texts, as the programs' tables carry them.
-  const ui::StringTable strings_{{ui::kStringExpectInteger, "整数を入力してください。"},
-                                 {ui::kStringExpectIntegerRange, "%1 から %2 までの整数を入力してください。"}};
 };
 
 using test::ScriptedDialog;
