@@ -108,7 +108,12 @@ class FltkUser final : public User {
   bool SystemCommand(WindowId w, unsigned command) override {
     bool has = false;
     drv::OnWindow(w, [&](FltkWindow& win) { has = win.input_enabled() && win.HasSystemCommand(command); });
-    return has && ui::CurrentHost().Post(w, ui::kWmSysCommand, command, 0) && drv::Settle();
+    if (!has || !ui::CurrentHost().Post(w, ui::kWmSysCommand, command, 0) || !drv::Settle()) return false;
+    // A window manager iconifies and maps back in its own time: settled is
+    // when it has.
+    if ((command == ui::kScMinimize || command == ui::kScRestore) && CanMinimize())
+      drv::WaitUntil([&] { return drv::IsMinimized(w) == (command == ui::kScMinimize); }, 5000);
+    return true;
   }
   bool PressEsc(WindowId w) override { return Press(w, "Escape"); }
   bool PressEnter(WindowId w) override { return Press(w, "Return"); }
