@@ -90,7 +90,9 @@ TEST_F(AnswersTest, TrustworthyAnswersSetTheirTime) {
   // Forged replies 1000 s ahead arrive first, from another port: ignored.
   const Result sntp = Run(stray.Address(), kSntp, true);
   ASSERT_EQ(sntp.status, "OK");
-  EXPECT_LT(std::abs(*sntp.offset_ns), 1000000000);
+  // Far from the forged 1000 s: the real answer is off by at most half its
+  // round trip, which the time-out bounds however loaded the machine is.
+  EXPECT_LT(std::abs(*sntp.offset_ns), 100'000'000'000);
   SystemTime now;
   ASSERT_TRUE(MicroTimeToSystemTime(NowMicroTime(), now));
   ASSERT_EQ(clock_.utc_sets().size(), 1u);
