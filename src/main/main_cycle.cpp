@@ -110,7 +110,7 @@ void MainDialog::DailyTick() {
 bool MainDialog::CanQuery() {
   std::string refusal;
   if (server_.empty())
-    refusal = ui::LoadString(kStrNoServer);
+    refusal = ui::LoadText(kStrNoServer);
   else if (!CheckDialup(*services_.dialup))
     refusal = text::kDialupRefused;
   else
@@ -130,7 +130,7 @@ engine::Request MainDialog::Request() const {
   r.reference_check = settings_.reference_check != 0;
   r.reference_hours = settings_.reference_hours;
   if (profile::DebugSwitch()) r.sntp_detail_log = engine::DetailLogPath(services_.profile->path());
-  r.host_not_found = ui::LoadString(kStrHostNotFound);
+  r.host_not_found = ui::LoadText(kStrHostNotFound);
   return r;
 }
 
@@ -192,7 +192,7 @@ void MainDialog::AutoTerminateNow() {
     CloseAs(ui::kIdOkResult);
     return;
   }
-  if (ShowNotice(2000, ui::LoadString(kStrAutoTerminate), ui::LoadString(kStrEscToCancel)) == ui::kIdOkResult)
+  if (ShowNotice(2000, ui::LoadText(kStrAutoTerminate), ui::LoadText(kStrEscToCancel)) == ui::kIdOkResult)
     CloseAs(ui::kIdCancelResult);
   else
     Window()->ShowWindow(ui::kSwRestore);

@@ -8,7 +8,7 @@
 namespace qv::main {
 
 namespace {
-std::string ProgramName() { return platform::NativeProgramName(ui::LoadString(121)); }
+std::string ProgramName() { return platform::NativeProgramName(ui::LoadText(121)); }
 }  // namespace
 
 SettingsProcess::SettingsProcess() = default;

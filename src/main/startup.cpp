@@ -52,7 +52,7 @@ int RunMainProgram(const StartupOptions& options) {
   const std::string base_name = BaseNameOf(options.executable_path);
   const platform::InstanceLock instance(base_name);
   if (instance.state() == platform::InstanceLock::State::kAlreadyRunning) {
-    ui::ShowMessage(ui::LoadString(kStrAlreadyRunning));
+    ui::ShowMessage(ui::LoadText(kStrAlreadyRunning));
     return 1;
   }
   // Nothing proves that no other instance runs: a second main window would
@@ -62,7 +62,7 @@ int RunMainProgram(const StartupOptions& options) {
     return 1;
   }
   if (platform::NetStartup() != 0) {
-    ui::ShowMessage(ui::LoadString(kStrSocketsFailed));
+    ui::ShowMessage(ui::LoadText(kStrSocketsFailed));
     return 1;
   }
 

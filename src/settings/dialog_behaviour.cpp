@@ -53,7 +53,7 @@ void SettingsDialog::Fold() {
     for (int id : kOptionButtons) w.Show(id, shown);
   ApplyEnableRules();
   ApplyProtocolRule();
-  w.SetText(ctl::kFold, ui::LoadString(shown ? kStrDetailShown : kStrDetailFolded));
+  w.SetText(ctl::kFold, ui::LoadText(shown ? kStrDetailShown : kStrDetailFolded));
 }
 
 void SettingsDialog::ApplyEnableRules() {
@@ -97,7 +97,7 @@ void SettingsDialog::RefreshPreview() {
 
   w.SetText(ctl::kPreviewTimeOut, w.Text(ctl::kTimeOut) + "s");
   w.SetText(ctl::kPreviewDaily, w.Text(ctl::kHour) + ":" + w.Text(ctl::kMinute));
-  w.SetText(ctl::kPreviewCount, w.Text(ctl::kRetryCount) + ui::LoadString(kStrTimes));
+  w.SetText(ctl::kPreviewCount, w.Text(ctl::kRetryCount) + ui::LoadText(kStrTimes));
   const char* unit = checked(ctl::kUnitSeconds)   ? "s"
                      : checked(ctl::kUnitMinutes) ? "m"
                      : checked(ctl::kUnitHours)   ? "h"

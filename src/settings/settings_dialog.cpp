@@ -52,7 +52,7 @@ void SettingsDialog::DoDataExchange(ui::DataExchange& dx) {
 
 bool SettingsDialog::OnInitDialog() {
   ui::HostWindow& w = *Window();
-  w.SetCaption(ui::LoadString(kStrCaption));
+  w.SetCaption(ui::LoadText(kStrCaption));
   w.SetIcon(kAppIcon);
   w.SetButtonIcon(ctl::kCheck, kCheckIcon);
   for (const char* protocol : {"SNTP", "time", "daytime"}) w.AddItem(ctl::kProtocol, protocol);

@@ -20,10 +20,10 @@ constexpr int kDisplayControls[] = {ctl::kFormatLabel,    ctl::kFormatTime,     
 void SettingsDialog::CheckServer() {
   if (!UpdateData(true)) return;
   if (d_.server.empty()) {
-    ui::ShowMessage(ui::LoadString(kStrNoServer), ui::kMbOk | ui::kMbIconWarning, Id());
+    ui::ShowMessage(ui::LoadText(kStrNoServer), ui::kMbOk | ui::kMbIconWarning, Id());
     return;
   }
-  server_time_ = ui::LoadString(kStrConnecting);
+  server_time_ = ui::LoadText(kStrConnecting);
   UpdateData(false);
 
   // The dialog's values as they stand; nothing is saved.
@@ -35,7 +35,7 @@ void SettingsDialog::CheckServer() {
   request.reference_check = d_.reference_check != 0;
   request.reference_hours = d_.reference_hours;
   if (profile::DebugSwitch()) request.sntp_detail_log = engine::DetailLogPath(profile_path_);
-  request.host_not_found = ui::LoadString(kStrHostNotFound);
+  request.host_not_found = ui::LoadText(kStrHostNotFound);
   const engine::Result result = services_.engine->Check(request);
   const engine::LogWrite logged = d_.log_file ? services_.engine->LogCheck(request, result) : engine::LogWrite::kNotAsked;
   if (logged == engine::LogWrite::kOpenFailed || result.detail_log == engine::LogWrite::kOpenFailed)
@@ -58,7 +58,7 @@ void SettingsDialog::ApplyDisplayRule() {
   } else {
     if (display_timer_ != 0 && w.KillTimer(display_timer_)) display_timer_ = 0;
     w.SetText(ctl::kPcTime, "");
-    w.SetCaption(ui::LoadString(kStrCaption));
+    w.SetCaption(ui::LoadText(kStrCaption));
   }
   for (int id : kDisplayControls) w.Enable(id, on);
 }
@@ -88,7 +88,7 @@ void SettingsDialog::SetPosition(int position) {
   if (position == 1)
     Window()->SetText(ctl::kPcTime, "");
   else
-    Window()->SetCaption(ui::LoadString(kStrCaption));
+    Window()->SetCaption(ui::LoadText(kStrCaption));
   d_.clock_position = position;
   ApplyDisplayRule();
 }

@@ -48,7 +48,7 @@ Host& CurrentHost() {
 void SetHost(Host* host) { g_host = host; }
 
 void SetStringTable(const StringTable* table) { g_strings = table; }
-std::string LoadString(int id) {
+std::string LoadText(int id) {
   if (!g_strings) return {};
   auto it = g_strings->find(id);
   return it == g_strings->end() ? std::string() : it->second;
@@ -71,7 +71,7 @@ const IconImage* Icon::Best(int size) const {
 }
 
 int ShowMessage(const std::string& text, int flags, WindowId owner) {
-  return CurrentHost().MessageBox(owner ? owner : CurrentHost().ActiveWindow(), text,
+  return CurrentHost().ShowMessageBox(owner ? owner : CurrentHost().ActiveWindow(), text,
                                   platform::ExecutableBaseName(), flags);
 }
 
@@ -228,7 +228,7 @@ void Dialog::OnCommand(int id) {
 
 void Dialog::OnExchangeFailure(const ExchangeFailure& failure) {
   const bool range = failure.kind == ExchangeFailure::Kind::kOutOfRange;
-  ShowMessage(FillBounds(LoadString(range ? kStringExpectIntegerRange : kStringExpectInteger), failure.min,
+  ShowMessage(FillBounds(LoadText(range ? kStringExpectIntegerRange : kStringExpectInteger), failure.min,
                          failure.max),
               kMbOk | kMbIconWarning, Id());
   if (window_) window_->Focus(failure.control);

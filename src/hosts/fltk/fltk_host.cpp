@@ -530,11 +530,11 @@ void FltkHost::TimerFired(void* data) {
 
 // ------------------------------------------------------------------ the rest
 
-int FltkHost::MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
+int FltkHost::ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
   if (!OnUiThread()) {
     // A worker's box is shown by the UI thread; the worker waits for it.
     int result = kIdCancelResult;
-    RunOnUiThread([&] { result = MessageBox(owner, text, caption, flags); });
+    RunOnUiThread([&] { result = ShowMessageBox(owner, text, caption, flags); });
     return result;
   }
   if (!display_) {

@@ -622,7 +622,7 @@ std::intptr_t HeadlessHost::Send(WindowId window, unsigned msg, std::uintptr_t w
   return w->dialog().HandleMessage(msg, wparam, lparam);
 }
 
-int HeadlessHost::MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
+int HeadlessHost::ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
   const MessageBoxRecord rec{owner, text, caption, flags};
   bool elsewhere = false;
   int answer = kIdOkResult;

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-// The framework's own MessageBox, not the A/W switch macro.
-#undef MessageBox
 
 #include <algorithm>
 #include <cstdio>
@@ -247,7 +245,7 @@ std::intptr_t Win32Host::Send(WindowId window, unsigned msg, std::uintptr_t wpar
   return static_cast<std::intptr_t>(SendMessageW(h, msg, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam)));
 }
 
-int Win32Host::MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
+int Win32Host::ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
   HWND owner_hwnd = reinterpret_cast<HWND>(owner);
   if (owner_hwnd && !IsWindow(owner_hwnd)) owner_hwnd = nullptr;
   return ::MessageBoxW(owner_hwnd, platform::Widen(text).c_str(), platform::Widen(caption).c_str(),
