@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "engine/ntp.h"
 #include "engine/query_job.h"
@@ -78,6 +79,20 @@ void ReadServerTime(int protocol, const Reply& reply, Result& result) {
 }
 
 }  // namespace
+
+Request MakeRequest(int protocol, std::string server, int timeout, int beep, int reference_check,
+                    int reference_hours, std::string sntp_detail_log, std::string host_not_found) {
+  Request r;
+  r.protocol = protocol == kTime || protocol == kDaytime ? protocol : kSntp;
+  r.server = std::move(server);
+  r.timeout = timeout;
+  r.beep = beep == 1;
+  r.reference_check = reference_check != 0;
+  r.reference_hours = reference_hours;
+  r.sntp_detail_log = std::move(sntp_detail_log);
+  r.host_not_found = std::move(host_not_found);
+  return r;
+}
 
 Result QuerySntpOffset(const Request& request) {
   QueryJob job = JobFor(request);

@@ -31,6 +31,14 @@ struct Request {
   std::string host_not_found = "HostNotFound";  // the program's text for that stage
 };
 
+// The request from a program's settings, numbered as the profile stores
+// them; every program builds its requests here. A protocol other than TIME
+// or DAYTIME asks by SNTP (the settings dialog with no protocol chosen); the
+// failure beep sounds only for 1, as a stored switch counts as on only when
+// it is exactly 1; the reference check is on for anything but 0.
+Request MakeRequest(int protocol, std::string server, int timeout, int beep, int reference_check,
+                    int reference_hours, std::string sntp_detail_log, std::string host_not_found);
+
 // A check: SNTP through QuerySntpOffset, TIME and DAYTIME through
 // QueryServerTime. Never touches the clock.
 Result Check(const Request& request);

@@ -105,7 +105,7 @@ void MainDialog::LoadSettings() {
   const MainSettings& s = settings_;
   server_ = s.server;
   UpdateData(false);
-  protocol_name_ = s.protocol_name;
+  protocol_name_ = std::string(ProtocolWord(s.protocol));
   auto_adjust_ = s.auto_adjust;
   iconic_start_ = s.iconic_start;
   time_out_ = std::clamp(s.time_out, 0, kMaxTimeOut);

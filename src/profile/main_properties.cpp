@@ -19,17 +19,8 @@ MainProperties LoadMainProperties(const ProfileStore& profile, const MainPropert
   p.server = profile.ReadString(kPropertySection, "DefaultServer");
 
   // Exact case: "sntp" or "Time" select TIME.
-  std::string protocol = profile.ReadString(kPropertySection, "protocol");
-  if (protocol == "SNTP") {
-    p.protocol = kProtocolSntp;
-    p.protocol_name = protocol;
-  } else if (protocol == "daytime") {
-    p.protocol = kProtocolDaytime;
-    p.protocol_name = protocol;
-  } else {
-    p.protocol = kProtocolTime;
-    p.protocol_name = "time";
-  }
+  const std::optional<int> protocol = ProtocolFromWord(profile.ReadString(kPropertySection, "protocol"));
+  p.protocol = protocol.value_or(kTime);
 
   // Numbers the text does not provide keep the previous reading's values.
   p.reference_check = previous.reference_check;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/protocol.h"
 #include "profile/profile_store.h"
 
 namespace qv::profile {
@@ -20,18 +21,12 @@ inline constexpr std::string_view kTimeZoneSection = "TZ";
 // character, as it always has; UTF-16 units in a UTF-16 file).
 inline constexpr std::size_t kServerBlockCapacity = 512;
 
-// Protocol indices as both programs number them.
-inline constexpr int kProtocolSntp = 0;
-inline constexpr int kProtocolTime = 1;
-inline constexpr int kProtocolDaytime = 2;
-
 // The main program's reading. Reload after a save of the settings program by
 // passing the previous reading: the numbers of "ServerReferenceTime" that
 // the text does not provide keep their previous values.
 struct MainProperties {
   std::string server;                   // DefaultServer
-  int protocol = kProtocolTime;         // "SNTP" 0, "daytime" 2, anything else 1
-  std::string protocol_name = "time";   // "SNTP", "daytime" or "time"
+  int protocol = kTime;                 // "SNTP" or "daytime" exactly, anything else TIME
   int reference_check = 1;              // 0 or 1
   int reference_hours = 24;             // 1..24
   int clock_on = 0;                     // 0 or 1
@@ -73,7 +68,7 @@ bool WriteMainWindowPos(ProfileStore& profile, int on, int left, int top, int sh
 struct SettingsProperties {
   std::vector<std::string> servers;     // "Servers", in file order
   std::string server;                   // DefaultServer
-  int protocol = kProtocolSntp;         // 0..2; -1 (none selected) saves an empty text
+  int protocol = kSntp;                 // 0..2; -1 (none selected) saves an empty text
   int reference_check = 1;
   int reference_hours = 24;
   int clock_on = 0;

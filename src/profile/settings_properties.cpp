@@ -16,15 +16,6 @@ int ReadFlag(const ProfileStore& profile, std::string_view key) {
   return profile.ReadInt(kPropertySection, key, 0);
 }
 
-const char* ProtocolText(int protocol) {
-  switch (protocol) {
-    case kProtocolSntp: return "SNTP";
-    case kProtocolTime: return "time";
-    case kProtocolDaytime: return "daytime";
-    default: return "";
-  }
-}
-
 std::string Join(std::initializer_list<int> values, std::initializer_list<char> separators) {
   std::string text;
   const char* sep = separators.begin();
@@ -42,8 +33,9 @@ SettingsProperties LoadSettingsProperties(const ProfileStore& profile) {
   s.servers = UnpackSectionBlock(profile.ReadSection(kServersSection, kServerBlockCapacity).text);
   s.server = profile.ReadString(kPropertySection, "DefaultServer");
 
-  std::string protocol = profile.ReadString(kPropertySection, "protocol");
-  s.protocol = protocol == "time" ? kProtocolTime : protocol == "daytime" ? kProtocolDaytime : kProtocolSntp;
+  // Exact case, as the main program reads it, but anything unknown is SNTP here.
+  const std::optional<int> protocol = ProtocolFromWord(profile.ReadString(kPropertySection, "protocol"));
+  s.protocol = protocol.value_or(kSntp);
 
   ScanInts(profile.ReadString(kPropertySection, "ServerReferenceTime"), "%i,%i",
            {&s.reference_check, &s.reference_hours});
@@ -110,7 +102,7 @@ ProfileResult SaveSettingsProperties(ProfileStore& profile, const SettingsProper
   auto integer = [&](std::string_view key, int value) {
     ok = profile.WriteInt(kPropertySection, key, value) && ok;
   };
-  text("protocol", ProtocolText(s.protocol));
+  text("protocol", std::string(ProtocolWord(s.protocol)));
   text("ServerReferenceTime", Join({s.reference_check, s.reference_hours}, {','}));
   text("CurrentTimeDisplay", Join({s.clock_on, s.clock_format, s.clock_position}, {',', ','}));
   integer("LogFile", s.log_file);

@@ -55,7 +55,7 @@ bool SettingsDialog::OnInitDialog() {
   w.SetCaption(ui::LoadText(kStrCaption));
   w.SetIcon(kAppIcon);
   w.SetButtonIcon(ctl::kCheck, kCheckIcon);
-  for (const char* protocol : {"SNTP", "time", "daytime"}) w.AddItem(ctl::kProtocol, protocol);
+  for (int protocol : {kSntp, kTime, kDaytime}) w.AddItem(ctl::kProtocol, std::string(ProtocolWord(protocol)));
 
   Notify(SETTINGS_OPENED);
   Load();

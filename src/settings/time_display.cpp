@@ -27,15 +27,9 @@ void SettingsDialog::CheckServer() {
   UpdateData(false);
 
   // The dialog's values as they stand; nothing is saved.
-  engine::Request request;
-  request.protocol = d_.protocol == kTime || d_.protocol == kDaytime ? d_.protocol : kSntp;
-  request.server = d_.server;
-  request.timeout = d_.time_out;
-  request.beep = d_.beep == 1;
-  request.reference_check = d_.reference_check != 0;
-  request.reference_hours = d_.reference_hours;
-  if (profile::DebugSwitch()) request.sntp_detail_log = engine::DetailLogPath(profile_path_);
-  request.host_not_found = ui::LoadText(kStrHostNotFound);
+  const engine::Request request = engine::MakeRequest(
+      d_.protocol, d_.server, d_.time_out, d_.beep, d_.reference_check, d_.reference_hours,
+      profile::DebugSwitch() ? engine::DetailLogPath(profile_path_) : "", ui::LoadText(kStrHostNotFound));
   const engine::Result result = services_.engine->Check(request);
   const engine::LogWrite logged = d_.log_file ? services_.engine->LogCheck(request, result) : engine::LogWrite::kNotAsked;
   if (logged == engine::LogWrite::kOpenFailed || result.detail_log == engine::LogWrite::kOpenFailed)
