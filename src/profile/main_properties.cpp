@@ -28,7 +28,7 @@ MainProperties LoadMainProperties(const ProfileStore& profile, const MainPropert
   ScanInts(profile.ReadString(kPropertySection, "ServerReferenceTime"), "%i,%i",
            {&p.reference_check, &p.reference_hours});
   if (p.reference_check != 0) p.reference_check = 1;
-  if (p.reference_hours < 1 || p.reference_hours > 24) p.reference_hours = 24;
+  p.reference_hours = kReferenceHoursRange.Read(p.reference_hours);
 
   if (ScanInts(profile.ReadString(kPropertySection, "CurrentTimeDisplay"), "%i,%i,%i",
                {&p.clock_on, &p.clock_format, &p.clock_position}) < 3) {
@@ -54,8 +54,8 @@ MainProperties LoadMainProperties(const ProfileStore& profile, const MainPropert
   ScanInts(profile.ReadString(kPropertySection, "AdjustAt"), "%i,%i:%i",
            {&p.daily_on, &p.daily_hour, &p.daily_minute});
   p.daily_on = OnlyOne(p.daily_on);
-  if (p.daily_hour < 0 || p.daily_hour > 23) p.daily_hour = 0;
-  if (p.daily_minute < 0 || p.daily_minute > 59) p.daily_minute = 0;
+  p.daily_hour = kHourRange.Read(p.daily_hour);
+  p.daily_minute = kMinuteRange.Read(p.daily_minute);
 
   if (p.clock_on != 1) p.clock_on = 0;
   if (p.clock_format < 0 || p.clock_format > 2) p.clock_format = 0;

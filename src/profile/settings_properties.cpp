@@ -40,7 +40,7 @@ SettingsProperties LoadSettingsProperties(const ProfileStore& profile) {
   ScanInts(profile.ReadString(kPropertySection, "ServerReferenceTime"), "%i,%i",
            {&s.reference_check, &s.reference_hours});
   s.reference_check = NonZero(s.reference_check);
-  s.reference_hours = InRangeOr(s.reference_hours, 1, 24, 24);
+  s.reference_hours = kReferenceHoursRange.Read(s.reference_hours);
 
   if (ScanInts(profile.ReadString(kPropertySection, "CurrentTimeDisplay"), "%i,%i,%i",
                {&s.clock_on, &s.clock_format, &s.clock_position}) < 3) {
@@ -73,11 +73,11 @@ SettingsProperties LoadSettingsProperties(const ProfileStore& profile) {
 
   s.option_button = OnlyOne(profile.ReadInt(kDebugSection, "OptionButton", 0));
 
-  s.time_out = InRangeOr(s.time_out, 1, 30, 5);
-  s.adjust_hour = InRangeOr(s.adjust_hour, 0, 23, 0);
-  s.adjust_minute = InRangeOr(s.adjust_minute, 0, 59, 0);
-  s.retry_count = InRangeOr(s.retry_count, 1, 10, 1);
-  s.retry_interval = InRangeOr(s.retry_interval, 1, 99, 10);
+  s.time_out = kTimeOutRange.Read(s.time_out);
+  s.adjust_hour = kHourRange.Read(s.adjust_hour);
+  s.adjust_minute = kMinuteRange.Read(s.adjust_minute);
+  s.retry_count = kRetryCountRange.Read(s.retry_count);
+  s.retry_interval = kRetryIntervalRange.Read(s.retry_interval);
   s.retry_unit = InRangeOr(s.retry_unit, 0, 2, 0);
   s.clock_on = OnlyOne(s.clock_on);
   s.clock_format = InRangeOr(s.clock_format, 0, 2, 0);
