@@ -49,9 +49,8 @@ Result Adjust(const Request& request);
 // The SNTP check: a believable reply's offset, its transmit time as the
 // server time, the PC's time after the query.
 Result QuerySntpOffset(const Request& request);
-// The server's time as a text by any protocol: TIME seconds, the first line
-// of a DAYTIME answer (its CR kept), an SNTP reply's transmit time (usable
-// replies only, the plausibility checks not made); the PC's time after it.
+// The server's time as a text by TIME or DAYTIME: TIME seconds, the first
+// line of a DAYTIME answer (its CR kept); the PC's time after it.
 Result QueryServerTime(const Request& request);
 // Sets the system clock in UTC to a fresh reading plus the SNTP offset.
 Result AdjustSystemClock(const Request& request);

@@ -1,5 +1,5 @@
 // The main program's reading of section "Property".
-#include "profile/int_scan.h"
+#include "base/text.h"
 #include "profile/properties.h"
 
 namespace qv::profile {

@@ -1,5 +1,5 @@
 // The settings program's reading and saving of the profile.
-#include "profile/int_scan.h"
+#include "base/text.h"
 #include "profile/properties.h"
 
 namespace qv::profile {

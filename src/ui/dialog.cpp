@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "base/text.h"
 #include "platform/process.h"
 #include "ui/dialog_rules.h"
 
@@ -27,18 +27,6 @@ std::string FillBounds(std::string text, int min, int max) {
   return text;
 }
 
-// Integer text as a user types it: optional blanks, sign, digits, blanks.
-bool ParseIntField(const std::string& text, int& out) {
-  const char* s = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  long v = std::strtol(s, &end, 10);
-  if (end == s || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  while (*end == ' ' || *end == '\t') ++end;
-  if (*end != '\0') return false;
-  out = static_cast<int>(v);
-  return true;
-}
 }  // namespace
 
 Host& CurrentHost() {
@@ -101,16 +89,16 @@ void DataExchange::IntRange(int control, int& value, int min, int max) {
     w_.SetText(control, std::to_string(value));
     return;
   }
-  int v = 0;
-  if (!ParseIntField(w_.Text(control), v)) {
+  const std::optional<int> typed = ParseTypedInt(w_.Text(control));
+  if (!typed) {
     Fail({control, ExchangeFailure::Kind::kNotInteger, min, max});
     return;
   }
-  if (v < min || v > max) {
+  if (*typed < min || *typed > max) {
     Fail({control, ExchangeFailure::Kind::kOutOfRange, min, max});
     return;
   }
-  value = v;
+  value = *typed;
 }
 
 void DataExchange::Check(int control, int& value) {

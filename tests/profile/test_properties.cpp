@@ -6,7 +6,7 @@
 
 #include "platform/codepage.h"
 #include "profile/ini.h"
-#include "profile/int_scan.h"
+#include "base/text.h"
 #include "profile/properties.h"
 
 namespace qv::profile {

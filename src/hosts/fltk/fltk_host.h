@@ -91,9 +91,6 @@ class FltkHost final : public Host {
   // Delivers a window message the way the dialog manager does; 0 for an
   // ended window.
   std::intptr_t Deliver(FltkWindow& window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam);
-  // Runs a dialog handler; an exception costs that one event, never the
-  // loop (it cannot cross the toolkit's frames).
-  static void Guard(const char* what, const std::function<void()>& handler);
 
  private:
   struct Task {
