@@ -120,7 +120,7 @@ Reply ReadStream(const QueryJob& job, platform::SocketHandle socket, std::size_t
     reply.arrival = Arrival(0);
     if (received.value < 0) return Fail(Stage::kRecv, received.error);
     if (received.value == 0) break;  // the server closed
-    const std::uint8_t* end = buffer + received.value;
+    std::uint8_t* end = buffer + received.value;
     reply.bytes.insert(reply.bytes.end(), buffer, end);
     if (until_line_feed && std::find(buffer, end, '\n') != end) break;
   }
