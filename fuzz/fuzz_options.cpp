@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "profile/int_scan.h"
+#include "base/text.h"
 #include "profile/options.h"
 #include "profile/profile_store.h"
 
@@ -29,16 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   int a = 0, b = 0, c = 0, d = 0;
   for (const char* format : {"%i,%i", "%i,%i,%i", "%i,", "%i,%i,%i,%i", "%i,%i:%i"}) {
-    int n = qv::profile::ScanInts(text, format, {&a, &b, &c, &d});
+    int n = qv::ScanInts(text, format, {&a, &b, &c, &d});
     if (n < 0 || n > 4) std::abort();
   }
   // A profile integer reads back as written, and never beyond int.
-  if (auto n = qv::profile::ParseProfileInt(text)) {
-    if (qv::profile::ParseProfileInt(std::to_string(*n)) != *n) std::abort();
+  if (auto n = qv::ParseProfileInt(text)) {
+    if (qv::ParseProfileInt(std::to_string(*n)) != *n) std::abort();
   }
 
   // The text as its own format, too.
   std::size_t half = size / 2;
-  qv::profile::ScanInts(text.substr(half), text.substr(0, half), {&a, &b});
+  qv::ScanInts(text.substr(half), text.substr(0, half), {&a, &b});
   return 0;
 }

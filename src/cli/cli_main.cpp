@@ -16,6 +16,7 @@
 #include "platform/net.h"
 #include "profile/app_state.h"
 #include "runner/query_runner.h"
+#include "runner/runner_template.h"
 #include "hosts/headless/headless_host.h"
 
 namespace {
@@ -26,12 +27,11 @@ using namespace qv;
 constexpr int kStrNetStartFailed = 111;
 constexpr int kStrHostNotFound = 112;
 
-// The texts quorvel-cli shows, as the main program words them; 131 is the
-// query runner's caption.
+// The texts quorvel-cli shows, as the main program words them.
 const ui::StringTable kStrings = {
     {kStrNetStartFailed, "Windows ｿｹｯﾄの初期化に失敗しました。"},
     {kStrHostNotFound, "HostNotFound"},
-    {131, "Quorvel"},
+    {runner::kRunnerCaptionString, "Quorvel"},
 };
 
 // Exit statuses.
@@ -100,15 +100,10 @@ int main(int argc, char** argv) {
                  profile::ProfilePath().c_str());
     Exit(kExitUsage);
   }
-  engine::Request request;
-  request.protocol = settings.protocol;
-  request.server = settings.server;
-  request.timeout = settings.timeout;
-  request.beep = settings.beep != 0;
-  request.reference_check = settings.reference_check != 0;
-  request.reference_hours = settings.reference_hours;
-  if (parsed->debug) request.sntp_detail_log = engine::DetailLogPath(profile::ProfilePath());
-  request.host_not_found = kStrings.at(kStrHostNotFound);
+  const engine::Request request = engine::MakeRequest(
+      settings.protocol, settings.server, settings.timeout, settings.beep, settings.reference_check,
+      settings.reference_hours, parsed->debug ? engine::DetailLogPath(profile::ProfilePath()) : "",
+      kStrings.at(kStrHostNotFound));
 
   runner::InstallQueryRunner(runner::Variant::kMain);
   const bool tty = platform::StderrIsTerminal();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "engine/ntp.h"
 #include "engine/query_job.h"
@@ -44,8 +45,7 @@ Result Begin(Mode mode, const Reply& reply) {
   return result;
 }
 
-// The server's time from a TIME or DAYTIME answer, or an SNTP reply taken
-// without the believability checks.
+// The server's time from a TIME or DAYTIME answer.
 void ReadServerTime(int protocol, const Reply& reply, Result& result) {
   if (protocol == kTime) {
     // RFC 868: 32 bits, big-endian; fewer bytes than that are no answer.
@@ -57,7 +57,7 @@ void ReadServerTime(int protocol, const Reply& reply, Result& result) {
       return;
     }
     result.server_time = FormatServerTime({*unix_seconds, 0});
-  } else if (protocol == kDaytime) {
+  } else {
     // RFC 867: the first line, its CR kept; no line feed, no answer.
     const auto begin = reply.bytes.begin();
     const auto line_feed = std::find(begin, reply.bytes.end(), '\n');
@@ -67,17 +67,24 @@ void ReadServerTime(int protocol, const Reply& reply, Result& result) {
       return;
     }
     result.server_time = SanitizeServerText(std::string(begin, line_feed), true);
-  } else {
-    if (std::string why = UnusableReason(reply.sntp); !why.empty()) {
-      result.stage = Stage::kSntpBadResponse;
-      result.detail = std::move(why);
-      return;
-    }
-    result.server_time = FormatServerTime(ToMicroTime(reply.sntp.transmit));
   }
 }
 
 }  // namespace
+
+Request MakeRequest(int protocol, std::string server, int timeout, int beep, int reference_check,
+                    int reference_hours, std::string sntp_detail_log, std::string host_not_found) {
+  Request r;
+  r.protocol = protocol == kTime || protocol == kDaytime ? protocol : kSntp;
+  r.server = std::move(server);
+  r.timeout = timeout;
+  r.beep = beep == 1;
+  r.reference_check = reference_check != 0;
+  r.reference_hours = reference_hours;
+  r.sntp_detail_log = std::move(sntp_detail_log);
+  r.host_not_found = std::move(host_not_found);
+  return r;
+}
 
 Result QuerySntpOffset(const Request& request) {
   QueryJob job = JobFor(request);
@@ -102,8 +109,8 @@ Result QueryServerTime(const Request& request) {
   const Reply reply = RunQuery(job, request.beep);
   Result result = Begin(Mode::kCheck, reply);
   if (reply.ok()) ReadServerTime(request.protocol, reply, result);
-  // TIME and DAYTIME callers always show the error number as the detail.
-  if (request.protocol != kSntp) result.detail = std::to_string(result.error_code);
+  // Its callers always show the error number as the detail.
+  result.detail = std::to_string(result.error_code);
   return Finish(result, request);
 }
 

@@ -31,6 +31,14 @@ struct Request {
   std::string host_not_found = "HostNotFound";  // the program's text for that stage
 };
 
+// The request from a program's settings, numbered as the profile stores
+// them; every program builds its requests here. A protocol other than TIME
+// or DAYTIME asks by SNTP (the settings dialog with no protocol chosen); the
+// failure beep sounds only for 1, as a stored switch counts as on only when
+// it is exactly 1; the reference check is on for anything but 0.
+Request MakeRequest(int protocol, std::string server, int timeout, int beep, int reference_check,
+                    int reference_hours, std::string sntp_detail_log, std::string host_not_found);
+
 // A check: SNTP through QuerySntpOffset, TIME and DAYTIME through
 // QueryServerTime. Never touches the clock.
 Result Check(const Request& request);
@@ -41,9 +49,8 @@ Result Adjust(const Request& request);
 // The SNTP check: a believable reply's offset, its transmit time as the
 // server time, the PC's time after the query.
 Result QuerySntpOffset(const Request& request);
-// The server's time as a text by any protocol: TIME seconds, the first line
-// of a DAYTIME answer (its CR kept), an SNTP reply's transmit time (usable
-// replies only, the plausibility checks not made); the PC's time after it.
+// The server's time as a text by TIME or DAYTIME: TIME seconds, the first
+// line of a DAYTIME answer (its CR kept); the PC's time after it.
 Result QueryServerTime(const Request& request);
 // Sets the system clock in UTC to a fresh reading plus the SNTP offset.
 Result AdjustSystemClock(const Request& request);

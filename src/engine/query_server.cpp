@@ -3,6 +3,7 @@
 // thread; the socket is closed on every path before the call returns.
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "engine/ntp.h"
 #include "engine/query_job.h"
@@ -37,15 +38,16 @@ bool TransportFor(int protocol, Transport& out) {
 // The query's socket, closed when the query ends however it ends.
 class Socket {
  public:
-  Socket(platform::SocketKind kind, int& error) : handle_(platform::OpenSocket(kind, error)) {}
-  ~Socket() { platform::CloseSocket(handle_); }
+  explicit Socket(platform::SocketKind kind) : opened_(platform::OpenSocket(kind)) {}
+  ~Socket() { platform::CloseSocket(opened_.value); }
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
-  bool valid() const { return handle_ != platform::kInvalidSocket; }
-  platform::SocketHandle get() const { return handle_; }
+  bool valid() const { return opened_.value != platform::kInvalidSocket; }
+  int error() const { return opened_.error; }
+  platform::SocketHandle get() const { return opened_.value; }
 
  private:
-  platform::SocketHandle handle_;
+  platform::NetResult<platform::SocketHandle> opened_;
 };
 
 Reply Fail(Stage stage, int error) {
@@ -56,11 +58,11 @@ Reply Fail(Stage stage, int error) {
 }
 
 // A wait's outcome other than kReady as the stage it fails with.
-Reply FailWait(NetWait outcome, Stage failed_stage, int error) {
-  switch (outcome) {
+Reply FailWait(platform::NetResult<NetWait> outcome, Stage failed_stage) {
+  switch (outcome.value) {
     case NetWait::kCancelled: return Fail(Stage::kUserCancelled, 0);
     case NetWait::kTimedOut: return Fail(Stage::kTimeOut, 0);
-    default: return Fail(failed_stage, error);
+    default: return Fail(failed_stage, outcome.error);
   }
 }
 
@@ -76,23 +78,22 @@ MicroTime Arrival(std::int64_t kernel_stamp) {
 }
 
 Reply ExchangeSntp(const QueryJob& job, platform::SocketHandle socket) {
-  int error = 0;
   const SntpPacket request = SntpRequest(NowMicroTime());
   const SntpBytes out = EncodeSntp(request);
-  const int sent = platform::Send(socket, out.data(), kSntpPacketSize, error);
-  if (sent < 0) return Fail(Stage::kSend, error);
-  if (sent != kSntpPacketSize) return Fail(Stage::kSendPacket, 0);
+  const platform::NetResult<int> sent = platform::Send(socket, out.data(), kSntpPacketSize);
+  if (sent.value < 0) return Fail(Stage::kSend, sent.error);
+  if (sent.value != kSntpPacketSize) return Fail(Stage::kSendPacket, 0);
 
   const auto timeout = std::chrono::seconds(job.timeout);
-  const NetWait readable = platform::WaitReadable(socket, timeout, job.cancel, error);
-  if (readable != NetWait::kReady) return FailWait(readable, Stage::kSelect, error);
+  const platform::NetResult<NetWait> readable = platform::WaitReadable(socket, timeout, job.cancel);
+  if (readable.value != NetWait::kReady) return FailWait(readable, Stage::kSelect);
   // One datagram; one longer than 48 bytes fails the receive itself.
   SntpBytes in{};
-  std::int64_t stamp = 0;
-  const int received = platform::ReceiveDatagram(socket, in.data(), kSntpPacketSize, error, &stamp);
-  const MicroTime arrival = Arrival(stamp);
-  if (received < 0) return Fail(Stage::kRecv, error);
-  if (received != kSntpPacketSize) return Fail(Stage::kRecvPacket, 0);
+  const platform::NetResult<platform::Received> received =
+      platform::ReceiveDatagram(socket, in.data(), kSntpPacketSize);
+  const MicroTime arrival = Arrival(received.value.arrival);
+  if (received.value.size < 0) return Fail(Stage::kRecv, received.error);
+  if (received.value.size != kSntpPacketSize) return Fail(Stage::kRecvPacket, 0);
 
   Reply reply;
   reply.arrival = arrival;
@@ -109,19 +110,19 @@ Reply ReadStream(const QueryJob& job, platform::SocketHandle socket, std::size_t
   const Steady::time_point deadline = Steady::now() + std::chrono::seconds(job.timeout);
   Reply reply;
   while (reply.bytes.size() < size) {
-    int error = 0;
-    const NetWait readable = platform::WaitReadable(socket, Left(deadline), job.cancel, error);
+    const platform::NetResult<NetWait> readable = platform::WaitReadable(socket, Left(deadline), job.cancel);
     // What arrived before the time-out is judged as the answer.
-    if (readable == NetWait::kTimedOut && !reply.bytes.empty()) break;
-    if (readable != NetWait::kReady) return FailWait(readable, Stage::kSelect, error);
+    if (readable.value == NetWait::kTimedOut && !reply.bytes.empty()) break;
+    if (readable.value != NetWait::kReady) return FailWait(readable, Stage::kSelect);
     std::uint8_t buffer[512];
     const std::size_t want = std::min(sizeof buffer, size - reply.bytes.size());
-    const int received = platform::Receive(socket, buffer, static_cast<int>(want), error);
+    const platform::NetResult<int> received = platform::Receive(socket, buffer, static_cast<int>(want));
     reply.arrival = Arrival(0);
-    if (received < 0) return Fail(Stage::kRecv, error);
-    if (received == 0) break;  // the server closed
-    reply.bytes.insert(reply.bytes.end(), buffer, buffer + received);
-    if (until_line_feed && std::find(buffer, buffer + received, '\n') != buffer + received) break;
+    if (received.value < 0) return Fail(Stage::kRecv, received.error);
+    if (received.value == 0) break;  // the server closed
+    std::uint8_t* end = buffer + received.value;
+    reply.bytes.insert(reply.bytes.end(), buffer, end);
+    if (until_line_feed && std::find(buffer, end, '\n') != end) break;
   }
   return reply;
 }
@@ -134,22 +135,24 @@ Reply QueryServer(const QueryJob& job) {
 
   // A dotted address makes no lookup.
   platform::Ipv4Endpoint server{0, transport.port};
-  if (!platform::ParseDottedIPv4(job.server, server.address)) {
-    if (const int error = platform::ResolveIPv4(job.server, server.address); error != 0)
-      return Fail(Stage::kHostNotFound, error);
+  if (const std::optional<std::uint32_t> dotted = platform::ParseDottedIPv4(job.server)) {
+    server.address = *dotted;
+  } else {
+    const platform::NetResult<std::uint32_t> found = platform::ResolveIPv4(job.server);
+    if (found.error != 0) return Fail(Stage::kHostNotFound, found.error);
+    server.address = found.value;
   }
   // The lookup cannot be interrupted; a query abandoned meanwhile stops here.
   if (job.cancel && job.cancel->Fired()) return Fail(Stage::kUserCancelled, 0);
 
-  int error = 0;
-  Socket socket(transport.kind, error);
-  if (!socket.valid()) return Fail(Stage::kSocket, error);
+  Socket socket(transport.kind);
+  if (!socket.valid()) return Fail(Stage::kSocket, socket.error());
   // Streams connect, bounded by the system's own connect time-out. The
   // datagram socket connects too, so that only the server is heard: a
   // datagram from anywhere else neither ends the wait nor passes, and a
   // closed port fails at once.
-  const NetWait connected = platform::ConnectSocket(socket.get(), server, job.cancel, error);
-  if (connected != NetWait::kReady) return FailWait(connected, Stage::kConnect, error);
+  const platform::NetResult<NetWait> connected = platform::ConnectSocket(socket.get(), server, job.cancel);
+  if (connected.value != NetWait::kReady) return FailWait(connected, Stage::kConnect);
 
   if (job.protocol != kSntp)
     return ReadStream(job, socket.get(), transport.reply_size, job.protocol == kDaytime);

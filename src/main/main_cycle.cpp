@@ -110,7 +110,7 @@ void MainDialog::DailyTick() {
 bool MainDialog::CanQuery() {
   std::string refusal;
   if (server_.empty())
-    refusal = ui::LoadString(kStrNoServer);
+    refusal = ui::LoadText(kStrNoServer);
   else if (!CheckDialup(*services_.dialup))
     refusal = text::kDialupRefused;
   else
@@ -122,16 +122,10 @@ bool MainDialog::CanQuery() {
 }
 
 engine::Request MainDialog::Request() const {
-  engine::Request r;
-  r.protocol = settings_.protocol;
-  r.server = server_;
-  r.timeout = time_out_;
-  r.beep = settings_.beep != 0;
-  r.reference_check = settings_.reference_check != 0;
-  r.reference_hours = settings_.reference_hours;
-  if (profile::DebugSwitch()) r.sntp_detail_log = engine::DetailLogPath(services_.profile->path());
-  r.host_not_found = ui::LoadString(kStrHostNotFound);
-  return r;
+  return engine::MakeRequest(settings_.protocol, server_, time_out_, settings_.beep, settings_.reference_check,
+                             settings_.reference_hours,
+                             profile::DebugSwitch() ? engine::DetailLogPath(services_.profile->path()) : "",
+                             ui::LoadText(kStrHostNotFound));
 }
 
 void MainDialog::ReportLogFailure(const QueryOutcome& outcome) {
@@ -192,7 +186,7 @@ void MainDialog::AutoTerminateNow() {
     CloseAs(ui::kIdOkResult);
     return;
   }
-  if (ShowNotice(2000, ui::LoadString(kStrAutoTerminate), ui::LoadString(kStrEscToCancel)) == ui::kIdOkResult)
+  if (ShowNotice(2000, ui::LoadText(kStrAutoTerminate), ui::LoadText(kStrEscToCancel)) == ui::kIdOkResult)
     CloseAs(ui::kIdCancelResult);
   else
     Window()->ShowWindow(ui::kSwRestore);

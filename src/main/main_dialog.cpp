@@ -54,7 +54,7 @@ bool MainDialog::OnInitDialog() {
   ui::HostWindow& w = *Window();
   // Other programs find the running instance's window by this property.
   if (!services_.property_name.empty()) w.SetProperty(services_.property_name, 1);
-  if (const std::string about = ui::LoadString(kStrAboutMenuItem); !about.empty()) {
+  if (const std::string about = ui::LoadText(kStrAboutMenuItem); !about.empty()) {
     w.AppendSystemMenuSeparator();
     w.AppendSystemMenuItem(kAboutCommand, about);
   }
@@ -105,7 +105,7 @@ void MainDialog::LoadSettings() {
   const MainSettings& s = settings_;
   server_ = s.server;
   UpdateData(false);
-  protocol_name_ = s.protocol_name;
+  protocol_name_ = std::string(ProtocolWord(s.protocol));
   auto_adjust_ = s.auto_adjust;
   iconic_start_ = s.iconic_start;
   time_out_ = std::clamp(s.time_out, 0, kMaxTimeOut);
@@ -164,7 +164,7 @@ void MainDialog::ShowRetry(const std::string& text) { Window()->SetText(kIdRetry
 void MainDialog::SetupClock() {
   clock_held_until_.reset();
   Window()->SetText(kIdPcTime, "");
-  Window()->SetCaption(ui::LoadString(kStrProductName));
+  Window()->SetCaption(ui::LoadText(kStrProductName));
   if (settings_.clock_on) {
     schedule_.StartClock();
     ShowClock();
@@ -249,7 +249,7 @@ void MainDialog::CloseAs(int result) {
 void MainDialog::OnDestroy() {
   if (!services_.property_name.empty()) Window()->RemoveProperty(services_.property_name);
   if (voice_) {
-    NoticeDialog notice(2000, ui::LoadString(kStrProductName), text::kClosing);
+    NoticeDialog notice(2000, ui::LoadText(kStrProductName), text::kClosing);
     notice.DoModal(0);
   }
 }

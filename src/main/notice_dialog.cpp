@@ -16,7 +16,7 @@ NoticeDialog::NoticeDialog(std::uint32_t duration_ms, std::string first_line, st
       first_line_(std::move(first_line)) {}
 
 bool NoticeDialog::OnInitDialog() {
-  Window()->SetCaption(ui::LoadString(kStrProductName));
+  Window()->SetCaption(ui::LoadText(kStrProductName));
   if (duration_ms_ > 0) timer_running_ = Window()->SetTimer(kNoticeTimer, duration_ms_) != 0;
   UpdateData(false);
   return true;
@@ -42,10 +42,10 @@ void NoticeDialog::DoDataExchange(ui::DataExchange& dx) {
 AboutDialog::AboutDialog() : ui::Dialog(AboutTemplate()) {}
 
 bool AboutDialog::OnInitDialog() {
-  Window()->SetCaption(ui::LoadString(kStrAboutCaption));
-  name_line_ = ui::LoadString(kStrAboutCaption) + "   " + ui::LoadString(kStrVersion);
-  notice_line_ = ui::LoadString(kStrAboutNotice);
-  maker_line_ = ui::LoadString(kStrAboutMaker);
+  Window()->SetCaption(ui::LoadText(kStrAboutCaption));
+  name_line_ = ui::LoadText(kStrAboutCaption) + "   " + ui::LoadText(kStrVersion);
+  notice_line_ = ui::LoadText(kStrAboutNotice);
+  maker_line_ = ui::LoadText(kStrAboutMaker);
   UpdateData(false);
   return true;
 }

@@ -3,12 +3,13 @@
 #include <cstdio>
 
 #include "platform/file.h"
+#include "main/strings.h"
 #include "platform/spawn.h"
 
 namespace qv::main {
 
 namespace {
-std::string ProgramName() { return platform::NativeProgramName(ui::LoadString(121)); }
+std::string ProgramName() { return platform::NativeProgramName(ui::LoadText(kStrSettingsProgram)); }
 }  // namespace
 
 SettingsProcess::SettingsProcess() = default;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 
+#include "base/text.h"
 #include "main/icons.h"
 #include "main/main_dialog.h"
 #include "main/profile_calls.h"
@@ -35,24 +36,16 @@ std::string ZoneRecord() {
 
 }  // namespace
 
-std::string BaseNameOf(const std::string& executable_path) {
-  const std::size_t slash = executable_path.find_last_of("\\/");
-  std::string name = slash == std::string::npos ? executable_path : executable_path.substr(slash + 1);
-  const std::size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
 int RunMainProgram(const StartupOptions& options) {
   ui::SetStringTable(&Strings());
   ui::SetIconTable(&Icons());
   // The OS zone is the one we started with, whatever TZ becomes below.
   platform::CaptureOsZone();
 
-  const std::string base_name = BaseNameOf(options.executable_path);
+  const std::string base_name(StemOf(options.executable_path));
   const platform::InstanceLock instance(base_name);
   if (instance.state() == platform::InstanceLock::State::kAlreadyRunning) {
-    ui::ShowMessage(ui::LoadString(kStrAlreadyRunning));
+    ui::ShowMessage(ui::LoadText(kStrAlreadyRunning));
     return 1;
   }
   // Nothing proves that no other instance runs: a second main window would
@@ -62,7 +55,7 @@ int RunMainProgram(const StartupOptions& options) {
     return 1;
   }
   if (platform::NetStartup() != 0) {
-    ui::ShowMessage(ui::LoadString(kStrSocketsFailed));
+    ui::ShowMessage(ui::LoadText(kStrSocketsFailed));
     return 1;
   }
 

@@ -29,7 +29,4 @@ struct StartupOptions {
 // main dialog, 1 when it did not start (another instance, no sockets).
 int RunMainProgram(const StartupOptions& options);
 
-// The executable's file name without folder and extension.
-std::string BaseNameOf(const std::string& executable_path);
-
 }  // namespace qv::main

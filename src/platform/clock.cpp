@@ -2,8 +2,11 @@
 #include "platform/test_seams.h"
 
 #include <atomic>
+#include <cstdint>
 #include <sstream>
 #include <string>
+
+#include "base/text.h"
 
 namespace qv::platform {
 
@@ -43,7 +46,7 @@ bool StatusProvesNoClockRight(const std::string& proc_status) {
       field.clear();
       fields >> field;
       proofs += field.size() == 16 && is_number(field, "0123456789abcdefABCDEF") &&
-                ((std::stoull(field, nullptr, 16) >> 25) & 1) == 0;
+                ((ParseInt<std::uint64_t>(field, 16).value_or(0) >> 25) & 1) == 0;
     }
   }
   return uid_lines == 1 && eff_lines == 1 && prm_lines == 1 && proofs == 3;

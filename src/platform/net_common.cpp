@@ -15,7 +15,7 @@ ResolverFn& TestResolver() {
 }
 }  // namespace
 
-bool ParseDottedIPv4(std::string_view text, std::uint32_t& address) {
+std::optional<std::uint32_t> ParseDottedIPv4(std::string_view text) {
   std::uint32_t result = 0;
   int parts = 0;
   std::size_t i = 0;
@@ -26,27 +26,26 @@ bool ParseDottedIPv4(std::string_view text, std::uint32_t& address) {
       part = part * 10 + static_cast<std::uint32_t>(text[i] - '0');
       ++i;
       // Three digits at most: also keeps `part` far from overflow.
-      if (++digits > 3 || part > 255) return false;
+      if (++digits > 3 || part > 255) return std::nullopt;
     }
-    if (digits == 0) return false;
+    if (digits == 0) return std::nullopt;
     result = (result << 8) | part;
     ++parts;
     if (parts < 4) {
-      if (i >= text.size() || text[i] != '.') return false;
+      if (i >= text.size() || text[i] != '.') return std::nullopt;
       ++i;
     }
   }
-  if (i != text.size()) return false;
-  address = result;
-  return true;
+  if (i != text.size()) return std::nullopt;
+  return result;
 }
 
-int ResolveIPv4(const std::string& name, std::uint32_t& address) {
-  if (const ResolverFn& resolver = TestResolver()) return resolver(name, address);
+NetResult<std::uint32_t> ResolveIPv4(const std::string& name) {
+  if (const ResolverFn& resolver = TestResolver()) return resolver(name);
   // Some systems answer an empty name with the local machine's own
   // addresses; a missing server name is no server.
-  if (name.empty()) return kWsaHostNotFound;
-  return detail::SystemResolveIPv4(name, address);
+  if (name.empty()) return {0, kWsaHostNotFound};
+  return detail::SystemResolveIPv4(name);
 }
 
 void SetResolverForTesting(ResolverFn resolver) { TestResolver() = std::move(resolver); }

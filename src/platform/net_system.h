@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/net.h"
+
 namespace qv::platform::detail {
 
 // The system's own lookup of a non-empty name; same results as ResolveIPv4.
-int SystemResolveIPv4(const std::string& name, std::uint32_t& address);
+NetResult<std::uint32_t> SystemResolveIPv4(const std::string& name);
 
 }  // namespace qv::platform::detail

@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/text.h"
 #include "platform/process.h"
 #include "platform/process_system.h"
 #include "platform/test_seams.h"
@@ -18,6 +19,8 @@ BeepFn g_test_beep;  // guarded by g_beep_mutex
 std::atomic<BeepSink> g_beep_sink{nullptr};
 std::atomic<bool> g_fail_thread_starts{false};
 }  // namespace
+
+std::string ExecutableBaseName() { return std::string(StemOf(ExecutablePath())); }
 
 void Beep(unsigned frequency_hz, unsigned duration_ms) {
   BeepFn replacement;

@@ -1,6 +1,7 @@
 // The parts of starting a process that are the same on every system.
 #include <mutex>
 
+#include "base/text.h"
 #include "platform/process.h"
 #include "platform/spawn.h"
 #include "platform/spawn_state.h"
@@ -41,8 +42,7 @@ std::vector<std::string> SplitArguments(std::string_view text) {
 
 std::string ExecutableFolder() {
   const std::string path = ExecutablePath();
-  const std::size_t slash = path.find_last_of(kPathSeparators);
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  return path.substr(0, BaseNameStart(path));
 }
 
 void ChildState::Finish(int code) {

@@ -20,7 +20,4 @@ struct ChildState {
   void Finish(int code);
 };
 
-// The separators of a path on this system.
-extern const char* const kPathSeparators;
-
 }  // namespace qv::platform

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/net.h"
+
 namespace qv::platform {
 
 class Clock;
@@ -22,7 +24,7 @@ bool SetOsZoneForTesting(const char* tz);
 
 // Replaces the name lookup (so that no query leaves the machine for a name
 // server); an empty function restores the system's.
-using ResolverFn = std::function<int(const std::string& name, std::uint32_t& address)>;
+using ResolverFn = std::function<NetResult<std::uint32_t>(const std::string& name)>;
 void SetResolverForTesting(ResolverFn resolver);
 
 // Receives every Beep instead of the speaker; an empty function restores it.

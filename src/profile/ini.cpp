@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+
 namespace qv::profile {
 
 namespace {
@@ -16,7 +18,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool HasLineBreakOrNul(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos; }
 
@@ -44,14 +45,6 @@ std::string QuoteIfNeeded(std::string_view value) {
 constexpr std::string_view kLineEnd = "\r\n";
 
 }  // namespace
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 
 bool IsWritableSectionName(std::string_view name) {
   return !name.empty() && Trim(name) == name && !HasLineBreakOrNul(name) && name.find(']') == name.npos;
@@ -229,7 +222,7 @@ bool IniDocument::NamesMatch(std::string_view stored, std::string_view wanted) c
       // may look like an ASCII letter.
       if (stored.substr(i, 2) != wanted.substr(i, 2)) return false;
       ++i;
-    } else if (FoldAscii(stored[i]) != FoldAscii(wanted[i])) {
+    } else if (AsciiLower(stored[i]) != AsciiLower(wanted[i])) {
       return false;
     }
   }

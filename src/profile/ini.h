@@ -102,7 +102,4 @@ bool IsWritableValue(std::string_view value);
 // A line that WriteSection can store as one entry.
 bool IsWritableSectionLine(std::string_view line);
 
-// ASCII case-insensitive equality of UTF-8 texts.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-
 }  // namespace qv::profile

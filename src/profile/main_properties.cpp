@@ -1,5 +1,5 @@
 // The main program's reading of section "Property".
-#include "profile/int_scan.h"
+#include "base/text.h"
 #include "profile/properties.h"
 
 namespace qv::profile {
@@ -19,17 +19,8 @@ MainProperties LoadMainProperties(const ProfileStore& profile, const MainPropert
   p.server = profile.ReadString(kPropertySection, "DefaultServer");
 
   // Exact case: "sntp" or "Time" select TIME.
-  std::string protocol = profile.ReadString(kPropertySection, "protocol");
-  if (protocol == "SNTP") {
-    p.protocol = kProtocolSntp;
-    p.protocol_name = protocol;
-  } else if (protocol == "daytime") {
-    p.protocol = kProtocolDaytime;
-    p.protocol_name = protocol;
-  } else {
-    p.protocol = kProtocolTime;
-    p.protocol_name = "time";
-  }
+  const std::optional<int> protocol = ProtocolFromWord(profile.ReadString(kPropertySection, "protocol"));
+  p.protocol = protocol.value_or(kTime);
 
   // Numbers the text does not provide keep the previous reading's values.
   p.reference_check = previous.reference_check;
@@ -37,7 +28,7 @@ MainProperties LoadMainProperties(const ProfileStore& profile, const MainPropert
   ScanInts(profile.ReadString(kPropertySection, "ServerReferenceTime"), "%i,%i",
            {&p.reference_check, &p.reference_hours});
   if (p.reference_check != 0) p.reference_check = 1;
-  if (p.reference_hours < 1 || p.reference_hours > 24) p.reference_hours = 24;
+  p.reference_hours = kReferenceHoursRange.Read(p.reference_hours);
 
   if (ScanInts(profile.ReadString(kPropertySection, "CurrentTimeDisplay"), "%i,%i,%i",
                {&p.clock_on, &p.clock_format, &p.clock_position}) < 3) {
@@ -63,8 +54,8 @@ MainProperties LoadMainProperties(const ProfileStore& profile, const MainPropert
   ScanInts(profile.ReadString(kPropertySection, "AdjustAt"), "%i,%i:%i",
            {&p.daily_on, &p.daily_hour, &p.daily_minute});
   p.daily_on = OnlyOne(p.daily_on);
-  if (p.daily_hour < 0 || p.daily_hour > 23) p.daily_hour = 0;
-  if (p.daily_minute < 0 || p.daily_minute > 59) p.daily_minute = 0;
+  p.daily_hour = kHourRange.Read(p.daily_hour);
+  p.daily_minute = kMinuteRange.Read(p.daily_minute);
 
   if (p.clock_on != 1) p.clock_on = 0;
   if (p.clock_format < 0 || p.clock_format > 2) p.clock_format = 0;

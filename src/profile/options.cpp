@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "base/text.h"
 #include "platform/process.h"
 #include "profile/app_state.h"
 
@@ -106,8 +107,7 @@ std::string FormatSettingsArguments(std::string_view profile_path, std::int32_t 
 
 std::string MakeProfilePath(std::string_view executable_path) {
   if (executable_path.empty()) return {};
-  std::size_t name_start = executable_path.find_last_of("\\/");
-  name_start = name_start == executable_path.npos ? 0 : name_start + 1;
+  const std::size_t name_start = BaseNameStart(executable_path);
   std::size_t dot = executable_path.rfind('.');
   std::string path(executable_path);
   // Cutting a fixed three characters would eat into a name without an

@@ -1,7 +1,6 @@
 #include "profile/profile.h"
 
 #include "platform/file.h"
-#include "profile/app_state.h"
 
 namespace qv::profile {
 
@@ -79,32 +78,5 @@ bool ProfileFile::ClearSection(std::string_view section) {
 }
 
 std::optional<std::size_t> ProfileFile::StoredSize(std::string_view text) const { return Load().StoredSize(text); }
-
-int ProfileReadInt(std::string_view section, std::string_view key, int fallback) {
-  return ProfileFile(ProfilePath()).ReadInt(section, key, fallback);
-}
-
-std::string ProfileReadString(std::string_view section, std::string_view key) {
-  return ProfileFile(ProfilePath()).ReadString(section, key);
-}
-
-bool ProfileWriteString(std::string_view section, std::optional<std::string_view> key,
-                        std::optional<std::string_view> value) {
-  return ProfileFile(ProfilePath()).WriteString(section, key, value);
-}
-
-bool ProfileWriteInt(std::string_view section, std::string_view key, int value) {
-  return ProfileFile(ProfilePath()).WriteInt(section, key, value);
-}
-
-SectionBlock ProfileReadSection(std::string_view section, std::size_t capacity) {
-  return ProfileFile(ProfilePath()).ReadSection(section, capacity);
-}
-
-bool ProfileWriteSection(std::string_view section, std::string_view block) {
-  return ProfileFile(ProfilePath()).WriteSection(section, block);
-}
-
-bool ProfileClearSection(std::string_view section) { return ProfileFile(ProfilePath()).ClearSection(section); }
 
 }  // namespace qv::profile

@@ -60,15 +60,4 @@ class ProfileFile final : public ProfileStore {
   std::string path_;
 };
 
-// The operations on the running program's profile (ProfilePath()).
-int ProfileReadInt(std::string_view section, std::string_view key, int fallback);
-std::string ProfileReadString(std::string_view section, std::string_view key);
-// Pass std::nullopt as the key to delete the section, as the value to delete the key.
-bool ProfileWriteString(std::string_view section, std::optional<std::string_view> key,
-                        std::optional<std::string_view> value);
-bool ProfileWriteInt(std::string_view section, std::string_view key, int value);
-SectionBlock ProfileReadSection(std::string_view section, std::size_t capacity);
-bool ProfileWriteSection(std::string_view section, std::string_view block);
-bool ProfileClearSection(std::string_view section);
-
 }  // namespace qv::profile

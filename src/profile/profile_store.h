@@ -59,16 +59,10 @@ class ProfileStore {
 
   // The value's text; "" when missing.
   std::string ReadString(std::string_view section, std::string_view key) const;
-  // The value as an integer (see ParseProfileInt); `fallback` when missing,
+  // The value as an integer (ParseProfileInt of base/text.h); `fallback` when missing,
   // empty or without digits.
   int ReadInt(std::string_view section, std::string_view key, int fallback) const;
   bool WriteInt(std::string_view section, std::string_view key, int value);
 };
-
-// Optional blanks, an optional sign, then decimal digits, or hexadecimal
-// ones after "0x" (as Windows reads a profile's integers), up to the first
-// other character: "12abc" is 12, "010" is 10, "0x1F" is 31. Values beyond
-// the int range saturate. nullopt without digits (letters only, empty).
-std::optional<int> ParseProfileInt(std::string_view text);
 
 }  // namespace qv::profile

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/protocol.h"
 #include "profile/profile_store.h"
 
 namespace qv::profile {
@@ -20,20 +21,42 @@ inline constexpr std::string_view kTimeZoneSection = "TZ";
 // character, as it always has; UTF-16 units in a UTF-16 file).
 inline constexpr std::size_t kServerBlockCapacity = 512;
 
-// Protocol indices as both programs number them.
-inline constexpr int kProtocolSntp = 0;
-inline constexpr int kProtocolTime = 1;
-inline constexpr int kProtocolDaytime = 2;
+// The number fields' ranges: one table for both programs' readings of the
+// profile, the settings dialog's check and its spin controls.
+struct IntBounds {
+  int low;
+  int high;
+  constexpr bool Holds(int value) const { return value >= low && value <= high; }
+};
+struct FieldRange {
+  IntBounds stored;  // a reading keeps a value within, else takes `fallback`
+  int fallback;
+  IntBounds typed;   // what the settings dialog accepts on OK and Apply
+  IntBounds spin;    // what its spin control steps through
+  constexpr int Read(int value) const { return stored.Holds(value) ? value : fallback; }
+};
+constexpr FieldRange SameRange(IntBounds bounds, int fallback) { return {bounds, fallback, bounds, bounds}; }
+
+// The spin steps down to 0, which OK then refuses with the 1-to-30 message:
+// users know the field that way, so it stays.
+inline constexpr FieldRange kTimeOutRange{{1, 30}, 5, {1, 30}, {0, 30}};
+// A hand-typed interval up to 999 is saved as typed (the main program uses
+// it), yet the settings program's next reading shows 10 for anything past
+// the spin's 99.
+inline constexpr FieldRange kRetryIntervalRange{{1, 99}, 10, {0, 999}, {1, 99}};
+inline constexpr FieldRange kRetryCountRange = SameRange({1, 10}, 1);
+inline constexpr FieldRange kHourRange = SameRange({0, 23}, 0);
+inline constexpr FieldRange kMinuteRange = SameRange({0, 59}, 0);
+inline constexpr FieldRange kReferenceHoursRange = SameRange({1, 24}, 24);
 
 // The main program's reading. Reload after a save of the settings program by
 // passing the previous reading: the numbers of "ServerReferenceTime" that
 // the text does not provide keep their previous values.
 struct MainProperties {
   std::string server;                   // DefaultServer
-  int protocol = kProtocolTime;         // "SNTP" 0, "daytime" 2, anything else 1
-  std::string protocol_name = "time";   // "SNTP", "daytime" or "time"
+  int protocol = kTime;                 // "SNTP" or "daytime" exactly, anything else TIME
   int reference_check = 1;              // 0 or 1
-  int reference_hours = 24;             // 1..24
+  int reference_hours = 24;             // kReferenceHoursRange
   int clock_on = 0;                     // 0 or 1
   int clock_format = 0;                 // 0..2
   int clock_position = 0;               // 0..1
@@ -50,8 +73,8 @@ struct MainProperties {
   int retry_value = 0;                  // interval, as stored
   int retry_unit = 0;                   // as stored; callers count anything but 1, 2 as seconds
   int daily_on = 0;
-  int daily_hour = 0;                   // 0..23
-  int daily_minute = 0;                 // 0..59
+  int daily_hour = 0;                   // kHourRange
+  int daily_minute = 0;                 // kMinuteRange
 };
 
 MainProperties LoadMainProperties(const ProfileStore& profile, const MainProperties& previous);
@@ -73,7 +96,7 @@ bool WriteMainWindowPos(ProfileStore& profile, int on, int left, int top, int sh
 struct SettingsProperties {
   std::vector<std::string> servers;     // "Servers", in file order
   std::string server;                   // DefaultServer
-  int protocol = kProtocolSntp;         // 0..2; -1 (none selected) saves an empty text
+  int protocol = kSntp;                 // 0..2; -1 (none selected) saves an empty text
   int reference_check = 1;
   int reference_hours = 24;
   int clock_on = 0;
@@ -86,16 +109,16 @@ struct SettingsProperties {
   int indicator_line = 0;
   int desktop_link = 0;
   int startup_link = 0;
-  int time_out = 5;                     // 1..30
+  int time_out = 5;                     // kTimeOutRange
   int dialog_size = 0;
   int iconic_start = 0;
   int window_pos = 0;
   int adjust_on = 0;
-  int adjust_hour = 0;                  // 0..23
-  int adjust_minute = 0;                // 0..59
+  int adjust_hour = 0;                  // kHourRange
+  int adjust_minute = 0;                // kMinuteRange
   int retry_on = 0;
-  int retry_count = 1;                  // 1..10
-  int retry_interval = 10;              // 1..99
+  int retry_count = 1;                  // kRetryCountRange
+  int retry_interval = 10;              // kRetryIntervalRange
   int retry_unit = 0;                   // 0 seconds, 1 minutes, 2 hours
   int option_button = 0;                // "OptionButton" of "Debug"
   friend bool operator==(const SettingsProperties&, const SettingsProperties&) = default;

@@ -1,5 +1,5 @@
 // The settings program's reading and saving of the profile.
-#include "profile/int_scan.h"
+#include "base/text.h"
 #include "profile/properties.h"
 
 namespace qv::profile {
@@ -14,15 +14,6 @@ int InRangeOr(int value, int low, int high, int replacement) {
 
 int ReadFlag(const ProfileStore& profile, std::string_view key) {
   return profile.ReadInt(kPropertySection, key, 0);
-}
-
-const char* ProtocolText(int protocol) {
-  switch (protocol) {
-    case kProtocolSntp: return "SNTP";
-    case kProtocolTime: return "time";
-    case kProtocolDaytime: return "daytime";
-    default: return "";
-  }
 }
 
 std::string Join(std::initializer_list<int> values, std::initializer_list<char> separators) {
@@ -42,13 +33,14 @@ SettingsProperties LoadSettingsProperties(const ProfileStore& profile) {
   s.servers = UnpackSectionBlock(profile.ReadSection(kServersSection, kServerBlockCapacity).text);
   s.server = profile.ReadString(kPropertySection, "DefaultServer");
 
-  std::string protocol = profile.ReadString(kPropertySection, "protocol");
-  s.protocol = protocol == "time" ? kProtocolTime : protocol == "daytime" ? kProtocolDaytime : kProtocolSntp;
+  // Exact case, as the main program reads it, but anything unknown is SNTP here.
+  const std::optional<int> protocol = ProtocolFromWord(profile.ReadString(kPropertySection, "protocol"));
+  s.protocol = protocol.value_or(kSntp);
 
   ScanInts(profile.ReadString(kPropertySection, "ServerReferenceTime"), "%i,%i",
            {&s.reference_check, &s.reference_hours});
   s.reference_check = NonZero(s.reference_check);
-  s.reference_hours = InRangeOr(s.reference_hours, 1, 24, 24);
+  s.reference_hours = kReferenceHoursRange.Read(s.reference_hours);
 
   if (ScanInts(profile.ReadString(kPropertySection, "CurrentTimeDisplay"), "%i,%i,%i",
                {&s.clock_on, &s.clock_format, &s.clock_position}) < 3) {
@@ -81,11 +73,11 @@ SettingsProperties LoadSettingsProperties(const ProfileStore& profile) {
 
   s.option_button = OnlyOne(profile.ReadInt(kDebugSection, "OptionButton", 0));
 
-  s.time_out = InRangeOr(s.time_out, 1, 30, 5);
-  s.adjust_hour = InRangeOr(s.adjust_hour, 0, 23, 0);
-  s.adjust_minute = InRangeOr(s.adjust_minute, 0, 59, 0);
-  s.retry_count = InRangeOr(s.retry_count, 1, 10, 1);
-  s.retry_interval = InRangeOr(s.retry_interval, 1, 99, 10);
+  s.time_out = kTimeOutRange.Read(s.time_out);
+  s.adjust_hour = kHourRange.Read(s.adjust_hour);
+  s.adjust_minute = kMinuteRange.Read(s.adjust_minute);
+  s.retry_count = kRetryCountRange.Read(s.retry_count);
+  s.retry_interval = kRetryIntervalRange.Read(s.retry_interval);
   s.retry_unit = InRangeOr(s.retry_unit, 0, 2, 0);
   s.clock_on = OnlyOne(s.clock_on);
   s.clock_format = InRangeOr(s.clock_format, 0, 2, 0);
@@ -110,7 +102,7 @@ ProfileResult SaveSettingsProperties(ProfileStore& profile, const SettingsProper
   auto integer = [&](std::string_view key, int value) {
     ok = profile.WriteInt(kPropertySection, key, value) && ok;
   };
-  text("protocol", ProtocolText(s.protocol));
+  text("protocol", std::string(ProtocolWord(s.protocol)));
   text("ServerReferenceTime", Join({s.reference_check, s.reference_hours}, {','}));
   text("CurrentTimeDisplay", Join({s.clock_on, s.clock_format, s.clock_position}, {',', ','}));
   integer("LogFile", s.log_file);

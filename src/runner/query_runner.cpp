@@ -99,7 +99,7 @@ void QueryRunnerDialog::OnShow(bool shown) {
 }
 
 void QueryRunnerDialog::Start() {
-  Window()->SetCaption(ui::LoadString(kRunnerCaptionString));
+  Window()->SetCaption(ui::LoadText(kRunnerCaptionString));
   if (g_slot) return;  // one query per process
   Window()->SetText(kIdServerText, job_->server);
 

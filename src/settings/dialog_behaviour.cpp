@@ -1,6 +1,8 @@
 // The live rules of the settings dialog: the detail fold, which controls
 // are enabled, the protocol rule, the status-line preview, the option
 // buttons, the spin ranges and the fill from the clock.
+#include <utility>
+
 #include "platform/clock.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_rules.h"
@@ -53,7 +55,7 @@ void SettingsDialog::Fold() {
     for (int id : kOptionButtons) w.Show(id, shown);
   ApplyEnableRules();
   ApplyProtocolRule();
-  w.SetText(ctl::kFold, ui::LoadString(shown ? kStrDetailShown : kStrDetailFolded));
+  w.SetText(ctl::kFold, ui::LoadText(shown ? kStrDetailShown : kStrDetailFolded));
 }
 
 void SettingsDialog::ApplyEnableRules() {
@@ -97,7 +99,7 @@ void SettingsDialog::RefreshPreview() {
 
   w.SetText(ctl::kPreviewTimeOut, w.Text(ctl::kTimeOut) + "s");
   w.SetText(ctl::kPreviewDaily, w.Text(ctl::kHour) + ":" + w.Text(ctl::kMinute));
-  w.SetText(ctl::kPreviewCount, w.Text(ctl::kRetryCount) + ui::LoadString(kStrTimes));
+  w.SetText(ctl::kPreviewCount, w.Text(ctl::kRetryCount) + ui::LoadText(kStrTimes));
   const char* unit = checked(ctl::kUnitSeconds)   ? "s"
                      : checked(ctl::kUnitMinutes) ? "m"
                      : checked(ctl::kUnitHours)   ? "h"
@@ -112,12 +114,11 @@ void SettingsDialog::ToggleOptionButtons() {
 
 void SettingsDialog::SetSpins() {
   ui::HostWindow& w = *Window();
-  w.SetSpinRange(ctl::kTimeOutSpin, 0, 30);
-  w.SetSpinRange(ctl::kHourSpin, 0, 23);
-  w.SetSpinRange(ctl::kMinuteSpin, 0, 59);
-  w.SetSpinRange(ctl::kRetryCountSpin, 1, 10);
-  w.SetSpinRange(ctl::kRetryIntervalSpin, 1, 99);
-  w.SetSpinRange(ctl::kReferenceHoursSpin, 1, 24);
+  const std::pair<int, const profile::FieldRange&> spins[] = {
+      {ctl::kTimeOutSpin, profile::kTimeOutRange},       {ctl::kHourSpin, profile::kHourRange},
+      {ctl::kMinuteSpin, profile::kMinuteRange},         {ctl::kRetryCountSpin, profile::kRetryCountRange},
+      {ctl::kRetryIntervalSpin, profile::kRetryIntervalRange}, {ctl::kReferenceHoursSpin, profile::kReferenceHoursRange}};
+  for (const auto& [spin, range] : spins) w.SetSpinRange(spin, range.spin.low, range.spin.high);
   // Held down, the long ranges speed up.
   const std::vector<ui::SpinAccel> fast{{1, 1}, {3, 5}};
   w.SetSpinAccel(ctl::kMinuteSpin, fast);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "settings/settings_template.h"
 #include "ui/icon_paint.h"
 
 namespace qv::settings {
@@ -47,7 +48,7 @@ ui::Icon Marked() { return ui::Icon{{MarkedClock(16), MarkedClock(32)}}; }
 }  // namespace
 
 const ui::IconTable& Icons() {
-  static const ui::IconTable table = {{128, ui::ClockIcon(ui::ClockArt::kDialWithGear)}, {139, Marked()}};
+  static const ui::IconTable table = {{kAppIcon, ui::ClockIcon(ui::ClockArt::kDialWithGear)}, {kCheckIcon, Marked()}};
   return table;
 }
 

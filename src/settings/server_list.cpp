@@ -1,5 +1,6 @@
 // The server list: the combo box keeps the known servers sorted (ignoring
 // case); its edit field holds the chosen server, which need not be listed.
+#include "base/text.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_template.h"
 #include "settings/strings.h"
@@ -11,7 +12,7 @@ namespace {
 // The item that equals `name` ignoring case; -1 when none.
 int FindItem(const std::vector<std::string>& items, const std::string& name) {
   for (std::size_t i = 0; i < items.size(); ++i)
-    if (ui::rules::EqualsNoCase(items[i], name)) return static_cast<int>(i);
+    if (EqualsIgnoringCase(items[i], name)) return static_cast<int>(i);
   return -1;
 }
 }  // namespace

@@ -14,13 +14,13 @@ int RunSettingsProgram(std::string_view args, Services services) {
   ui::SetStringTable(&Strings());
   ui::SetIconTable(&Icons());
   if (platform::NetStartup() != 0) {
-    ui::ShowMessage(ui::LoadString(kStrSocketFailed));
+    ui::ShowMessage(ui::LoadText(kStrSocketFailed));
     return kExitRefused;
   }
   profile::ScanDebugSwitch(args, profile::kSettingsDebugSwitch);
   const std::optional<profile::SettingsOptions> options = profile::ParseSettingsOptions(args);
   if (!options) {
-    ui::ShowMessage(ui::LoadString(kStrStartedAlone));
+    ui::ShowMessage(ui::LoadText(kStrStartedAlone));
     return kExitRefused;
   }
   profile::SetProfilePath(options->profile_path);

@@ -6,9 +6,6 @@
 
 namespace qv::settings {
 
-inline constexpr int kSntp = profile::kProtocolSntp, kTime = profile::kProtocolTime,
-                     kDaytime = profile::kProtocolDaytime;
-
 using SettingsData = profile::SettingsProperties;
 
 }  // namespace qv::settings

@@ -21,6 +21,12 @@ SettingsDialog::SettingsDialog(Services services, std::string profile_path, ui::
   d_.retry_unit = d_.clock_format = d_.clock_position = -1;
 }
 
+namespace {
+void Number(ui::DataExchange& dx, int control, int& value, const profile::FieldRange& range) {
+  dx.IntRange(control, value, range.typed.low, range.typed.high);
+}
+}  // namespace
+
 void SettingsDialog::DoDataExchange(ui::DataExchange& dx) {
   // The order of the reading: the first failing number field ends it.
   dx.Text(ctl::kPcTime, pc_time_);
@@ -30,32 +36,32 @@ void SettingsDialog::DoDataExchange(ui::DataExchange& dx) {
   dx.Check(ctl::kAutoTerminate, d_.auto_terminate);
   dx.Check(ctl::kAutoAdjust, d_.auto_adjust);
   dx.Check(ctl::kBeep, d_.beep);
-  dx.IntRange(ctl::kTimeOut, d_.time_out, 1, 30);
+  Number(dx, ctl::kTimeOut, d_.time_out, profile::kTimeOutRange);
   dx.Check(ctl::kIndicatorLine, d_.indicator_line);
   dx.Check(ctl::kDesktopLink, d_.desktop_link);
   dx.Check(ctl::kClockOn, d_.clock_on);
   dx.Check(ctl::kWindowPos, d_.window_pos);
   dx.Check(ctl::kRetry, d_.retry_on);
-  dx.IntRange(ctl::kRetryCount, d_.retry_count, 1, 10);
-  dx.IntRange(ctl::kRetryInterval, d_.retry_interval, 0, 999);
+  Number(dx, ctl::kRetryCount, d_.retry_count, profile::kRetryCountRange);
+  Number(dx, ctl::kRetryInterval, d_.retry_interval, profile::kRetryIntervalRange);
   dx.Radio(ctl::kUnitSeconds, d_.retry_unit);
-  dx.IntRange(ctl::kHour, d_.adjust_hour, 0, 23);
+  Number(dx, ctl::kHour, d_.adjust_hour, profile::kHourRange);
   dx.Check(ctl::kDaily, d_.adjust_on);
   dx.Check(ctl::kIconicStart, d_.iconic_start);
   dx.Check(ctl::kStartupLink, d_.startup_link);
-  dx.IntRange(ctl::kMinute, d_.adjust_minute, 0, 59);
+  Number(dx, ctl::kMinute, d_.adjust_minute, profile::kMinuteRange);
   dx.Radio(ctl::kPositionDialog, d_.clock_position);
   dx.Check(ctl::kReferenceCheck, d_.reference_check);
-  dx.IntRange(ctl::kReferenceHours, d_.reference_hours, 1, 24);
+  Number(dx, ctl::kReferenceHours, d_.reference_hours, profile::kReferenceHoursRange);
   dx.Radio(ctl::kFormatTime, d_.clock_format);
 }
 
 bool SettingsDialog::OnInitDialog() {
   ui::HostWindow& w = *Window();
-  w.SetCaption(ui::LoadString(kStrCaption));
+  w.SetCaption(ui::LoadText(kStrCaption));
   w.SetIcon(kAppIcon);
   w.SetButtonIcon(ctl::kCheck, kCheckIcon);
-  for (const char* protocol : {"SNTP", "time", "daytime"}) w.AddItem(ctl::kProtocol, protocol);
+  for (int protocol : {kSntp, kTime, kDaytime}) w.AddItem(ctl::kProtocol, std::string(ProtocolWord(protocol)));
 
   Notify(SETTINGS_OPENED);
   Load();

@@ -20,7 +20,7 @@ void SettingsDialog::BringShortcutsInLine() {
     return;
   }
   std::string name = *text;
-  if (name.empty()) name = ui::LoadString(kStrShortcutName);
+  if (name.empty()) name = ui::LoadText(kStrShortcutName);
   // A name that climbs out of its folder would make or delete files
   // elsewhere: no shortcut is touched then.
   if (!IsPlainFileName(name)) return;

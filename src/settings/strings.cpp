@@ -29,7 +29,7 @@ const ui::StringTable& Strings() {
 }
 
 std::string FormatText(int id, std::initializer_list<std::string_view> values) {
-  std::string text = ui::LoadString(id);
+  std::string text = ui::LoadText(id);
   std::size_t at = 0;
   for (std::string_view value : values) {
     at = text.find("%s", at);

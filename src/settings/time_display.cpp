@@ -20,22 +20,16 @@ constexpr int kDisplayControls[] = {ctl::kFormatLabel,    ctl::kFormatTime,     
 void SettingsDialog::CheckServer() {
   if (!UpdateData(true)) return;
   if (d_.server.empty()) {
-    ui::ShowMessage(ui::LoadString(kStrNoServer), ui::kMbOk | ui::kMbIconWarning, Id());
+    ui::ShowMessage(ui::LoadText(kStrNoServer), ui::kMbOk | ui::kMbIconWarning, Id());
     return;
   }
-  server_time_ = ui::LoadString(kStrConnecting);
+  server_time_ = ui::LoadText(kStrConnecting);
   UpdateData(false);
 
   // The dialog's values as they stand; nothing is saved.
-  engine::Request request;
-  request.protocol = d_.protocol == kTime || d_.protocol == kDaytime ? d_.protocol : kSntp;
-  request.server = d_.server;
-  request.timeout = d_.time_out;
-  request.beep = d_.beep == 1;
-  request.reference_check = d_.reference_check != 0;
-  request.reference_hours = d_.reference_hours;
-  if (profile::DebugSwitch()) request.sntp_detail_log = engine::DetailLogPath(profile_path_);
-  request.host_not_found = ui::LoadString(kStrHostNotFound);
+  const engine::Request request = engine::MakeRequest(
+      d_.protocol, d_.server, d_.time_out, d_.beep, d_.reference_check, d_.reference_hours,
+      profile::DebugSwitch() ? engine::DetailLogPath(profile_path_) : "", ui::LoadText(kStrHostNotFound));
   const engine::Result result = services_.engine->Check(request);
   const engine::LogWrite logged = d_.log_file ? services_.engine->LogCheck(request, result) : engine::LogWrite::kNotAsked;
   if (logged == engine::LogWrite::kOpenFailed || result.detail_log == engine::LogWrite::kOpenFailed)
@@ -58,7 +52,7 @@ void SettingsDialog::ApplyDisplayRule() {
   } else {
     if (display_timer_ != 0 && w.KillTimer(display_timer_)) display_timer_ = 0;
     w.SetText(ctl::kPcTime, "");
-    w.SetCaption(ui::LoadString(kStrCaption));
+    w.SetCaption(ui::LoadText(kStrCaption));
   }
   for (int id : kDisplayControls) w.Enable(id, on);
 }
@@ -88,7 +82,7 @@ void SettingsDialog::SetPosition(int position) {
   if (position == 1)
     Window()->SetText(ctl::kPcTime, "");
   else
-    Window()->SetCaption(ui::LoadString(kStrCaption));
+    Window()->SetCaption(ui::LoadText(kStrCaption));
   d_.clock_position = position;
   ApplyDisplayRule();
 }

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "base/text.h"
 #include "platform/process.h"
 #include "ui/dialog_rules.h"
 
@@ -27,18 +27,6 @@ std::string FillBounds(std::string text, int min, int max) {
   return text;
 }
 
-// Integer text as a user types it: optional blanks, sign, digits, blanks.
-bool ParseIntField(const std::string& text, int& out) {
-  const char* s = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  long v = std::strtol(s, &end, 10);
-  if (end == s || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  while (*end == ' ' || *end == '\t') ++end;
-  if (*end != '\0') return false;
-  out = static_cast<int>(v);
-  return true;
-}
 }  // namespace
 
 Host& CurrentHost() {
@@ -48,7 +36,7 @@ Host& CurrentHost() {
 void SetHost(Host* host) { g_host = host; }
 
 void SetStringTable(const StringTable* table) { g_strings = table; }
-std::string LoadString(int id) {
+std::string LoadText(int id) {
   if (!g_strings) return {};
   auto it = g_strings->find(id);
   return it == g_strings->end() ? std::string() : it->second;
@@ -71,7 +59,7 @@ const IconImage* Icon::Best(int size) const {
 }
 
 int ShowMessage(const std::string& text, int flags, WindowId owner) {
-  return CurrentHost().MessageBox(owner ? owner : CurrentHost().ActiveWindow(), text,
+  return CurrentHost().ShowMessageBox(owner ? owner : CurrentHost().ActiveWindow(), text,
                                   platform::ExecutableBaseName(), flags);
 }
 
@@ -101,16 +89,16 @@ void DataExchange::IntRange(int control, int& value, int min, int max) {
     w_.SetText(control, std::to_string(value));
     return;
   }
-  int v = 0;
-  if (!ParseIntField(w_.Text(control), v)) {
+  const std::optional<int> typed = ParseTypedInt(w_.Text(control));
+  if (!typed) {
     Fail({control, ExchangeFailure::Kind::kNotInteger, min, max});
     return;
   }
-  if (v < min || v > max) {
+  if (*typed < min || *typed > max) {
     Fail({control, ExchangeFailure::Kind::kOutOfRange, min, max});
     return;
   }
-  value = v;
+  value = *typed;
 }
 
 void DataExchange::Check(int control, int& value) {
@@ -228,7 +216,7 @@ void Dialog::OnCommand(int id) {
 
 void Dialog::OnExchangeFailure(const ExchangeFailure& failure) {
   const bool range = failure.kind == ExchangeFailure::Kind::kOutOfRange;
-  ShowMessage(FillBounds(LoadString(range ? kStringExpectIntegerRange : kStringExpectInteger), failure.min,
+  ShowMessage(FillBounds(LoadText(range ? kStringExpectIntegerRange : kStringExpectInteger), failure.min,
                          failure.max),
               kMbOk | kMbIconWarning, Id());
   if (window_) window_->Focus(failure.control);

@@ -176,7 +176,7 @@ class Host {
   // Deliver at once (UI thread only).
   virtual std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) = 0;
   // Modal message box; returns the button pressed (kIdOkResult, kIdCancelResult).
-  virtual int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) = 0;
+  virtual int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) = 0;
   // The window that has the user's attention (the innermost modal dialog).
   virtual WindowId ActiveWindow() const = 0;
 
@@ -197,7 +197,7 @@ void SetHost(Host* host);
 
 // String resources of the running program.
 void SetStringTable(const StringTable* table);
-std::string LoadString(int id);
+std::string LoadText(int id);
 // Icon resources of the running program; nullptr when the id is unknown.
 void SetIconTable(const IconTable* table);
 const Icon* FindIcon(int id);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "base/text.h"
+
 namespace qv::ui::rules {
 
 namespace {
@@ -228,17 +230,6 @@ int CompareSeq(const std::vector<T>& a, const std::vector<T>& b) {
   return b < a ? 1 : 0;
 }
 
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-int CompareAsciiNoCase(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const unsigned char x = static_cast<unsigned char>(Fold(a[i])), y = static_cast<unsigned char>(Fold(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 }  // namespace
 
 int CollateCompare(std::string_view a, std::string_view b) {
@@ -263,16 +254,10 @@ int SortedInsertIndex(const std::vector<std::string>& items, std::string_view te
   return lo;
 }
 
-bool StartsWithNoCase(std::string_view item, std::string_view prefix) {
-  return prefix.size() <= item.size() && CompareAsciiNoCase(item.substr(0, prefix.size()), prefix) == 0;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) { return CompareAsciiNoCase(a, b) == 0; }
-
 int FindPrefix(const std::vector<std::string>& items, std::string_view prefix) {
   if (prefix.empty()) return -1;
   for (std::size_t i = 0; i < items.size(); ++i)
-    if (StartsWithNoCase(items[i], prefix)) return static_cast<int>(i);
+    if (StartsWithIgnoringCase(items[i], prefix)) return static_cast<int>(i);
   return -1;
 }
 

@@ -73,9 +73,6 @@ int CollateCompare(std::string_view a, std::string_view b);
 // Where a sorted list inserts `text`: a binary search by CollateCompare
 // that stops at an equal item (and inserts before it).
 int SortedInsertIndex(const std::vector<std::string>& items, std::string_view text);
-// ASCII case-insensitive comparisons, as item searches compare.
-bool StartsWithNoCase(std::string_view item, std::string_view prefix);
-bool EqualsNoCase(std::string_view a, std::string_view b);
 // The first item that begins with `prefix` (ignoring case); -1 when none or
 // when the prefix is empty.
 int FindPrefix(const std::vector<std::string>& items, std::string_view prefix);

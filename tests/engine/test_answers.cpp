@@ -155,21 +155,5 @@ TEST_F(AnswersTest, TimeKeepsWorkingPast2036) {
   }
 }
 
-TEST_F(AnswersTest, SntpThroughQueryServerTimeShowsTheTransmitTimeUnchecked) {
-  // A reference time of 0 and a swapped receive/transmit pair would fail
-  // the SNTP checks; this path shows the transmit time regardless.
-  TimeServer server(servers::an_unchecked);
-  ASSERT_SERVER(server);
-  const Request request = RequestFor(server.Address(), kSntp, 3);
-  const std::uint32_t before = MicroTimeFromFileTime(platform::RealClock().UtcFileTime()).seconds;
-  const Result result = QueryServerTime(request);
-  EXPECT_EQ(result.status, "OK");
-  const std::uint32_t after = MicroTimeFromFileTime(platform::RealClock().UtcFileTime()).seconds;
-  bool matches = false;
-  for (std::uint32_t s = before - 86401; s <= after - 86400; ++s)
-    matches = matches || result.server_time == FormatServerTime(MicroTime{s, 0});
-  EXPECT_TRUE(matches) << result.server_time;
-}
-
 }  // namespace
 }  // namespace qv::engine

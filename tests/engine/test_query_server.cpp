@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,10 +110,10 @@ TEST(QueryServer, NameLookupOnlyForNames) {
   ASSERT_SERVER(server);
   // A stand-in resolver: no query may leave this machine for a name server.
   int lookups = 0;
-  platform::SetResolverForTesting([&](const std::string& name, std::uint32_t& address) {
+  platform::SetResolverForTesting([&](const std::string& name) -> platform::NetResult<std::uint32_t> {
     ++lookups;
-    if (name != "timeserver.test") return platform::kWsaHostNotFound;
-    return platform::ParseDottedIPv4(server.Address(), address) ? 0 : platform::kWsaNoRecovery;
+    if (name != "timeserver.test") return {0, platform::kWsaHostNotFound};
+    return {platform::ParseDottedIPv4(server.Address()).value_or(0)};
   });
   EXPECT_EQ(QueryServer(Job(kTime, server.Address())).stage, Stage::kOk);
   EXPECT_EQ(lookups, 0);
@@ -131,18 +132,17 @@ TEST(QueryServer, CancelEndsWaitsAndHangingConnectsAtOnce) {
   TimeServer no_accept(servers::ts_no_accept);
   ASSERT_SERVER(silent);
   ASSERT_SERVER(no_accept);
-  std::uint32_t address = 0;
-  ASSERT_TRUE(platform::ParseDottedIPv4(no_accept.Address(), address));
-  int error = 0;
+  const std::optional<std::uint32_t> address = platform::ParseDottedIPv4(no_accept.Address());
+  ASSERT_TRUE(address);
   std::vector<platform::SocketHandle> fillers;
   for (int i = 0; i < 2; ++i) {
-    fillers.push_back(platform::OpenSocket(platform::SocketKind::kStream, error));
+    fillers.push_back(platform::OpenSocket(platform::SocketKind::kStream).value);
     platform::CancelSignal give_up;
     std::thread stopper([&] {
       std::this_thread::sleep_for(milliseconds(200));
       give_up.Fire();
     });
-    platform::ConnectSocket(fillers.back(), {address, 37}, &give_up, error);
+    platform::ConnectSocket(fillers.back(), {*address, 37}, &give_up);
     stopper.join();
   }
 
@@ -175,20 +175,14 @@ TEST(QueryServer, CancelEndsWaitsAndHangingConnectsAtOnce) {
 TEST(Net, DottedAddressesAndLocalNames) {
   const std::pair<const char*, std::uint32_t> dotted[] = {
       {"127.0.0.1", 0x7F000001}, {"255.255.255.255", 0xFFFFFFFF}, {"127.10.2.3", 0x7F0A0203}};
-  for (const auto& [text, value] : dotted) {
-    std::uint32_t address = 0;
-    EXPECT_TRUE(platform::ParseDottedIPv4(text, address)) << text;
-    EXPECT_EQ(address, value) << text;
-  }
-  for (const char* text : {"127.1", "127.2.3.256", "127.2.3.4.5", "127.2.3.", " 127.2.3.4", "127.2.3.0004", "", "127..2.3"}) {
-    std::uint32_t address = 0;
-    EXPECT_FALSE(platform::ParseDottedIPv4(text, address)) << text;
-  }
+  for (const auto& [text, value] : dotted) EXPECT_EQ(platform::ParseDottedIPv4(text), value) << text;
+  for (const char* text : {"127.1", "127.2.3.256", "127.2.3.4.5", "127.2.3.", " 127.2.3.4", "127.2.3.0004", "", "127..2.3"})
+    EXPECT_FALSE(platform::ParseDottedIPv4(text)) << text;
   // From the hosts file: no name server is asked.
-  std::uint32_t address = 0;
-  EXPECT_EQ(platform::ResolveIPv4("localhost", address), 0);
-  EXPECT_EQ(address, 0x7F000001u);
-  EXPECT_EQ(platform::ResolveIPv4("", address), platform::kWsaHostNotFound);
+  const platform::NetResult<std::uint32_t> local = platform::ResolveIPv4("localhost");
+  EXPECT_EQ(local.error, 0);
+  EXPECT_EQ(local.value, 0x7F000001u);
+  EXPECT_EQ(platform::ResolveIPv4("").error, platform::kWsaHostNotFound);
 }
 
 }  // namespace

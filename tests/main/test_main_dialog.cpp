@@ -6,6 +6,7 @@
 
 #include "main_fixture.h"
 
+#include "base/text.h"
 #include "main/strings.h"
 #include "platform/instance.h"
 #include "profile/app_state.h"
@@ -193,7 +194,7 @@ TEST_F(MainTest, SystemMenuOpensTheAboutBox) {
     EXPECT_EQ(W().tmpl().id, kAboutDialogId);
     EXPECT_EQ(W().Caption(), "Quorvel ");
     EXPECT_EQ(W().Text(kIdAboutName), "Quorvel    Ver.1.00");
-    EXPECT_EQ(W().Text(kIdAboutNotice), ui::LoadString(kStrAboutNotice));
+    EXPECT_EQ(W().Text(kIdAboutNotice), ui::LoadText(kStrAboutNotice));
     EXPECT_NE(W().Text(kIdAboutMaker).find("Orvanta"), std::string::npos);
     // The program's icon is a picture, not a button: OK is the one button.
     const auto& c = W().tmpl().controls;
@@ -215,7 +216,7 @@ TEST_F(MainTest, StartRecordsTheZoneMarksTheWindowAndLooksForSettings) {
   arguments_ = "x/Dsntpy";  // the switch counts inside a word
   settings_.exists = false;
   Then([&](HeadlessHost& h) {
-    EXPECT_EQ(W().Property(BaseNameOf(exe_)), 1);
+    EXPECT_EQ(W().Property(std::string(qv::StemOf(exe_))), 1);
     EXPECT_TRUE(profile::DebugSwitch());
     EXPECT_FALSE(W().IsVisible(kIdSettings));
     EXPECT_FALSE(h.Click(kIdSettings));
@@ -240,7 +241,7 @@ TEST_F(MainTest, StartRecordsTheZoneMarksTheWindowAndLooksForSettings) {
 }
 
 TEST_F(MainTest, SecondInstanceIsRefusedBeforeAnything) {
-  const platform::InstanceLock first(BaseNameOf(exe_));
+  const platform::InstanceLock first(std::string(qv::StemOf(exe_)));
   ASSERT_EQ(first.state(), platform::InstanceLock::State::kHeld);
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Quorvelは既に起動しています。"});

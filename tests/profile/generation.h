@@ -48,7 +48,7 @@ inline profile::SettingsProperties SettingsSet(int which) {
   }
   s.servers = {"c.example.org"};
   s.server = "c.example.org";
-  s.protocol = profile::kProtocolDaytime;
+  s.protocol = kDaytime;
   s.reference_check = 0;
   s.reference_hours = 12;
   s.clock_on = s.clock_position = 1;

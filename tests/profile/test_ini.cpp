@@ -3,6 +3,7 @@
 #include <climits>
 #include <string>
 
+#include "base/text.h"
 #include "profile/ini.h"
 
 namespace qv::profile {

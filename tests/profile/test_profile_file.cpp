@@ -6,7 +6,6 @@
 
 #include "generation.h"
 #include "platform/file.h"
-#include "profile/app_state.h"
 #include "profile/program_profile.h"
 #include "temp_dir.h"
 
@@ -36,23 +35,6 @@ TEST(ProfileFile, MissingProfileReadsAsDefaultsAndFirstWriteCreatesIt) {
   EXPECT_EQ(FileText(profile.path()), "; by hand\r\n[Property]\r\nAdjustAt = 1,7:30\r\nTimeOut=-7\r\n\r\n[TZ]\r\n");
   EXPECT_EQ(LoadProfile(profile.path()).main.daily_hour, 7);
   EXPECT_FALSE(platform::FileExists(profile.path() + ".tmp")) << "no temporary file left behind";
-}
-
-TEST(ProfileFile, ProcessWideOperationsOnTheProfilePath) {
-  test::TempDir dir;
-  SetProfilePath(dir.File("Quorvel.INI"));
-  EXPECT_TRUE(ProfileWriteSection("Servers", "s1\0\0"s));
-  EXPECT_TRUE(ProfileWriteString("Property", "protocol", "SNTP"));
-  EXPECT_TRUE(ProfileWriteInt("Property", "LogFile", 1));
-  EXPECT_EQ(ProfileReadString("Property", "protocol"), "SNTP");
-  EXPECT_EQ(ProfileReadInt("Property", "logfile", 0), 1);
-  EXPECT_TRUE(ProfileClearSection("Servers"));
-  EXPECT_EQ(FileText(ProfilePath()), "[Property]\r\nprotocol=SNTP\r\nLogFile=1\r\n[Servers]\r\n");
-  EXPECT_TRUE(ProfileWriteSection("Servers", "s2\0\0"s));
-  EXPECT_EQ(ProfileReadSection("Servers", 512).text, "s2\0\0"s);
-  EXPECT_TRUE(ProfileWriteString("Property", std::nullopt, std::nullopt));
-  EXPECT_EQ(FileText(ProfilePath()), "[Servers]\r\ns2\r\n");
-  SetProfilePath("");
 }
 
 // The programs' saves: each one transaction, in the fixed order, reading

@@ -6,7 +6,7 @@
 
 #include "platform/codepage.h"
 #include "profile/ini.h"
-#include "profile/int_scan.h"
+#include "base/text.h"
 #include "profile/properties.h"
 
 namespace qv::profile {
@@ -60,10 +60,10 @@ TEST(Properties, EachKeyInBothViews) {
       {"ServerReferenceTime", "5,12", {1, 12}, {1, 12}},
       {"ServerReferenceTime", nullptr, {1, 24}, {1, 24}},
       {"WindowPos", "2,120,80,1", {0}, {0}},
-      {"protocol", "Time", {kProtocolTime}, {kProtocolSntp}},
-      {"protocol", "sntp", {kProtocolTime}, {kProtocolSntp}},
-      {"protocol", "daytime", {kProtocolDaytime}, {kProtocolDaytime}},
-      {"protocol", nullptr, {kProtocolTime}, {kProtocolSntp}},
+      {"protocol", "Time", {kTime}, {kSntp}},
+      {"protocol", "sntp", {kTime}, {kSntp}},
+      {"protocol", "daytime", {kDaytime}, {kDaytime}},
+      {"protocol", nullptr, {kTime}, {kSntp}},
       {"TimeOut", "0", {0}, {5}},
       {"TimeOut", nullptr, {3}, {5}},
       {"IndicatorLine", "2", {0}, {1}},
@@ -74,7 +74,6 @@ TEST(Properties, EachKeyInBothViews) {
     EXPECT_EQ(MainFields(LoadMainProperties(doc), c.key), c.main) << "main";
     EXPECT_EQ(SettingsFields(LoadSettingsProperties(doc), c.key), c.settings) << "settings";
   }
-  EXPECT_EQ(LoadMainProperties(With("protocol", "Time")).protocol_name, "time");
   EXPECT_EQ(LoadSettingsProperties(IniDocument::Parse("[Debug]\noptionbutton=1\n")).option_button, 1);
 }
 

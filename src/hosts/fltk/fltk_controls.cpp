@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "base/text.h"
 #include "hosts/fltk/fltk_draw.h"
 #include "hosts/fltk/fltk_window.h"
 #include "ui/dialog_rules.h"
@@ -66,12 +67,7 @@ StaticControl::StaticControl(FltkWindow& w, const ControlTemplate& t, const Rect
     : Fl_Widget(r.left, r.top, r.Width(), r.Height()), Control(w, t) {
   box(FL_NO_BOX);
   user_data(static_cast<Control*>(this));
-  if ((t.style & kSsTypeMask) == style::kSsIcon) {
-    // The text names the icon: "#100" or "100".
-    const char* s = t.text.c_str();
-    if (*s == '#') ++s;
-    icon_ = std::atoi(s);
-  }
+  icon_ = StaticIconId(t);
 }
 
 void StaticControl::SetText(const std::string& text) { Control::SetText(text); }
@@ -572,7 +568,7 @@ int ComboControl::handle(int event) {
         const int n = static_cast<int>(items_.size());
         for (int k = 1; k <= n; ++k) {
           const int i = (selection_ + k + n) % n;
-          if (rules::StartsWithNoCase(items_[static_cast<std::size_t>(i)], letter)) return ChooseByUser(i), 1;
+          if (StartsWithIgnoringCase(items_[static_cast<std::size_t>(i)], letter)) return ChooseByUser(i), 1;
         }
         return 1;
       }
@@ -603,7 +599,7 @@ void ListControl::SetText(const std::string& text) {
   // A list box has no text of its own: the item with exactly that text,
   // ignoring case, becomes the selection.
   const auto it = std::find_if(items_.begin(), items_.end(),
-                               [&](const std::string& item) { return rules::EqualsNoCase(item, text); });
+                               [&](const std::string& item) { return EqualsIgnoringCase(item, text); });
   Select(it == items_.end() ? -1 : static_cast<int>(it - items_.begin()));
 }
 

@@ -5,10 +5,10 @@
 #include <FL/Fl_RGB_Image.H>
 #include <FL/fl_draw.H>
 
-#include <cctype>
 #include <map>
 #include <memory>
 
+#include "base/text.h"
 #include "ui/dialog.h"
 
 namespace qv::ui::fltk {
@@ -152,7 +152,7 @@ Mnemonic ParseMnemonic(const std::string& text, bool prefix) {
     if (m.underline < 0) {
       m.underline = static_cast<int>(m.shown.size());
       m.underline_bytes = bytes;
-      if (c < 0x80) m.key = static_cast<char>(std::tolower(c));
+      if (c < 0x80) m.key = AsciiLower(static_cast<char>(c));
     }
     m.shown.append(text, i, static_cast<std::size_t>(bytes));
     i += static_cast<std::size_t>(bytes) - 1;

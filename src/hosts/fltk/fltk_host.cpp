@@ -10,7 +10,6 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdio>
-#include <exception>
 
 #include "hosts/fltk/desktop_probe.h"
 #include "hosts/fltk/fltk_window.h"
@@ -43,16 +42,6 @@ void DisplayBeep(unsigned /*frequency_hz*/, unsigned duration_ms) {
 
 bool InChannelRange(WindowId window) { return window > 0 && window <= INT_MAX; }
 }  // namespace
-
-void FltkHost::Guard(const char* what, const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "dialog host: a %s handler threw (%s); event dropped\n", what, e.what());
-  } catch (...) {
-    std::fprintf(stderr, "dialog host: a %s handler threw; event dropped\n", what);
-  }
-}
 
 FltkHost::FltkHost(std::string window_class)
     : ui_thread_(std::this_thread::get_id()), window_class_(std::move(window_class)),
@@ -177,7 +166,7 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
   dialog.Attach(&window);
 
   bool default_focus = true;
-  Guard("init", [&] { default_focus = dialog.HandleInit(); });
+  default_focus = dialog.HandleInit();
   if (!window.ended() && default_focus) window.FocusFirst();
   // A dialog ended during its initialisation is never shown; one with the
   // visible style shows at once; any other once every message posted so
@@ -194,7 +183,7 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
   }
 
   window.Close();
-  Guard("destroy", [&] { dialog.HandleDestroy(); });
+  dialog.HandleDestroy();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     live_.erase(id);
@@ -323,7 +312,7 @@ std::intptr_t FltkHost::Deliver(FltkWindow& w, unsigned msg, std::uintptr_t wpar
     case kWmCommand: w.Command(static_cast<int>(wparam & 0xFFFF)); break;
     case kWmClose: w.Command(kIdCancel); break;
     case kWmSysCommand: w.SysCommand(static_cast<unsigned>(wparam)); break;
-    default: Guard("message", [&] { result = w.dialog().HandleMessage(msg, wparam, lparam); }); break;
+    default: result = w.dialog().HandleMessage(msg, wparam, lparam); break;
   }
   return result;
 }
@@ -525,16 +514,16 @@ void FltkHost::TimerFired(void* data) {
   if (timer->due <= now) timer->due = now + timer->period;
   Fl::add_timeout(Seconds(timer->due - now), TimerFired, data);
   if (FltkWindow* w = host->Find(window); w && !w->ended())
-    Guard("timer", [&] { w->dialog().HandleTimer(id); });
+    w->dialog().HandleTimer(id);
 }
 
 // ------------------------------------------------------------------ the rest
 
-int FltkHost::MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
+int FltkHost::ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
   if (!OnUiThread()) {
     // A worker's box is shown by the UI thread; the worker waits for it.
     int result = kIdCancelResult;
-    RunOnUiThread([&] { result = MessageBox(owner, text, caption, flags); });
+    RunOnUiThread([&] { result = ShowMessageBox(owner, text, caption, flags); });
     return result;
   }
   if (!display_) {
@@ -612,7 +601,7 @@ void FltkHost::NotifyTimeChange() {
   // A copy: a handler may open or close windows.
   const std::vector<FltkWindow*> windows = stack_;
   for (FltkWindow* w : windows)
-    if (Find(w->Id()) == w && !w->ended()) Guard("time change", [&] { w->dialog().HandleTimeChange(); });
+    if (Find(w->Id()) == w && !w->ended()) w->dialog().HandleTimeChange();
 }
 
 }  // namespace qv::ui::fltk

@@ -46,7 +46,7 @@ class FltkHost final : public Host {
   int RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owner) override;
   bool Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
-  int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
+  int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
   WindowId ActiveWindow() const override { return active_.load(); }
   Point ScreenSize() const override;
   Rect WorkArea() const override;
@@ -91,9 +91,6 @@ class FltkHost final : public Host {
   // Delivers a window message the way the dialog manager does; 0 for an
   // ended window.
   std::intptr_t Deliver(FltkWindow& window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam);
-  // Runs a dialog handler; an exception costs that one event, never the
-  // loop (it cannot cross the toolkit's frames).
-  static void Guard(const char* what, const std::function<void()>& handler);
 
  private:
   struct Task {

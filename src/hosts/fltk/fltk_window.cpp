@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/text.h"
 #include "hosts/fltk/fltk_draw.h"
 #include "hosts/fltk/fltk_host.h"
 #include "ui/dialog_rules.h"
@@ -340,7 +341,7 @@ void FltkWindow::ShowWindow(int show_cmd) {
   switch (show_cmd) {
     case kSwHide:
       shown_ = false;
-      if (was_shown) FltkHost::Guard("show", [&] { dialog_.HandleShow(false); });
+      if (was_shown) dialog_.HandleShow(false);
       break;
     case kSwShowMinimized:
     case kSwMinimize:
@@ -361,14 +362,14 @@ void FltkWindow::ShowWindow(int show_cmd) {
   }
   // Told before it appears, as a dialog hears WM_SHOWWINDOW: whatever the
   // handler made of the window (minimised, placed) is what shows.
-  if (shown_ && !was_shown) FltkHost::Guard("show", [&] { dialog_.HandleShow(true); });
+  if (shown_ && !was_shown) dialog_.HandleShow(true);
   Apply();
 }
 
 void FltkWindow::ShowFirst() {
   if (ended_ || shown_) return;  // the program showed it already
   shown_ = true;
-  FltkHost::Guard("show", [&] { dialog_.HandleShow(true); });
+  dialog_.HandleShow(true);
   Apply();
 }
 
@@ -564,7 +565,7 @@ void FltkWindow::Publish(const std::string& name) const {
 
 void FltkWindow::Command(int id) {
   if (ended_) return;
-  FltkHost::Guard("command", [&] { dialog_.HandleCommand(id); });
+  dialog_.HandleCommand(id);
 }
 
 void FltkWindow::UserNotify(int id, Notify code) {
@@ -576,13 +577,13 @@ void FltkWindow::UserNotify(int id, Notify code) {
     const Fl_Widget* focus = Fl::focus();
     if (!focus || focus == fl_.get() || focus->window() != fl_.get()) return;
   }
-  FltkHost::Guard("notification", [&] { dialog_.HandleNotify(id, code); });
+  dialog_.HandleNotify(id, code);
 }
 
 void FltkWindow::SysCommand(unsigned command) {
   if (ended_) return;
   bool handled = false;
-  FltkHost::Guard("system command", [&] { handled = dialog_.HandleSysCommand(command); });
+  handled = dialog_.HandleSysCommand(command);
   if (handled || ended_) return;
   switch (command & kScDefaultMask) {
     case kScClose: host_.Deliver(*this, kWmClose, 0, 0); break;
@@ -774,7 +775,7 @@ bool FltkWindow::HandleKey() {
   if (ctrl) return false;
   // Mnemonics: with Alt anywhere, alone where the focus takes no text.
   char letter = 0;
-  if (key < 0x80 && std::isalnum(key)) letter = static_cast<char>(std::tolower(key));
+  if (key < 0x80 && std::isalnum(key)) letter = AsciiLower(static_cast<char>(key));
   if (!letter) return false;
   const Control* f = FindControl(focused_control());
   if (!alt && f && f->TakesChars()) return false;

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstdio>
+
+#include "base/text.h"
 
 namespace qv::ui {
 
@@ -99,7 +100,7 @@ void HeadlessWindow::SetText(int control, const std::string& text) {
     // The item with exactly that text, ignoring case, becomes the selection.
     c->selection = -1;
     for (std::size_t i = 0; i < c->items.size(); ++i)
-      if (rules::EqualsNoCase(c->items[i], text)) {
+      if (EqualsIgnoringCase(c->items[i], text)) {
         c->selection = static_cast<int>(i);
         break;
       }
@@ -622,7 +623,7 @@ std::intptr_t HeadlessHost::Send(WindowId window, unsigned msg, std::uintptr_t w
   return w->dialog().HandleMessage(msg, wparam, lparam);
 }
 
-int HeadlessHost::MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
+int HeadlessHost::ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
   const MessageBoxRecord rec{owner, text, caption, flags};
   bool elsewhere = false;
   int answer = kIdOkResult;
@@ -870,7 +871,7 @@ char MarkedLetter(const ControlTemplate& c) {
       continue;
     }
     const unsigned char ch = static_cast<unsigned char>(t[i + 1]);
-    return ch < 0x80 ? static_cast<char>(std::tolower(ch)) : 0;
+    return ch < 0x80 ? AsciiLower(static_cast<char>(ch)) : 0;
   }
   return 0;
 }
@@ -885,7 +886,7 @@ bool HeadlessHost::PressMnemonic(WindowId window, char letter) {
   for (int i = 0; i < n; ++i)
     if (all[i].id == w->focus()) from = i;
   const auto reachable = [&](const ControlTemplate& c) { return c.id == kIdStatic || w->Reachable(c.id); };
-  letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+  letter = AsciiLower(letter);
   for (int k = 1; k <= n; ++k) {
     const ControlTemplate& c = all[(from + k + n) % n];
     if (MarkedLetter(c) != letter || !reachable(c)) continue;

@@ -162,7 +162,7 @@ class HeadlessHost final : public Host {
   // dispatching every window's posted messages and timer ticks. Who answers:
   // see SetBoxesWaitForUser. From a thread other than the one running the
   // dialogs it is only recorded and answered at once.
-  int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
+  int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
   // The innermost dialog (message boxes are not dialogs).
   WindowId ActiveWindow() const override;
   Point ScreenSize() const override { return screen_; }

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-// The framework's own MessageBox, not the A/W switch macro.
-#undef MessageBox
 
 #include <algorithm>
 #include <cstdio>
@@ -151,17 +149,9 @@ INT_PTR Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return FALSE;
 }
 
-INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  // An exception cannot unwind through the window system's frames; a handler
-  // that throws loses that one event and the dialog goes on.
-  try {
-    return Dispatch(hwnd, msg, wp, lp);
-  } catch (...) {
-    std::fprintf(stderr, "dialog host: a handler of message 0x%04X threw; event dropped\n", msg);
-    OutputDebugStringW(L"dialog host: exception in a dialog handler\n");
-    return FALSE;
-  }
-}
+// The dialog's handlers stop their own exceptions (ui::Dialog's Handle
+// calls): none reaches the window system's frames.
+INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) { return Dispatch(hwnd, msg, wp, lp); }
 
 int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
@@ -247,7 +237,7 @@ std::intptr_t Win32Host::Send(WindowId window, unsigned msg, std::uintptr_t wpar
   return static_cast<std::intptr_t>(SendMessageW(h, msg, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam)));
 }
 
-int Win32Host::MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
+int Win32Host::ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
   HWND owner_hwnd = reinterpret_cast<HWND>(owner);
   if (owner_hwnd && !IsWindow(owner_hwnd)) owner_hwnd = nullptr;
   return ::MessageBoxW(owner_hwnd, platform::Widen(text).c_str(), platform::Widen(caption).c_str(),

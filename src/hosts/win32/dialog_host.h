@@ -17,7 +17,7 @@ class Win32Host final : public Host {
   int RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owner) override;
   bool Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
-  int MessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
+  int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
   WindowId ActiveWindow() const override;
   Point ScreenSize() const override;
   Rect WorkArea() const override;

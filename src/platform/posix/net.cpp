@@ -43,10 +43,10 @@ constexpr int kCancelPollMs = 100;
 
 // Waits for `events` on the socket until `deadline` (none: forever) or until
 // the cancel signal fires. Restarts after signals with the time that is left.
-NetWait WaitFor(int fd, short events, const Steady::time_point* deadline, const CancelSignal* cancel, int& error) {
+NetResult<NetWait> WaitFor(int fd, short events, const Steady::time_point* deadline, const CancelSignal* cancel) {
   const int cancel_fd = cancel ? static_cast<int>(cancel->NativeHandle()) : -1;
   for (;;) {
-    if (cancel && cancel->Fired()) return NetWait::kCancelled;
+    if (cancel && cancel->Fired()) return {NetWait::kCancelled};
     int slice_ms = -1;
     if (deadline) {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Steady::now()).count();
@@ -58,18 +58,14 @@ NetWait WaitFor(int fd, short events, const Steady::time_point* deadline, const 
     const int count = poll(fds, cancel_fd >= 0 ? 2 : 1, slice_ms);
     if (count < 0) {
       if (errno == EINTR) continue;
-      error = LastError();
-      return NetWait::kFailed;
+      return {NetWait::kFailed, LastError()};
     }
-    if (cancel_fd >= 0 && fds[1].revents != 0) return NetWait::kCancelled;
+    if (cancel_fd >= 0 && fds[1].revents != 0) return {NetWait::kCancelled};
     // An error or hang-up counts as ready, as select reports it: the next
     // call on the socket tells what happened.
-    if (fds[0].revents & (events | POLLERR | POLLHUP)) return NetWait::kReady;
-    if (fds[0].revents & POLLNVAL) {
-      error = posix::WsaErrorFromErrno(EBADF);
-      return NetWait::kFailed;
-    }
-    if (deadline && Steady::now() >= *deadline) return NetWait::kTimedOut;
+    if (fds[0].revents & (events | POLLERR | POLLHUP)) return {NetWait::kReady};
+    if (fds[0].revents & POLLNVAL) return {NetWait::kFailed, posix::WsaErrorFromErrno(EBADF)};
+    if (deadline && Steady::now() >= *deadline) return {NetWait::kTimedOut};
   }
 }
 
@@ -85,104 +81,79 @@ int NetStartup() { return 0; }
 
 namespace detail {
 
-int SystemResolveIPv4(const std::string& name, std::uint32_t& address) {
+NetResult<std::uint32_t> SystemResolveIPv4(const std::string& name) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per type
   addrinfo* found = nullptr;
   const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found);
-  if (result != 0) return posix::WsaErrorFromLookup(result);
-  int error = kWsaHostNotFound;
+  if (result != 0) return {0, posix::WsaErrorFromLookup(result)};
+  NetResult<std::uint32_t> address{0, kWsaHostNotFound};
   for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
     if (entry->ai_family == AF_INET && entry->ai_addr) {
-      address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
-      error = 0;
+      address = {ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr), 0};
       break;
     }
   }
   freeaddrinfo(found);
-  return error;
+  return address;
 }
 
 }  // namespace detail
 
-SocketHandle OpenSocket(SocketKind kind, int& error) {
+NetResult<SocketHandle> OpenSocket(SocketKind kind) {
   const int type = kind == SocketKind::kDatagram ? SOCK_DGRAM : SOCK_STREAM;
   const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = LastError();
-    return kInvalidSocket;
-  }
+  if (fd < 0) return {kInvalidSocket, LastError()};
   if (kind == SocketKind::kDatagram) {
     // The kernel's arrival stamp is T4 without the wake-up and receive
     // latency that a clock reading after the receive would add.
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   }
-  error = 0;
-  return Handle(fd);
+  return {Handle(fd)};
 }
 
-NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel, int& error) {
+NetResult<NetWait> ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel) {
   const int fd = Fd(socket);
   // Non-blocking so that the wait can also watch the cancel signal; the
   // system's own connect time-out still ends a connect that never completes.
-  if (!SetNonBlocking(fd, true)) {
-    error = LastError();
-    return NetWait::kFailed;
-  }
+  if (!SetNonBlocking(fd, true)) return {NetWait::kFailed, LastError()};
   const sockaddr_in address = ToSockaddr(to);
-  NetWait outcome = NetWait::kReady;
-  error = 0;
+  NetResult<NetWait> outcome{NetWait::kReady};
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     if (errno != EINPROGRESS && errno != EINTR) {
-      error = LastError();
-      outcome = NetWait::kFailed;
+      outcome = {NetWait::kFailed, LastError()};
     } else {
-      outcome = WaitFor(fd, POLLOUT, nullptr, cancel, error);
-      if (outcome == NetWait::kReady) {
+      outcome = WaitFor(fd, POLLOUT, nullptr, cancel);
+      if (outcome.value == NetWait::kReady) {
         int socket_error = 0;
         socklen_t length = sizeof socket_error;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &socket_error, &length) != 0) socket_error = errno;
-        if (socket_error != 0) {
-          error = posix::WsaErrorFromErrno(socket_error);
-          outcome = NetWait::kFailed;
-        }
+        if (socket_error != 0) outcome = {NetWait::kFailed, posix::WsaErrorFromErrno(socket_error)};
       }
     }
   }
-  if (!SetNonBlocking(fd, false) && outcome == NetWait::kReady) {
-    error = LastError();
-    outcome = NetWait::kFailed;
-  }
+  if (!SetNonBlocking(fd, false) && outcome.value == NetWait::kReady) outcome = {NetWait::kFailed, LastError()};
   return outcome;
 }
 
-int Send(SocketHandle socket, const std::uint8_t* data, int size, int& error) {
+NetResult<int> Send(SocketHandle socket, const std::uint8_t* data, int size) {
   for (;;) {
     const ssize_t sent = send(Fd(socket), data, static_cast<std::size_t>(std::max(size, 0)), MSG_NOSIGNAL);
-    if (sent >= 0) {
-      error = 0;
-      return static_cast<int>(sent);
-    }
+    if (sent >= 0) return {static_cast<int>(sent)};
     if (errno != EINTR) break;
   }
-  error = LastError();
-  return -1;
+  return {-1, LastError()};
 }
 
-NetWait WaitReadable(SocketHandle socket, std::chrono::milliseconds timeout, const CancelSignal* cancel,
-                     int& error) {
-  error = 0;
-  if (timeout.count() < 0) {
-    error = kWsaEinval;
-    return NetWait::kFailed;
-  }
+NetResult<NetWait> WaitReadable(SocketHandle socket, std::chrono::milliseconds timeout, const CancelSignal* cancel) {
+  if (timeout.count() < 0) return {NetWait::kFailed, kWsaEinval};
   const Steady::time_point deadline = Steady::now() + timeout;
-  return WaitFor(Fd(socket), POLLIN, &deadline, cancel, error);
+  return WaitFor(Fd(socket), POLLIN, &deadline, cancel);
 }
 
-int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error, std::int64_t* arrival) {
+NetResult<Received> ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size) {
   iovec part{buffer, static_cast<std::size_t>(std::max(size, 0))};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
   msghdr message{};
@@ -190,45 +161,37 @@ int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& er
   message.msg_iovlen = 1;
   message.msg_control = control;
   message.msg_controllen = sizeof control;
-  if (arrival) *arrival = 0;
   for (;;) {
     const ssize_t received = recvmsg(Fd(socket), &message, 0);
     if (received >= 0) {
-      for (cmsghdr* c = CMSG_FIRSTHDR(&message); arrival && c; c = CMSG_NXTHDR(&message, c)) {
+      NetResult<Received> result{{static_cast<int>(received), 0}};
+      for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
         if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
           timespec ts;
           std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
-          *arrival = kFileTimeUnixEpoch + static_cast<std::int64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
+          result.value.arrival =
+              kFileTimeUnixEpoch + static_cast<std::int64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
         }
       }
       // Here the tail of a long datagram is dropped silently; report it as
       // Windows Sockets does.
-      if (message.msg_flags & MSG_TRUNC) {
-        error = kWsaEmsgsize;
-        return -1;
-      }
-      error = 0;
-      return static_cast<int>(received);
+      if (message.msg_flags & MSG_TRUNC) result = {{-1, result.value.arrival}, kWsaEmsgsize};
+      return result;
     }
     if (errno != EINTR) break;
   }
   // The ICMP "port unreachable" that a connected datagram socket hears: what
   // Windows Sockets calls a reset connection.
-  error = errno == ECONNREFUSED ? kWsaEconnreset : LastError();
-  return -1;
+  return {{}, errno == ECONNREFUSED ? kWsaEconnreset : LastError()};
 }
 
-int Receive(SocketHandle socket, std::uint8_t* buffer, int size, int& error) {
+NetResult<int> Receive(SocketHandle socket, std::uint8_t* buffer, int size) {
   for (;;) {
     const ssize_t received = recv(Fd(socket), buffer, static_cast<std::size_t>(std::max(size, 0)), 0);
-    if (received >= 0) {
-      error = 0;
-      return static_cast<int>(received);
-    }
+    if (received >= 0) return {static_cast<int>(received)};
     if (errno != EINTR) break;
   }
-  error = LastError();
-  return -1;
+  return {-1, LastError()};
 }
 
 void CloseSocket(SocketHandle socket) {

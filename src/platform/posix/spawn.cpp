@@ -14,8 +14,6 @@ extern char** environ;
 
 namespace qv::platform {
 
-const char* const kPathSeparators = "/";
-
 namespace {
 
 bool IsExecutableFile(const std::string& path) {

@@ -16,7 +16,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string_view>
 #include <vector>
+
+#include "base/text.h"
 
 namespace qv::platform {
 
@@ -162,7 +166,8 @@ std::int32_t NextNumber(const std::string& folder) {
   }
   char buf[16] = {};
   const ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
-  long value = n > 0 ? std::strtol(buf, nullptr, 10) : 0;
+  std::string_view stored(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+  long value = ParseInt<long>(stored.substr(0, stored.find('\n'))).value_or(0);
   if (value < 1 || value > 0x7FFFFFFF) value = 1;
   const long next = value == 0x7FFFFFFF ? 1 : value + 1;
   const std::string text = std::to_string(next) + "\n";
@@ -442,9 +447,8 @@ std::vector<std::int32_t> SocketNumbers(const std::string& folder) {
   if (!dir) return ids;
   while (const dirent* e = readdir(dir)) {
     if (e->d_name[0] != 'w') continue;
-    char* end = nullptr;
-    const long id = std::strtol(e->d_name + 1, &end, 10);
-    if (end && *end == '\0' && id > 0 && id <= 0x7FFFFFFF) ids.push_back(static_cast<std::int32_t>(id));
+    if (const std::optional<std::int32_t> id = ParseIntIn<std::int32_t>(e->d_name + 1, 1, 0x7FFFFFFF))
+      ids.push_back(*id);
   }
   closedir(dir);
   std::sort(ids.begin(), ids.end());

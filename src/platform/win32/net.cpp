@@ -52,10 +52,10 @@ enum class Readiness { kRead, kWrite };
 // One select per slice until the socket is ready, the deadline (none:
 // forever) passes or the cancel signal fires. For a connect, the error set
 // reports failure, which counts as ready: SO_ERROR tells the rest.
-NetWait WaitFor(SOCKET socket, Readiness what, const Clock::time_point* deadline, const CancelSignal* cancel,
-                int& error) {
+NetResult<NetWait> WaitFor(SOCKET socket, Readiness what, const Clock::time_point* deadline,
+                           const CancelSignal* cancel) {
   for (;;) {
-    if (CancelFired(cancel)) return NetWait::kCancelled;
+    if (CancelFired(cancel)) return {NetWait::kCancelled};
     long slice = kSliceMicros;
     if (deadline) {
       const auto left = std::chrono::duration_cast<std::chrono::microseconds>(*deadline - Clock::now()).count();
@@ -70,21 +70,17 @@ NetWait WaitFor(SOCKET socket, Readiness what, const Clock::time_point* deadline
     timeval wait{0, slice};
     const int count = what == Readiness::kRead ? select(0, &primary, nullptr, nullptr, &wait)
                                                 : select(0, nullptr, &primary, &failed, &wait);
-    if (count == SOCKET_ERROR) {
-      error = WSAGetLastError();
-      return NetWait::kFailed;
-    }
+    if (count == SOCKET_ERROR) return {NetWait::kFailed, WSAGetLastError()};
     if (count > 0) {
       if (FD_ISSET(socket, &primary) || (what == Readiness::kWrite && FD_ISSET(socket, &failed)))
-        return NetWait::kReady;
-      error = WSAGetLastError();
-      return NetWait::kFailed;
+        return {NetWait::kReady};
+      return {NetWait::kFailed, WSAGetLastError()};
     }
     // Windows makes a datagram socket readable when an ICMP error (a closed
     // port) arrives; Wine only keeps the error for SO_ERROR. Either way the
     // receive that follows reports it.
-    if (what == Readiness::kRead && PendingError(socket) != 0) return NetWait::kReady;
-    if (deadline && Clock::now() >= *deadline) return NetWait::kTimedOut;
+    if (what == Readiness::kRead && PendingError(socket) != 0) return {NetWait::kReady};
+    if (deadline && Clock::now() >= *deadline) return {NetWait::kTimedOut};
   }
 }
 
@@ -102,7 +98,7 @@ int NetStartup() {
 
 namespace detail {
 
-int SystemResolveIPv4(const std::string& name, std::uint32_t& address) {
+NetResult<std::uint32_t> SystemResolveIPv4(const std::string& name) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -110,107 +106,86 @@ int SystemResolveIPv4(const std::string& name, std::uint32_t& address) {
   const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found);
   if (result != 0) {
     const int error = WSAGetLastError();
-    return error != 0 ? error : result;
+    return {0, error != 0 ? error : result};
   }
-  int error = kWsaHostNotFound;
+  NetResult<std::uint32_t> address{0, kWsaHostNotFound};
   for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
     if (entry->ai_family == AF_INET && entry->ai_addr) {
-      address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
-      error = 0;
+      address = {ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr), 0};
       break;
     }
   }
   freeaddrinfo(found);
-  return error;
+  return address;
 }
 
 }  // namespace detail
 
-SocketHandle OpenSocket(SocketKind kind, int& error) {
+NetResult<SocketHandle> OpenSocket(SocketKind kind) {
   const SOCKET socket_handle = socket(AF_INET, kind == SocketKind::kDatagram ? SOCK_DGRAM : SOCK_STREAM, 0);
-  if (socket_handle == INVALID_SOCKET) {
-    error = WSAGetLastError();
-    return kInvalidSocket;
-  }
-  error = 0;
-  return static_cast<SocketHandle>(socket_handle);
+  if (socket_handle == INVALID_SOCKET) return {kInvalidSocket, WSAGetLastError()};
+  return {static_cast<SocketHandle>(socket_handle)};
 }
 
-NetWait ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel, int& error) {
+NetResult<NetWait> ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel) {
   const SOCKET native = Native(socket);
-  if (!SetNonBlocking(native, true)) {
-    error = WSAGetLastError();
-    return NetWait::kFailed;
-  }
+  if (!SetNonBlocking(native, true)) return {NetWait::kFailed, WSAGetLastError()};
   const sockaddr_in address = ToSockaddr(to);
-  NetWait outcome = NetWait::kReady;
-  error = 0;
+  NetResult<NetWait> outcome{NetWait::kReady};
   if (connect(native, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
     const int started = WSAGetLastError();
     if (started != WSAEWOULDBLOCK) {
-      error = started;
-      outcome = NetWait::kFailed;
+      outcome = {NetWait::kFailed, started};
     } else {
-      outcome = WaitFor(native, Readiness::kWrite, nullptr, cancel, error);
-      if (outcome == NetWait::kReady) {
+      outcome = WaitFor(native, Readiness::kWrite, nullptr, cancel);
+      if (outcome.value == NetWait::kReady) {
         int socket_error = 0;
         int length = sizeof socket_error;
         if (getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socket_error), &length) != 0)
           socket_error = WSAGetLastError();
-        if (socket_error != 0) {
-          error = socket_error;
-          outcome = NetWait::kFailed;
-        }
+        if (socket_error != 0) outcome = {NetWait::kFailed, socket_error};
       }
     }
   }
-  if (!SetNonBlocking(native, false) && outcome == NetWait::kReady) {
-    error = WSAGetLastError();
-    outcome = NetWait::kFailed;
-  }
+  if (!SetNonBlocking(native, false) && outcome.value == NetWait::kReady)
+    outcome = {NetWait::kFailed, WSAGetLastError()};
   return outcome;
 }
 
-int Send(SocketHandle socket, const std::uint8_t* data, int size, int& error) {
+NetResult<int> Send(SocketHandle socket, const std::uint8_t* data, int size) {
   const int sent = send(Native(socket), reinterpret_cast<const char*>(data), size, 0);
-  error = sent == SOCKET_ERROR ? WSAGetLastError() : 0;
-  return sent == SOCKET_ERROR ? -1 : sent;
+  if (sent == SOCKET_ERROR) return {-1, WSAGetLastError()};
+  return {sent};
 }
 
-NetWait WaitReadable(SocketHandle socket, std::chrono::milliseconds timeout, const CancelSignal* cancel,
-                     int& error) {
-  error = 0;
-  if (timeout.count() < 0) {
-    error = WSAEINVAL;
-    return NetWait::kFailed;
-  }
+NetResult<NetWait> WaitReadable(SocketHandle socket, std::chrono::milliseconds timeout, const CancelSignal* cancel) {
+  if (timeout.count() < 0) return {NetWait::kFailed, WSAEINVAL};
   const Clock::time_point deadline = Clock::now() + timeout;
-  return WaitFor(Native(socket), Readiness::kRead, &deadline, cancel, error);
+  return WaitFor(Native(socket), Readiness::kRead, &deadline, cancel);
 }
 
-int ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size, int& error, std::int64_t* arrival) {
-  if (arrival) *arrival = 0;  // Windows Sockets 1.1 keeps no arrival stamp
+// Windows Sockets 1.1 keeps no arrival stamp: `arrival` stays 0.
+NetResult<Received> ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, int size) {
   if (const int pending = PendingError(Native(socket)); pending != 0) {
     // Only Wine gets here: the wait saw the error that Windows reports
     // from the receive itself.
-    error = pending == WSAECONNREFUSED ? WSAECONNRESET : pending;
-    return -1;
+    return {{}, pending == WSAECONNREFUSED ? WSAECONNRESET : pending};
   }
   sockaddr_in from{};
   int from_length = sizeof from;
   const int received = recvfrom(Native(socket), reinterpret_cast<char*>(buffer), size, 0,
                                 reinterpret_cast<sockaddr*>(&from), &from_length);
-  error = received == SOCKET_ERROR ? WSAGetLastError() : 0;
+  if (received != SOCKET_ERROR) return {{received, 0}};
   // A closed port answers a datagram with ICMP "port unreachable", which
   // Windows reports as a reset; Wine passes the refusal through as is.
-  if (error == WSAECONNREFUSED) error = WSAECONNRESET;
-  return received == SOCKET_ERROR ? -1 : received;
+  const int error = WSAGetLastError();
+  return {{}, error == WSAECONNREFUSED ? WSAECONNRESET : error};
 }
 
-int Receive(SocketHandle socket, std::uint8_t* buffer, int size, int& error) {
+NetResult<int> Receive(SocketHandle socket, std::uint8_t* buffer, int size) {
   const int received = recv(Native(socket), reinterpret_cast<char*>(buffer), size, 0);
-  error = received == SOCKET_ERROR ? WSAGetLastError() : 0;
-  return received == SOCKET_ERROR ? -1 : received;
+  if (received == SOCKET_ERROR) return {-1, WSAGetLastError()};
+  return {received};
 }
 
 void CloseSocket(SocketHandle socket) {

@@ -26,15 +26,6 @@ std::string ExecutablePath() {
   }
 }
 
-std::string ExecutableBaseName() {
-  std::string path = ExecutablePath();
-  std::size_t slash = path.find_last_of("\\/");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
 void detail::ShareHeapWithThreads() {}  // one heap for all threads already
 
 void detail::SystemBeep(unsigned frequency_hz, unsigned duration_ms) { ::Beep(frequency_hz, duration_ms); }

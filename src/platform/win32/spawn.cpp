@@ -9,8 +9,6 @@
 
 namespace qv::platform {
 
-const char* const kPathSeparators = "\\/";
-
 namespace {
 
 void AwaitEnd(std::shared_ptr<ChildState> state, HANDLE process) {
