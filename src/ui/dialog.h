@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/dialog_template.h"
+#include "ui/geometry.h"
 
 namespace qv::ui {
 
@@ -32,47 +33,6 @@ inline constexpr int kMbIconWarning = 0x30;
 inline constexpr int kIdOkResult = 1;
 inline constexpr int kIdCancelResult = 2;
 
-// Show commands (Windows values).
-inline constexpr int kSwHide = 0;
-inline constexpr int kSwShowNormal = 1;
-inline constexpr int kSwShowMinimized = 2;
-inline constexpr int kSwShow = 5;
-inline constexpr int kSwMinimize = 6;
-inline constexpr int kSwShowMinNoActive = 7;
-inline constexpr int kSwRestore = 9;
-
-// System-menu commands (Windows values). A program's own items use
-// identifiers below 0xF000 whose low four bits are 0.
-inline constexpr unsigned kScSize = 0xF000;
-inline constexpr unsigned kScMove = 0xF010;
-inline constexpr unsigned kScMinimize = 0xF020;
-inline constexpr unsigned kScMaximize = 0xF030;
-inline constexpr unsigned kScClose = 0xF060;
-inline constexpr unsigned kScRestore = 0xF120;
-
-struct Point {
-  int x = 0, y = 0;
-  friend bool operator==(const Point&, const Point&) = default;
-};
-
-// Screen pixels; right and bottom are exclusive.
-struct Rect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
-  friend bool operator==(const Rect&, const Rect&) = default;
-};
-
-// Where a window is and how it shows, as Windows keeps it: the normal
-// (restored) rectangle survives minimising.
-struct WindowPlacement {
-  int show_cmd = kSwShowNormal;
-  // Place the minimised window at min_position; (-1,-1) keeps where it was.
-  bool set_min_position = false;
-  Point min_position{-1, -1};
-  Rect normal;
-};
-
 // Notifications of a control's change by the user. A program's own change
 // of a control (filling a list, setting a text) never sends one.
 enum class Notify {
@@ -82,13 +42,6 @@ enum class Notify {
 };
 
 enum class Key { kShift, kControl };
-
-// One row of an up-down control's acceleration: after `seconds` of holding
-// an arrow, each step moves by `step`.
-struct SpinAccel {
-  unsigned seconds = 0;
-  int step = 1;
-};
 
 // Why reading a field failed.
 struct ExchangeFailure {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "hosts/core/host_core.h"
 #include "hosts/fltk/fltk_controls.h"
 #include "hosts/fltk/fltk_metrics.h"
 #include "ui/dialog.h"
@@ -68,12 +69,12 @@ class FltkWindow final : public HostWindow {
   WindowPlacement Placement() const override;
   void SetPlacement(const WindowPlacement& placement) override;
   void ShowWindow(int show_cmd) override;
-  bool IsMinimized() const override { return minimized_; }
+  bool IsMinimized() const override { return show_.minimized; }
   void SetIcon(int icon_id) override;
   void SetButtonIcon(int control, int icon_id) override;
-  void AppendSystemMenuSeparator() override;
-  void AppendSystemMenuItem(unsigned command, const std::string& text) override;
-  void RemoveSystemMenuItem(unsigned command) override;
+  void AppendSystemMenuSeparator() override { menu_.Append(0, {}); }
+  void AppendSystemMenuItem(unsigned command, const std::string& text) override { menu_.Append(command, text); }
+  void RemoveSystemMenuItem(unsigned command) override { menu_.Remove(command); }
   void SetProperty(const std::string& name, std::intptr_t value) override;
   std::intptr_t Property(const std::string& name) const override;
   void RemoveProperty(const std::string& name) override;
@@ -91,7 +92,7 @@ class FltkWindow final : public HostWindow {
   // minimised or hidden).
   void ShowFirst();
   // Shown in the dialog manager's sense (minimised counts).
-  bool shown() const { return shown_; }
+  bool shown() const { return show_.shown; }
   // Takes the window off the screen at the end of its run.
   void Close();
   // Gives the focus to the first control Tab would reach.
@@ -138,15 +139,11 @@ class FltkWindow final : public HostWindow {
   void PopupSystemMenu();
   // The system menu holds the command (the system's items until the program
   // removes them, then the program's own).
-  bool HasSystemCommand(unsigned command) const;
+  bool HasSystemCommand(unsigned command) const { return menu_.Has(command); }
   void OnShowEvent();
   void OnUnmapped();
 
  private:
-  struct MenuItem {
-    unsigned command;  // 0: separator
-    std::string text;
-  };
   bool SystemItemEnabled(unsigned command) const;
   int IndexOf(const Control* c) const;
   Control* Focusable(int index, bool need_tab_stop) const;
@@ -177,8 +174,7 @@ class FltkWindow final : public HostWindow {
   int focused_ = 0;  // the control that has or last had the focus
   bool ended_ = false;
   int result_ = 0;
-  bool shown_ = false;
-  bool minimized_ = false;
+  core::ShowState show_;
   bool own_change_ = false;  // our own hide or iconify: not the user's
   // While the program changes a control, what the control reports is the
   // program's doing, not the user's: the dialog hears none of it.
@@ -194,7 +190,7 @@ class FltkWindow final : public HostWindow {
   int input_blocked_ = 0;
   int icon_ = 0;
   int activate_tries_ = 0;
-  std::vector<MenuItem> menu_;
+  core::SystemMenu menu_;
   std::map<std::string, std::intptr_t> properties_;
 };
 
