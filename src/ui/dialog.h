@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,11 +54,12 @@ struct ExchangeFailure {
 
 class Dialog;
 
-// The per-window services a host gives a running dialog.
+// The per-window services a host gives a running dialog. What every host
+// does alike is done here; the virtual functions are where hosts differ.
 class HostWindow {
  public:
   virtual ~HostWindow() = default;
-  virtual WindowId Id() const = 0;
+  WindowId Id() const { return id_; }
   virtual void SetCaption(const std::string& text) = 0;
   virtual std::string Caption() const = 0;
   virtual void SetText(int control, const std::string& text) = 0;
@@ -97,7 +99,7 @@ class HostWindow {
   virtual WindowPlacement Placement() const = 0;
   virtual void SetPlacement(const WindowPlacement& placement) = 0;
   virtual void ShowWindow(int show_cmd) = 0;
-  virtual bool IsMinimized() const = 0;
+  bool IsMinimized() const { return Placement().show_cmd == kSwShowMinimized; }
 
   // Icons of the program's icon table (SetIconTable): the window's large and
   // small icon, also drawn while minimised; a button's image, shown in place
@@ -106,14 +108,30 @@ class HostWindow {
   virtual void SetButtonIcon(int control, int icon_id) = 0;
 
   // The system menu; its commands reach Dialog::OnSysCommand.
-  virtual void AppendSystemMenuSeparator() = 0;
-  virtual void AppendSystemMenuItem(unsigned command, const std::string& text) = 0;
-  virtual void RemoveSystemMenuItem(unsigned command) = 0;
+  void AppendSystemMenuSeparator() { ChangeSystemMenu({false, 0, {}}); }
+  void AppendSystemMenuItem(unsigned command, const std::string& text) { ChangeSystemMenu({false, command, text}); }
+  void RemoveSystemMenuItem(unsigned command) { ChangeSystemMenu({true, command, {}}); }
 
   // Named values attached to the window, visible to other programs.
-  virtual void SetProperty(const std::string& name, std::intptr_t value) = 0;
-  virtual std::intptr_t Property(const std::string& name) const = 0;  // 0 when absent
-  virtual void RemoveProperty(const std::string& name) = 0;
+  void SetProperty(const std::string& name, std::intptr_t value);
+  std::intptr_t Property(const std::string& name) const;  // 0 when absent
+  void RemoveProperty(const std::string& name);
+  const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
+
+ protected:
+  struct SystemMenuChange {
+    bool remove = false;
+    unsigned command = 0;  // appending 0: a separator
+    std::string text;
+  };
+  void SetId(WindowId id) { id_ = id; }
+  virtual void ChangeSystemMenu(const SystemMenuChange& change) = 0;
+  // Shows another program a property's new value; nullptr: removed.
+  virtual void PublishProperty(const std::string& /*name*/, const std::intptr_t* /*value*/) {}
+
+ private:
+  WindowId id_ = 0;
+  std::map<std::string, std::intptr_t> properties_;
 };
 
 // One dialog-framework implementation per process (chosen at start-up).

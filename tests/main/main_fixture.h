@@ -30,7 +30,7 @@ namespace qv::main::test {
 
 using qv::test::FsPath;
 using qv::test::Utf8;
-using HeadlessHost = test::ScriptedHost;
+using HeadlessHost = qv::test::ScriptedHost;
 
 inline QueryOutcome Ok(std::string server_time, std::string pc_time = "Tue Jan 06 09:05:03 2026") {
   QueryOutcome o;

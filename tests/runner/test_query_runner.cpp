@@ -24,7 +24,7 @@ namespace {
 using engine::QueryJob;
 using engine::Reply;
 using engine::Stage;
-using HeadlessHost = test::ScriptedHost;
+using HeadlessHost = qv::test::ScriptedHost;
 
 // A gate a test opens to let a fake worker go on.
 struct Gate {

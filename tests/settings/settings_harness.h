@@ -22,7 +22,7 @@
 
 namespace qv::settings::test {
 
-using HeadlessHost = test::ScriptedHost;
+using HeadlessHost = qv::test::ScriptedHost;
 using Step = std::function<void(HeadlessHost&)>;
 using Notes = std::vector<std::pair<std::uintptr_t, std::intptr_t>>;  // code, settings window
 

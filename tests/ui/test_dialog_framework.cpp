@@ -17,7 +17,7 @@
 namespace qv::ui {
 namespace {
 
-using HeadlessHost = test::ScriptedHost;
+using HeadlessHost = qv::test::ScriptedHost;
 
 using namespace style;
 

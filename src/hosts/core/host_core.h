@@ -118,6 +118,9 @@ class SystemMenu {
   explicit SystemMenu(const DialogTemplate& tmpl);
   void Append(unsigned command, const std::string& text) { items_.push_back({command, text}); }
   void Remove(unsigned command);
+  void Change(bool remove, unsigned command, const std::string& text) {
+    remove ? Remove(command) : Append(command, text);
+  }
   bool Has(unsigned command) const;
   const std::vector<Item>& items() const { return items_; }
 

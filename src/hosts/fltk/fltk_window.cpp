@@ -76,7 +76,8 @@ int DialogWindow::handle(int event) {
 // ------------------------------------------------------------------ window
 
 FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner)
-    : host_(host), id_(id), owner_(owner), dialog_(dialog), tmpl_(tmpl), caption_(tmpl.caption), menu_(tmpl) {
+    : host_(host), owner_(owner), dialog_(dialog), tmpl_(tmpl), caption_(tmpl.caption), menu_(tmpl) {
+  SetId(id);
   font_ = FontFor(tmpl.font_face, tmpl.font_points);
   const Rect client = DialogUnitsToPixels(font_, 0, 0, tmpl.cx, tmpl.cy);
   const Rect offset = DialogUnitsToPixels(font_, tmpl.x, tmpl.y, 0, 0);
@@ -248,7 +249,7 @@ std::uintptr_t FltkWindow::SetTimer(std::uintptr_t id, unsigned period_ms) {
   return ended_ ? 0 : host_.StartTimer(*this, id, period_ms);
 }
 
-bool FltkWindow::KillTimer(std::uintptr_t id) { return host_.StopTimer(id_, id); }
+bool FltkWindow::KillTimer(std::uintptr_t id) { return host_.StopTimer(Id(), id); }
 
 void FltkWindow::End(int result) {
   if (ended_) return;
@@ -396,7 +397,7 @@ void FltkWindow::OnMapped() {
   if (FltkWindow* owner = host_.Find(owner_);
       owner && owner->fl().shown() && !(tmpl_.ex_style & style::kExAppWindow))
     XSetTransientForHint(fl_display, xid, fl_xid(&owner->fl()));
-  for (const auto& [name, value] : properties_) Publish(name);
+  for (const auto& [name, value] : properties()) Publish(name);
 }
 
 void FltkWindow::OnUnmapped() {
@@ -495,18 +496,8 @@ void FltkWindow::PopupSystemMenu() {
   if (picked) SysCommand(commands[static_cast<std::size_t>(picked - menu.data())]);
 }
 
-void FltkWindow::SetProperty(const std::string& name, std::intptr_t value) {
-  properties_[name] = value;
-  Publish(name);
-}
-
-std::intptr_t FltkWindow::Property(const std::string& name) const {
-  auto it = properties_.find(name);
-  return it == properties_.end() ? 0 : it->second;
-}
-
-void FltkWindow::RemoveProperty(const std::string& name) {
-  properties_.erase(name);
+void FltkWindow::PublishProperty(const std::string& name, const std::intptr_t* value) {
+  if (value) return Publish(name);
   if (fl_->shown()) {
     const Atom atom = XInternAtom(fl_display, PropertyAtom(name).c_str(), False);
     XDeleteProperty(fl_display, fl_xid(fl_.get()), atom);
@@ -515,8 +506,8 @@ void FltkWindow::RemoveProperty(const std::string& name) {
 
 void FltkWindow::Publish(const std::string& name) const {
   // Other programs read window properties from the X server.
-  auto it = properties_.find(name);
-  if (it == properties_.end() || !fl_->shown()) return;
+  auto it = properties().find(name);
+  if (it == properties().end() || !fl_->shown()) return;
   const Atom atom = XInternAtom(fl_display, PropertyAtom(name).c_str(), False);
   const long value = static_cast<long>(it->second);
   XChangeProperty(fl_display, fl_xid(fl_.get()), atom, XA_INTEGER, 32, PropModeReplace,

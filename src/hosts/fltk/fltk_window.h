@@ -38,7 +38,6 @@ class FltkWindow final : public HostWindow {
   FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
   ~FltkWindow() override;
 
-  WindowId Id() const override { return id_; }
   void SetCaption(const std::string& text) override;
   std::string Caption() const override;
   void SetText(int control, const std::string& text) override;
@@ -69,15 +68,8 @@ class FltkWindow final : public HostWindow {
   WindowPlacement Placement() const override;
   void SetPlacement(const WindowPlacement& placement) override;
   void ShowWindow(int show_cmd) override;
-  bool IsMinimized() const override { return show_.minimized; }
   void SetIcon(int icon_id) override;
   void SetButtonIcon(int control, int icon_id) override;
-  void AppendSystemMenuSeparator() override { menu_.Append(0, {}); }
-  void AppendSystemMenuItem(unsigned command, const std::string& text) override { menu_.Append(command, text); }
-  void RemoveSystemMenuItem(unsigned command) override { menu_.Remove(command); }
-  void SetProperty(const std::string& name, std::intptr_t value) override;
-  std::intptr_t Property(const std::string& name) const override;
-  void RemoveProperty(const std::string& name) override;
 
   // --- the host's side
   Dialog& dialog() { return dialog_; }
@@ -109,7 +101,6 @@ class FltkWindow final : public HostWindow {
   // The pixels the window's rectangle counts around the client area.
   Rect FrameInsets() const;
   const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
-  const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
   int icon() const { return icon_; }
   // A stock image on a static icon control (the message box's warning).
   void SetStockIcon(int control, StockIcon icon);
@@ -143,6 +134,10 @@ class FltkWindow final : public HostWindow {
   void OnShowEvent();
   void OnUnmapped();
 
+ protected:
+  void ChangeSystemMenu(const SystemMenuChange& change) override { menu_.Change(change.remove, change.command, change.text); }
+  void PublishProperty(const std::string& name, const std::intptr_t* value) override;
+
  private:
   bool SystemItemEnabled(unsigned command) const;
   int IndexOf(const Control* c) const;
@@ -162,7 +157,6 @@ class FltkWindow final : public HostWindow {
   void ShowIcon(int icon_id);
 
   FltkHost& host_;
-  const WindowId id_;
   const WindowId owner_;
   Dialog& dialog_;
   const DialogTemplate& tmpl_;
@@ -191,7 +185,6 @@ class FltkWindow final : public HostWindow {
   int icon_ = 0;
   int activate_tries_ = 0;
   core::SystemMenu menu_;
-  std::map<std::string, std::intptr_t> properties_;
 };
 
 }  // namespace qv::ui::fltk

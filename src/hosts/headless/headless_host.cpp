@@ -45,13 +45,13 @@ DialogTemplate BoxTemplate(const std::string& caption, const std::string& text, 
 HeadlessWindow::HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl,
                                WindowId owner)
     : host_(host),
-      id_(id),
       owner_(owner),
       dialog_(dialog),
       tmpl_(tmpl),
       base_(HeadlessHost::BaseUnitsOf(tmpl.font_face, tmpl.font_points)),
       caption_(tmpl.caption),
       menu_(tmpl) {
+  SetId(id);
   for (const auto& c : tmpl.controls) {
     if (c.id == kIdStatic) continue;
     Control ctl;
@@ -104,7 +104,7 @@ void HeadlessWindow::SetText(int control, const std::string& text) {
   if (TextIsSelection(t)) return;
   // A combo's edit field shows the text; its list keeps its selection.
   c->text = text;
-  if (host_.on_text) host_.on_text(id_, control, text);
+  if (host_.on_text) host_.on_text(Id(), control, text);
 }
 
 std::string HeadlessWindow::Text(int control) const {
@@ -188,7 +188,7 @@ void HeadlessWindow::Select(int control, int index) {
   // A combo's edit field shows the selected item, or nothing.
   if (rules::HasEditField(*c->tmpl)) {
     c->text = valid ? c->items[static_cast<std::size_t>(index)] : std::string();
-    if (host_.on_text) host_.on_text(id_, control, c->text);
+    if (host_.on_text) host_.on_text(Id(), control, c->text);
   }
 }
 
@@ -210,11 +210,6 @@ void HeadlessWindow::SetSpinAccel(int spin, const std::vector<SpinAccel>& steps)
 
 void HeadlessWindow::SetButtonIcon(int control, int icon_id) {
   if (Control* c = Find(control)) c->icon = icon_id;
-}
-
-std::intptr_t HeadlessWindow::Property(const std::string& name) const {
-  auto it = properties_.find(name);
-  return it == properties_.end() ? 0 : it->second;
 }
 
 Rect HeadlessWindow::DialogUnitsToPixels(int x, int y, int cx, int cy) const {
@@ -276,10 +271,10 @@ void HeadlessWindow::ShowWindow(int show_cmd) {
 
 std::uintptr_t HeadlessWindow::SetTimer(std::uintptr_t id, unsigned period_ms) {
   if (ended_ || host_.TimersFail()) return 0;
-  return host_.timers_.Set(id_, id, period_ms, host_.NowMs());
+  return host_.timers_.Set(Id(), id, period_ms, host_.NowMs());
 }
 
-bool HeadlessWindow::KillTimer(std::uintptr_t id) { return host_.timers_.Kill(id_, id); }
+bool HeadlessWindow::KillTimer(std::uintptr_t id) { return host_.timers_.Kill(Id(), id); }
 
 void HeadlessWindow::End(int result) {
   if (ended_) return;

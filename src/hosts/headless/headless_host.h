@@ -44,7 +44,6 @@ class HeadlessWindow final : public HostWindow {
 
   HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
 
-  WindowId Id() const override { return id_; }
   void SetCaption(const std::string& text) override;
   std::string Caption() const override { return caption_; }
   void SetText(int control, const std::string& text) override;
@@ -75,15 +74,8 @@ class HeadlessWindow final : public HostWindow {
   WindowPlacement Placement() const override;
   void SetPlacement(const WindowPlacement& placement) override;
   void ShowWindow(int show_cmd) override;
-  bool IsMinimized() const override { return show_.minimized; }
   void SetIcon(int icon_id) override { icon_ = icon_id; }
   void SetButtonIcon(int control, int icon_id) override;
-  void AppendSystemMenuSeparator() override { menu_.Append(0, {}); }
-  void AppendSystemMenuItem(unsigned command, const std::string& text) override { menu_.Append(command, text); }
-  void RemoveSystemMenuItem(unsigned command) override { menu_.Remove(command); }
-  void SetProperty(const std::string& name, std::intptr_t value) override { properties_[name] = value; }
-  std::intptr_t Property(const std::string& name) const override;
-  void RemoveProperty(const std::string& name) override { properties_.erase(name); }
 
   Dialog& dialog() { return dialog_; }
   const Control* control(int id) const { return Find(id); }
@@ -101,7 +93,6 @@ class HeadlessWindow final : public HostWindow {
   bool is_message_box() const { return message_box_; }
   // The system's items first, then the program's.
   const std::vector<MenuItem>& system_menu() const { return menu_.items(); }
-  const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
   // Dialog units to pixels, with the base units of the template's font.
   Rect DialogUnitsToPixels(int x, int y, int cx, int cy) const;
   const DialogTemplate& tmpl() const { return tmpl_; }
@@ -111,6 +102,9 @@ class HeadlessWindow final : public HostWindow {
   int result() const { return result_; }
   WindowId owner() const { return owner_; }
 
+ protected:
+  void ChangeSystemMenu(const SystemMenuChange& change) override { menu_.Change(change.remove, change.command, change.text); }
+
  private:
   friend class HeadlessHost;
   Control* Find(int control);
@@ -118,7 +112,6 @@ class HeadlessWindow final : public HostWindow {
   int CaptionHeight() const;
 
   HeadlessHost& host_;
-  WindowId id_;
   WindowId owner_;
   Dialog& dialog_;
   const DialogTemplate& tmpl_;
@@ -135,7 +128,6 @@ class HeadlessWindow final : public HostWindow {
   bool message_box_ = false;
   int icon_ = 0;
   core::SystemMenu menu_;
-  std::map<std::string, std::intptr_t> properties_;
 };
 
 class HeadlessHost : public Host {

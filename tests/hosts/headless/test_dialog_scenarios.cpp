@@ -12,7 +12,7 @@
 namespace qv::scenario {
 namespace {
 
-using HeadlessHost = test::ScriptedHost;
+using HeadlessHost = qv::test::ScriptedHost;
 using ui::HeadlessWindow;
 
 class HeadlessUser final : public User {
