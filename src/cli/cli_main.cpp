@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     Exit(kExitOk);
   }
 
-  ui::HeadlessHost host(ui::HeadlessHost::ClockKind::kReal);
+  ui::HeadlessHost host;
   ui::SetHost(&host);
   ui::SetStringTable(&kStrings);
   // The runner's message boxes become lines on stderr.

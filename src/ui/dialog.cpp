@@ -63,6 +63,23 @@ int ShowMessage(const std::string& text, int flags, WindowId owner) {
                                   platform::ExecutableBaseName(), flags);
 }
 
+// ---------------------------------------------------------------- windows
+
+void HostWindow::SetProperty(const std::string& name, std::intptr_t value) {
+  properties_[name] = value;
+  PublishProperty(name, &value);
+}
+
+std::intptr_t HostWindow::Property(const std::string& name) const {
+  auto it = properties_.find(name);
+  return it == properties_.end() ? 0 : it->second;
+}
+
+void HostWindow::RemoveProperty(const std::string& name) {
+  properties_.erase(name);
+  PublishProperty(name, nullptr);
+}
+
 // ---------------------------------------------------------------- exchange
 
 DataExchange::DataExchange(HostWindow& window, const DialogTemplate& tmpl, bool save, Dialog* dialog)

@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ui/dialog_template.h"
+#include "ui/geometry.h"
 
 namespace qv::ui {
 
@@ -32,47 +34,6 @@ inline constexpr int kMbIconWarning = 0x30;
 inline constexpr int kIdOkResult = 1;
 inline constexpr int kIdCancelResult = 2;
 
-// Show commands (Windows values).
-inline constexpr int kSwHide = 0;
-inline constexpr int kSwShowNormal = 1;
-inline constexpr int kSwShowMinimized = 2;
-inline constexpr int kSwShow = 5;
-inline constexpr int kSwMinimize = 6;
-inline constexpr int kSwShowMinNoActive = 7;
-inline constexpr int kSwRestore = 9;
-
-// System-menu commands (Windows values). A program's own items use
-// identifiers below 0xF000 whose low four bits are 0.
-inline constexpr unsigned kScSize = 0xF000;
-inline constexpr unsigned kScMove = 0xF010;
-inline constexpr unsigned kScMinimize = 0xF020;
-inline constexpr unsigned kScMaximize = 0xF030;
-inline constexpr unsigned kScClose = 0xF060;
-inline constexpr unsigned kScRestore = 0xF120;
-
-struct Point {
-  int x = 0, y = 0;
-  friend bool operator==(const Point&, const Point&) = default;
-};
-
-// Screen pixels; right and bottom are exclusive.
-struct Rect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
-  friend bool operator==(const Rect&, const Rect&) = default;
-};
-
-// Where a window is and how it shows, as Windows keeps it: the normal
-// (restored) rectangle survives minimising.
-struct WindowPlacement {
-  int show_cmd = kSwShowNormal;
-  // Place the minimised window at min_position; (-1,-1) keeps where it was.
-  bool set_min_position = false;
-  Point min_position{-1, -1};
-  Rect normal;
-};
-
 // Notifications of a control's change by the user. A program's own change
 // of a control (filling a list, setting a text) never sends one.
 enum class Notify {
@@ -82,13 +43,6 @@ enum class Notify {
 };
 
 enum class Key { kShift, kControl };
-
-// One row of an up-down control's acceleration: after `seconds` of holding
-// an arrow, each step moves by `step`.
-struct SpinAccel {
-  unsigned seconds = 0;
-  int step = 1;
-};
 
 // Why reading a field failed.
 struct ExchangeFailure {
@@ -100,11 +54,12 @@ struct ExchangeFailure {
 
 class Dialog;
 
-// The per-window services a host gives a running dialog.
+// The per-window services a host gives a running dialog. What every host
+// does alike is done here; the virtual functions are where hosts differ.
 class HostWindow {
  public:
   virtual ~HostWindow() = default;
-  virtual WindowId Id() const = 0;
+  WindowId Id() const { return id_; }
   virtual void SetCaption(const std::string& text) = 0;
   virtual std::string Caption() const = 0;
   virtual void SetText(int control, const std::string& text) = 0;
@@ -144,7 +99,7 @@ class HostWindow {
   virtual WindowPlacement Placement() const = 0;
   virtual void SetPlacement(const WindowPlacement& placement) = 0;
   virtual void ShowWindow(int show_cmd) = 0;
-  virtual bool IsMinimized() const = 0;
+  bool IsMinimized() const { return Placement().show_cmd == kSwShowMinimized; }
 
   // Icons of the program's icon table (SetIconTable): the window's large and
   // small icon, also drawn while minimised; a button's image, shown in place
@@ -153,14 +108,30 @@ class HostWindow {
   virtual void SetButtonIcon(int control, int icon_id) = 0;
 
   // The system menu; its commands reach Dialog::OnSysCommand.
-  virtual void AppendSystemMenuSeparator() = 0;
-  virtual void AppendSystemMenuItem(unsigned command, const std::string& text) = 0;
-  virtual void RemoveSystemMenuItem(unsigned command) = 0;
+  void AppendSystemMenuSeparator() { ChangeSystemMenu({false, 0, {}}); }
+  void AppendSystemMenuItem(unsigned command, const std::string& text) { ChangeSystemMenu({false, command, text}); }
+  void RemoveSystemMenuItem(unsigned command) { ChangeSystemMenu({true, command, {}}); }
 
   // Named values attached to the window, visible to other programs.
-  virtual void SetProperty(const std::string& name, std::intptr_t value) = 0;
-  virtual std::intptr_t Property(const std::string& name) const = 0;  // 0 when absent
-  virtual void RemoveProperty(const std::string& name) = 0;
+  void SetProperty(const std::string& name, std::intptr_t value);
+  std::intptr_t Property(const std::string& name) const;  // 0 when absent
+  void RemoveProperty(const std::string& name);
+  const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
+
+ protected:
+  struct SystemMenuChange {
+    bool remove = false;
+    unsigned command = 0;  // appending 0: a separator
+    std::string text;
+  };
+  void SetId(WindowId id) { id_ = id; }
+  virtual void ChangeSystemMenu(const SystemMenuChange& change) = 0;
+  // Shows another program a property's new value; nullptr: removed.
+  virtual void PublishProperty(const std::string& /*name*/, const std::intptr_t* /*value*/) {}
+
+ private:
+  WindowId id_ = 0;
+  std::map<std::string, std::intptr_t> properties_;
 };
 
 // One dialog-framework implementation per process (chosen at start-up).

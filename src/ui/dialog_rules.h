@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/dialog.h"
 #include "ui/dialog_template.h"
+#include "ui/geometry.h"
 
 namespace qv::ui::rules {
 

@@ -14,6 +14,15 @@
 
 namespace qv::ui {
 
+// System-menu commands (Windows values). A program's own items use
+// identifiers below 0xF000 whose low four bits are 0.
+inline constexpr unsigned kScSize = 0xF000;
+inline constexpr unsigned kScMove = 0xF010;
+inline constexpr unsigned kScMinimize = 0xF020;
+inline constexpr unsigned kScMaximize = 0xF030;
+inline constexpr unsigned kScClose = 0xF060;
+inline constexpr unsigned kScRestore = 0xF120;
+
 enum class ControlClass { Button, Edit, Static, ListBox, ComboBox, UpDown };
 
 // Window styles (same values as the Windows headers).

@@ -24,13 +24,13 @@
 #include "profile/profile.h"
 #include "profile/temp_dir.h"
 #include "support/fake_clock.h"
-#include "hosts/headless/headless_host.h"
+#include "support/scripted_host.h"
 
 namespace qv::main::test {
 
 using qv::test::FsPath;
 using qv::test::Utf8;
-using ui::HeadlessHost;
+using HeadlessHost = qv::test::ScriptedHost;
 
 inline QueryOutcome Ok(std::string server_time, std::string pc_time = "Tue Jan 06 09:05:03 2026") {
   QueryOutcome o;

@@ -16,7 +16,7 @@
 #include "platform/process.h"
 #include "platform/test_seams.h"
 #include "runner/query_runner.h"
-#include "hosts/headless/headless_host.h"
+#include "support/scripted_host.h"
 
 namespace qv::runner {
 namespace {
@@ -24,7 +24,7 @@ namespace {
 using engine::QueryJob;
 using engine::Reply;
 using engine::Stage;
-using ui::HeadlessHost;
+using HeadlessHost = qv::test::ScriptedHost;
 
 // A gate a test opens to let a fake worker go on.
 struct Gate {

@@ -18,11 +18,11 @@
 #include "settings/settings_template.h"
 #include "settings/strings.h"
 #include "support/run_command.h"
-#include "hosts/headless/headless_host.h"
+#include "support/scripted_host.h"
 
 namespace qv::settings::test {
 
-using ui::HeadlessHost;
+using HeadlessHost = qv::test::ScriptedHost;
 using Step = std::function<void(HeadlessHost&)>;
 using Notes = std::vector<std::pair<std::uintptr_t, std::intptr_t>>;  // code, settings window
 

@@ -12,10 +12,12 @@
 
 #include "ui/dialog.h"
 #include "ui/dialog_rules.h"
-#include "hosts/headless/headless_host.h"
+#include "support/scripted_host.h"
 
 namespace qv::ui {
 namespace {
+
+using HeadlessHost = qv::test::ScriptedHost;
 
 using namespace style;
 

@@ -16,7 +16,6 @@
 #include "hosts/fltk/message_box.h"
 #include "hosts/fltk/time_change.h"
 #include "platform/process.h"
-#include "platform/process.h"
 #include "platform/window_channel.h"
 #include "ui/dialog_rules.h"
 
@@ -83,7 +82,7 @@ FltkHost::~FltkHost() {
   platform::SetBeepSink(nullptr);
   g_host = nullptr;
   time_watch_.reset();
-  for (const auto& timer : timers_) Fl::remove_timeout(TimerFired, timer.get());
+  Fl::remove_timeout(TimerFired, this);
   for (const auto& [fd, id] : watched_) {
     Fl::remove_fd(fd);
     loop_fds_.Release(fd, endpoints_.count(id) ? endpoints_[id]->fd() : -1);
@@ -91,10 +90,7 @@ FltkHost::~FltkHost() {
   Fl::unlock();
 }
 
-FltkWindow* FltkHost::Find(WindowId id) const {
-  auto it = windows_.find(id);
-  return it == windows_.end() ? nullptr : it->second;
-}
+FltkWindow* FltkHost::Find(WindowId id) const { return windows_.Find(id); }
 
 bool FltkHost::time_watch_armed() const { return time_watch_ && time_watch_->armed(); }
 
@@ -142,7 +138,6 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
   const WindowId id = NewWindowId(endpoint);
   FltkWindow* owner_window = Find(owner);
   FltkWindow window(*this, id, dialog, tmpl, owner_window ? owner : 0);
-  windows_[id] = &window;
   if (endpoint) {
     // A window whose descriptor the loop cannot watch still works; only
     // other programs cannot reach it.
@@ -155,14 +150,9 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
     }
     endpoints_[id] = std::move(endpoint);
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    live_.insert(id);
-    live_order_.push_back(id);
-  }
+  queue_.Open(id);
   if (owner_window) owner_window->SetInputEnabled(false);
-  stack_.push_back(&window);
-  active_ = id;
+  windows_.Push(window, true);
   dialog.Attach(&window);
 
   bool default_focus = true;
@@ -184,12 +174,9 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
 
   window.Close();
   dialog.HandleDestroy();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    live_.erase(id);
-    live_order_.erase(std::remove(live_order_.begin(), live_order_.end(), id), live_order_.end());
-  }
-  StopTimers(id);
+  queue_.Close(id);
+  timers_.KillAll(id);
+  ArmTimers();
   if (auto it = endpoints_.find(id); it != endpoints_.end()) {
     for (auto w = watched_.begin(); w != watched_.end(); ++w)
       if (w->second == id) {
@@ -200,9 +187,7 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
       }
     endpoints_.erase(it);
   }
-  windows_.erase(id);
-  stack_.erase(std::remove(stack_.begin(), stack_.end(), &window), stack_.end());
-  active_ = stack_.empty() ? 0 : stack_.back()->Id();
+  windows_.Pop(window);
   if (owner_window) {
     owner_window->SetInputEnabled(true);
     owner_window->Activate();
@@ -213,33 +198,16 @@ int FltkHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId owne
 
 // ------------------------------------------------------------------ the queue
 
-void FltkHost::Enqueue(Task task) const {
-  bool wake = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(std::move(task));
-    wake = !wake_pending_;
-    wake_pending_ = true;
-  }
+void FltkHost::Enqueue(core::Posted task) const {
   // One wake-up at a time is enough: the loop empties the whole queue.
-  if (wake) Fl::awake(Woken, const_cast<FltkHost*>(this));
+  if (bool wake = false; queue_.Push(std::move(task), &wake) && wake) Fl::awake(Woken, const_cast<FltkHost*>(this));
 }
 
 void FltkHost::Woken(void* self) { static_cast<FltkHost*>(self)->Drain(); }
 
 void FltkHost::Drain() {
-  for (;;) {
-    Task task;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (queue_.empty()) {
-        wake_pending_ = false;
-        return;
-      }
-      task = std::move(queue_.front());
-      queue_.pop_front();
-    }
-    // One at a time: a handler's nested loop goes on with the rest, in order.
+  // One at a time: a handler's nested loop goes on with the rest, in order.
+  for (core::Posted task; queue_.Take(task);) {
     if (task.run) {
       task.run();
     } else if (FltkWindow* w = Find(task.window); w && !w->ended()) {
@@ -255,7 +223,7 @@ void FltkHost::Bell() const {
   };
   if (OnUiThread()) return ring();
   // Workers never touch the display: the UI thread rings it.
-  Task task;
+  core::Posted task;
   task.run = ring;
   Enqueue(std::move(task));
 }
@@ -268,7 +236,7 @@ bool FltkHost::RunOnUiThread(const std::function<void()>& fn, int timeout_ms) co
     enum { kWaiting, kRunning, kDone, kCancelled } stage = kWaiting;
   };
   auto state = std::make_shared<State>();
-  Task task;
+  core::Posted task;
   task.run = [&fn, state] {
     {
       std::lock_guard<std::mutex> lock(state->mutex);
@@ -295,15 +263,9 @@ bool FltkHost::RunOnUiThread(const std::function<void()>& fn, int timeout_ms) co
   return true;
 }
 
-std::size_t FltkHost::QueuedTasks() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return queue_.size();
-}
+std::size_t FltkHost::QueuedTasks() const { return queue_.size(); }
 
-std::vector<WindowId> FltkHost::LiveWindows() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return live_order_;
-}
+std::vector<WindowId> FltkHost::LiveWindows() const { return queue_.OpenWindows(); }
 
 std::intptr_t FltkHost::Deliver(FltkWindow& w, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
   if (w.ended()) return 0;
@@ -322,15 +284,9 @@ std::intptr_t FltkHost::Deliver(FltkWindow& w, unsigned msg, std::uintptr_t wpar
 bool FltkHost::Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
   // 0 is no window (not this thread's queue) and 0xFFFF is never a broadcast.
   if (window == 0 || window == 0xFFFF) return false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (live_.count(window)) {
-      bool wake = !wake_pending_;
-      wake_pending_ = true;
-      queue_.push_back(Task{window, msg, wparam, lparam, {}});
-      if (wake) Fl::awake(Woken, this);
-      return true;
-    }
+  if (bool wake = false; queue_.Push({window, msg, wparam, lparam, {}}, &wake)) {
+    if (wake) Fl::awake(Woken, this);
+    return true;
   }
   if (!InChannelRange(window)) return false;
   ChannelFrame frame;
@@ -343,12 +299,7 @@ bool FltkHost::Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::i
 
 std::intptr_t FltkHost::Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
   if (window == 0 || window == 0xFFFF) return 0;
-  bool local = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    local = live_.count(window) != 0;
-  }
-  if (local) {
+  if (queue_.IsOpen(window)) {
     std::intptr_t result = 0;
     RunOnUiThread([&] {
       if (FltkWindow* w = Find(window)) result = Deliver(*w, msg, wparam, lparam);
@@ -402,8 +353,7 @@ void FltkHost::ServeChannel(platform::ChannelEndpoint& endpoint) {
     reply.request = frame.request;
     switch (frame.kind) {
       case ChannelFrame::Kind::kPost:
-        Enqueue(Task{id, frame.msg, static_cast<std::uintptr_t>(frame.wparam), static_cast<std::intptr_t>(frame.lparam),
-                     {}});
+        Enqueue({id, frame.msg, static_cast<std::uintptr_t>(frame.wparam), static_cast<std::intptr_t>(frame.lparam), {}});
         break;
       case ChannelFrame::Kind::kSend:
         if (FltkWindow* w = Find(id)) {
@@ -464,57 +414,39 @@ void FltkHost::Answer(FltkWindow& w, const ChannelFrame& query, ChannelFrame& re
 
 // ------------------------------------------------------------------ timers
 
-namespace {
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
-}  // namespace
+std::int64_t FltkHost::MonotonicMs() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - epoch_).count();
+}
+
+void FltkHost::ArmTimers() {
+  Fl::remove_timeout(TimerFired, this);
+  if (const auto due = timers_.NextDue())
+    Fl::add_timeout(static_cast<double>(std::max<std::int64_t>(*due - MonotonicMs(), 0)) / 1000.0, TimerFired, this);
+}
 
 std::uintptr_t FltkHost::StartTimer(FltkWindow& window, std::uintptr_t id, unsigned period_ms) {
-  // Setting a running timer again restarts it, as window timers do.
-  StopTimer(window.Id(), id);
-  const auto period = std::chrono::milliseconds(std::max(period_ms, 10u));
-  auto timer = std::make_unique<Timer>(Timer{this, window.Id(), id, period, std::chrono::steady_clock::now() + period});
-  Fl::add_timeout(Seconds(period), TimerFired, timer.get());
-  timers_.push_back(std::move(timer));
-  return id == 0 ? 1 : id;  // window timers never report 0 on success
+  const std::uintptr_t result = timers_.Set(window.Id(), id, period_ms, MonotonicMs());
+  ArmTimers();
+  return result;
 }
 
 bool FltkHost::StopTimer(WindowId window, std::uintptr_t id) {
-  auto it = std::find_if(timers_.begin(), timers_.end(),
-                         [&](const auto& t) { return t->window == window && t->id == id; });
-  if (it == timers_.end()) return false;
-  Fl::remove_timeout(TimerFired, it->get());
-  timers_.erase(it);
-  return true;
+  const bool stopped = timers_.Kill(window, id);
+  ArmTimers();
+  return stopped;
 }
 
-void FltkHost::StopTimers(WindowId window) {
-  for (auto it = timers_.begin(); it != timers_.end();) {
-    if ((*it)->window == window) {
-      Fl::remove_timeout(TimerFired, it->get());
-      it = timers_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-}
-
-void FltkHost::TimerFired(void* data) {
-  auto* timer = static_cast<Timer*>(data);
-  const auto now = std::chrono::steady_clock::now();
-  // Woken early: the toolkit counts by the wall clock, which was set
-  // ahead. Not due until the period has passed.
-  if (now < timer->due) return Fl::add_timeout(Seconds(timer->due - now), TimerFired, data);
-  FltkHost* host = timer->host;
-  const WindowId window = timer->window;
-  const std::uintptr_t id = timer->id;
-  // The next tick is one period after this one was due; a late one is not
-  // delivered twice. The handler may kill or restart the timer, so the
-  // record is not touched after it.
-  timer->due += timer->period;
-  if (timer->due <= now) timer->due = now + timer->period;
-  Fl::add_timeout(Seconds(timer->due - now), TimerFired, data);
-  if (FltkWindow* w = host->Find(window); w && !w->ended())
-    w->dialog().HandleTimer(id);
+void FltkHost::TimerFired(void* self) {
+  auto* host = static_cast<FltkHost*>(self);
+  // Woken early (the toolkit counts by the wall clock, which was set
+  // ahead), nothing is due yet and the host only sleeps on. The handler may
+  // run a loop of its own, so the host waits for the next tick first.
+  const std::int64_t now = host->MonotonicMs();
+  const auto t = host->timers_.TakeDue(now, now, false);
+  host->ArmTimers();
+  if (!t) return;
+  if (FltkWindow* w = host->Find(t->window); w && !w->ended())
+    w->dialog().HandleTimer(t->id);
 }
 
 // ------------------------------------------------------------------ the rest
@@ -560,20 +492,12 @@ bool FltkHost::IsKeyDown(Key key) const {
 }
 
 bool FltkHost::WindowExists(WindowId window) const {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (live_.count(window)) return true;
-  }
+  if (queue_.IsOpen(window)) return true;
   return InChannelRange(window) && platform::ChannelWindowExists(static_cast<std::int32_t>(window));
 }
 
 bool FltkHost::PlacementOf(WindowId window, WindowPlacement& out, std::string& error) const {
-  bool local = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    local = live_.count(window) != 0;
-  }
-  if (local) {
+  if (queue_.IsOpen(window)) {
     RunOnUiThread([&] {
       if (const FltkWindow* w = Find(window)) out = w->Placement();
     });
@@ -598,10 +522,7 @@ bool FltkHost::PlacementOf(WindowId window, WindowPlacement& out, std::string& e
 }
 
 void FltkHost::NotifyTimeChange() {
-  // A copy: a handler may open or close windows.
-  const std::vector<FltkWindow*> windows = stack_;
-  for (FltkWindow* w : windows)
-    if (Find(w->Id()) == w && !w->ended()) w->dialog().HandleTimeChange();
+  windows_.TellTimeChange([](FltkWindow& w) { w.dialog().HandleTimeChange(); });
 }
 
 }  // namespace qv::ui::fltk

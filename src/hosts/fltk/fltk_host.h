@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "hosts/core/host_core.h"
 #include "hosts/fltk/loop_fds.h"
 #include "ui/dialog.h"
 
@@ -47,7 +48,7 @@ class FltkHost final : public Host {
   bool Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   std::intptr_t Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) override;
-  WindowId ActiveWindow() const override { return active_.load(); }
+  WindowId ActiveWindow() const override { return windows_.Active(); }
   Point ScreenSize() const override;
   Rect WorkArea() const override;
   bool IsKeyDown(Key key) const override;
@@ -82,7 +83,7 @@ class FltkHost final : public Host {
   // Low descriptors the event loop may still take.
   int spare_loop_descriptors() const { return loop_fds_.held(); }
   // Windows of the running modal loops, outermost first.
-  const std::vector<FltkWindow*>& stack() const { return stack_; }
+  const std::vector<FltkWindow*>& stack() const { return windows_.windows(); }
   FltkWindow* Find(WindowId id) const;
 
   // --- for the windows
@@ -93,33 +94,19 @@ class FltkHost final : public Host {
   std::intptr_t Deliver(FltkWindow& window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam);
 
  private:
-  struct Task {
-    WindowId window = 0;  // a posted message, or
-    unsigned msg = 0;
-    std::uintptr_t wparam = 0;
-    std::intptr_t lparam = 0;
-    std::function<void()> run;  // work for the UI thread
-  };
-  // A window timer counts elapsed time (the monotonic clock); the
-  // toolkit's timeouts, which follow the wall clock, only wake it.
-  struct Timer {
-    FltkHost* host;
-    WindowId window;
-    std::uintptr_t id;
-    std::chrono::steady_clock::duration period;
-    std::chrono::steady_clock::time_point due;
-  };
-
-  void Enqueue(Task task) const;
+  void Enqueue(core::Posted task) const;
   void Drain();
   static void Woken(void* self);
-  static void TimerFired(void* timer);
+  static void TimerFired(void* self);
+  // Window timers count elapsed time (the monotonic clock); the toolkit's
+  // timeouts, which follow the wall clock, only wake the host for them.
+  std::int64_t MonotonicMs() const;
+  void ArmTimers();
   static void ChannelReadable(int fd, void* self);
   static void ServeAllChannels(void* self);
   void ServeChannel(platform::ChannelEndpoint& endpoint);
   // What another program of the user asked of a window.
   static void Answer(FltkWindow& window, const platform::ChannelFrame& query, platform::ChannelFrame& reply);
-  void StopTimers(WindowId window);
   WindowId NewWindowId(std::unique_ptr<platform::ChannelEndpoint>& endpoint);
   bool OpenDisplay();
 
@@ -130,22 +117,17 @@ class FltkHost final : public Host {
   bool channel_ok_ = true;
   std::unique_ptr<TimeChangeWatch> time_watch_;
 
-  std::map<WindowId, FltkWindow*> windows_;
-  std::vector<FltkWindow*> stack_;
-  std::atomic<WindowId> active_{0};
+  core::ModalStack<FltkWindow> windows_;
   std::map<WindowId, std::unique_ptr<platform::ChannelEndpoint>> endpoints_;
   std::map<int, WindowId> watched_;  // the descriptor the loop watches for each endpoint
   // What each window manager said of the frame, by its check window and
   // whether the window is owned.
   mutable std::map<std::pair<unsigned long, bool>, Rect> frames_;
-  std::vector<std::unique_ptr<Timer>> timers_;
+  core::TimerTable timers_{10};
+  const std::chrono::steady_clock::time_point epoch_ = std::chrono::steady_clock::now();
   WindowId next_local_id_ = 0x40000000;  // used only when there is no channel
 
-  mutable std::mutex mutex_;  // guards queue_, live_ and the wake flag
-  mutable std::deque<Task> queue_;
-  std::set<WindowId> live_;   // windows that take posts
-  std::vector<WindowId> live_order_;
-  mutable bool wake_pending_ = false;
+  mutable core::PostQueue queue_;
 };
 
 }  // namespace qv::ui::fltk

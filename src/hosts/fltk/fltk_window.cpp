@@ -77,7 +77,8 @@ int DialogWindow::handle(int event) {
 // ------------------------------------------------------------------ window
 
 FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner)
-    : host_(host), id_(id), owner_(owner), dialog_(dialog), tmpl_(tmpl), caption_(tmpl.caption) {
+    : host_(host), owner_(owner), dialog_(dialog), tmpl_(tmpl), caption_(tmpl.caption), menu_(tmpl) {
+  SetId(id);
   font_ = FontFor(tmpl.font_face, tmpl.font_points);
   const Rect client = DialogUnitsToPixels(font_, 0, 0, tmpl.cx, tmpl.cy);
   const Rect offset = DialogUnitsToPixels(font_, tmpl.x, tmpl.y, 0, 0);
@@ -121,8 +122,6 @@ FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const Dialog
   }
   fl_->end();
   Fl_Group::current(saved);
-  if (tmpl.style & style::kSysMenu)
-    for (unsigned command : rules::DefaultSystemMenu()) menu_.push_back({command, {}});
   // Until the dialog sets its own (message boxes, notices and the runner
   // never do), the program's icon, so no window of it goes without one.
   ShowIcon(ProgramIconId());
@@ -251,7 +250,7 @@ std::uintptr_t FltkWindow::SetTimer(std::uintptr_t id, unsigned period_ms) {
   return ended_ ? 0 : host_.StartTimer(*this, id, period_ms);
 }
 
-bool FltkWindow::KillTimer(std::uintptr_t id) { return host_.StopTimer(id_, id); }
+bool FltkWindow::KillTimer(std::uintptr_t id) { return host_.StopTimer(Id(), id); }
 
 void FltkWindow::End(int result) {
   if (ended_) return;
@@ -311,7 +310,7 @@ void FltkWindow::ResizeWindow(int width, int height) {
 
 WindowPlacement FltkWindow::Placement() const {
   WindowPlacement p;
-  p.show_cmd = minimized_ ? kSwShowMinimized : kSwShowNormal;
+  p.show_cmd = show_.minimized ? kSwShowMinimized : kSwShowNormal;
   // The toolkit keeps the normal rectangle while the window is iconified.
   p.normal = WindowRect();
   return p;
@@ -337,46 +336,25 @@ void FltkWindow::Minimize() {
 
 void FltkWindow::ShowWindow(int show_cmd) {
   if (ended_) return;
-  const bool was_shown = shown_;
-  switch (show_cmd) {
-    case kSwHide:
-      shown_ = false;
-      if (was_shown) dialog_.HandleShow(false);
-      break;
-    case kSwShowMinimized:
-    case kSwMinimize:
-    case kSwShowMinNoActive:
-    case 11:  // SW_FORCEMINIMIZE
-      // Only a window manager can give an iconified window back: without
-      // one the window stays as it is, or shows normally.
-      if (WindowManaged()) minimized_ = true;
-      shown_ = true;
-      break;
-    case kSwShow:  // as it is, minimised or not
-      shown_ = true;
-      break;
-    default:  // restore, show normal and the rest bring the normal window back
-      minimized_ = false;
-      shown_ = true;
-      break;
-  }
-  // Told before it appears, as a dialog hears WM_SHOWWINDOW: whatever the
-  // handler made of the window (minimised, placed) is what shows.
-  if (shown_ && !was_shown) dialog_.HandleShow(true);
+  // Only a window manager can give an iconified window back: without one
+  // the window stays as it is, or shows normally. Told before it appears,
+  // as a dialog hears WM_SHOWWINDOW: whatever the handler made of the
+  // window (minimised, placed) is what shows.
+  if (const int told = show_.Apply(show_cmd, WindowManaged()))
+    dialog_.HandleShow(told > 0);
   Apply();
 }
 
 void FltkWindow::ShowFirst() {
-  if (ended_ || shown_) return;  // the program showed it already
-  shown_ = true;
+  if (ended_ || !show_.ShowFirst()) return;  // the program showed it already
   dialog_.HandleShow(true);
   Apply();
 }
 
 void FltkWindow::Apply() {
   if (ended_) return;
-  if (!shown_) return Close();
-  if (minimized_) return Minimize();
+  if (!show_.shown) return Close();
+  if (show_.minimized) return Minimize();
   own_change_ = true;
   fl_->show();
   own_change_ = false;
@@ -395,7 +373,7 @@ void FltkWindow::ActivateLater(void* self) {
   auto* w = static_cast<FltkWindow*>(self);
   // A window manager gives the keyboard to the window it maps; without one
   // the keyboard would follow the pointer, in and out of the dialog.
-  if (w->ended_ || w->minimized_ || !w->fl_->shown() || w->WindowManaged()) return;
+  if (w->ended_ || w->show_.minimized || !w->fl_->shown() || w->WindowManaged()) return;
   XWindowAttributes attributes{};
   const Window xid = fl_xid(w->fl_.get());
   if (XGetWindowAttributes(fl_display, xid, &attributes) && attributes.map_state == IsViewable) {
@@ -408,7 +386,7 @@ void FltkWindow::ActivateLater(void* self) {
 
 void FltkWindow::OnShowEvent() {
   // Mapped by the window manager while we did not ask: restored.
-  if (!own_change_ && shown_ && WindowManaged()) minimized_ = false;
+  if (!own_change_ && show_.shown && WindowManaged()) show_.minimized = false;
   OnMapped();
 }
 
@@ -420,12 +398,12 @@ void FltkWindow::OnMapped() {
   if (FltkWindow* owner = host_.Find(owner_);
       owner && owner->fl().shown() && !(tmpl_.ex_style & style::kExAppWindow))
     XSetTransientForHint(fl_display, xid, fl_xid(&owner->fl()));
-  for (const auto& [name, value] : properties_) Publish(name);
+  for (const auto& [name, value] : properties()) Publish(name);
 }
 
 void FltkWindow::OnUnmapped() {
   // Unmapped by the window manager while we did not ask: iconified.
-  if (!own_change_ && shown_ && !ended_ && WindowManaged()) minimized_ = true;
+  if (!own_change_ && show_.shown && !ended_ && WindowManaged()) show_.minimized = true;
 }
 
 // ---------------------------------------------------------------- icons, menu, properties
@@ -454,20 +432,6 @@ void FltkWindow::SetStockIcon(int control, StockIcon icon) {
   if (Control* c = FindControl(control)) c->SetStockIcon(icon);
 }
 
-void FltkWindow::AppendSystemMenuSeparator() { menu_.push_back({0, {}}); }
-
-void FltkWindow::AppendSystemMenuItem(unsigned command, const std::string& text) { menu_.push_back({command, text}); }
-
-void FltkWindow::RemoveSystemMenuItem(unsigned command) {
-  menu_.erase(std::remove_if(menu_.begin(), menu_.end(), [&](const MenuItem& m) { return m.command == command; }),
-              menu_.end());
-}
-
-bool FltkWindow::HasSystemCommand(unsigned command) const {
-  return command != 0 &&
-         std::any_of(menu_.begin(), menu_.end(), [&](const MenuItem& m) { return m.command == command; });
-}
-
 namespace {
 // The system's own items, as a Japanese system names them.
 const char* StandardText(unsigned command) {
@@ -485,8 +449,8 @@ const char* StandardText(unsigned command) {
 
 bool FltkWindow::SystemItemEnabled(unsigned command) const {
   switch (command) {
-    case kScRestore: return minimized_;
-    case kScMinimize: return !minimized_ && (tmpl_.style & style::kMinimizeBox) && WindowManaged();
+    case kScRestore: return show_.minimized;
+    case kScMinimize: return !show_.minimized && (tmpl_.style & style::kMinimizeBox) && WindowManaged();
     // A dialog's frame is fixed, and moving it is the window manager's.
     case kScMove:
     case kScSize:
@@ -497,10 +461,10 @@ bool FltkWindow::SystemItemEnabled(unsigned command) const {
 
 void FltkWindow::PopupSystemMenu() {
   // A copy: handlers that run while the menu is open may change the menu.
-  const std::vector<MenuItem> items = menu_;
+  const std::vector<core::SystemMenu::Item> items = menu_.items();
   std::vector<Fl_Menu_Item> menu;
   std::vector<unsigned> commands;
-  for (const MenuItem& m : items) {
+  for (const core::SystemMenu::Item& m : items) {
     if (m.command == 0) {
       if (!menu.empty()) menu.back().flags |= FL_MENU_DIVIDER;
       continue;
@@ -533,18 +497,8 @@ void FltkWindow::PopupSystemMenu() {
   if (picked) SysCommand(commands[static_cast<std::size_t>(picked - menu.data())]);
 }
 
-void FltkWindow::SetProperty(const std::string& name, std::intptr_t value) {
-  properties_[name] = value;
-  Publish(name);
-}
-
-std::intptr_t FltkWindow::Property(const std::string& name) const {
-  auto it = properties_.find(name);
-  return it == properties_.end() ? 0 : it->second;
-}
-
-void FltkWindow::RemoveProperty(const std::string& name) {
-  properties_.erase(name);
+void FltkWindow::PublishProperty(const std::string& name, const std::intptr_t* value) {
+  if (value) return Publish(name);
   if (fl_->shown()) {
     const Atom atom = XInternAtom(fl_display, PropertyAtom(name).c_str(), False);
     XDeleteProperty(fl_display, fl_xid(fl_.get()), atom);
@@ -553,8 +507,8 @@ void FltkWindow::RemoveProperty(const std::string& name) {
 
 void FltkWindow::Publish(const std::string& name) const {
   // Other programs read window properties from the X server.
-  auto it = properties_.find(name);
-  if (it == properties_.end() || !fl_->shown()) return;
+  auto it = properties().find(name);
+  if (it == properties().end() || !fl_->shown()) return;
   const Atom atom = XInternAtom(fl_display, PropertyAtom(name).c_str(), False);
   const long value = static_cast<long>(it->second);
   XChangeProperty(fl_display, fl_xid(fl_.get()), atom, XA_INTEGER, 32, PropModeReplace,

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "hosts/core/host_core.h"
 #include "hosts/fltk/fltk_controls.h"
 #include "hosts/fltk/fltk_metrics.h"
 #include "ui/dialog.h"
@@ -37,7 +38,6 @@ class FltkWindow final : public HostWindow {
   FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
   ~FltkWindow() override;
 
-  WindowId Id() const override { return id_; }
   void SetCaption(const std::string& text) override;
   std::string Caption() const override;
   void SetText(int control, const std::string& text) override;
@@ -68,15 +68,8 @@ class FltkWindow final : public HostWindow {
   WindowPlacement Placement() const override;
   void SetPlacement(const WindowPlacement& placement) override;
   void ShowWindow(int show_cmd) override;
-  bool IsMinimized() const override { return minimized_; }
   void SetIcon(int icon_id) override;
   void SetButtonIcon(int control, int icon_id) override;
-  void AppendSystemMenuSeparator() override;
-  void AppendSystemMenuItem(unsigned command, const std::string& text) override;
-  void RemoveSystemMenuItem(unsigned command) override;
-  void SetProperty(const std::string& name, std::intptr_t value) override;
-  std::intptr_t Property(const std::string& name) const override;
-  void RemoveProperty(const std::string& name) override;
 
   // --- the host's side
   Dialog& dialog() { return dialog_; }
@@ -91,7 +84,7 @@ class FltkWindow final : public HostWindow {
   // minimised or hidden).
   void ShowFirst();
   // Shown in the dialog manager's sense (minimised counts).
-  bool shown() const { return shown_; }
+  bool shown() const { return show_.shown; }
   // Takes the window off the screen at the end of its run.
   void Close();
   // Gives the focus to the first control Tab would reach.
@@ -108,7 +101,6 @@ class FltkWindow final : public HostWindow {
   // The pixels the window's rectangle counts around the client area.
   Rect FrameInsets() const;
   const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
-  const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
   int icon() const { return icon_; }
   // A stock image on a static icon control (the message box's warning).
   void SetStockIcon(int control, StockIcon icon);
@@ -138,15 +130,15 @@ class FltkWindow final : public HostWindow {
   void PopupSystemMenu();
   // The system menu holds the command (the system's items until the program
   // removes them, then the program's own).
-  bool HasSystemCommand(unsigned command) const;
+  bool HasSystemCommand(unsigned command) const { return menu_.Has(command); }
   void OnShowEvent();
   void OnUnmapped();
 
+ protected:
+  void ChangeSystemMenu(const SystemMenuChange& change) override { menu_.Change(change.remove, change.command, change.text); }
+  void PublishProperty(const std::string& name, const std::intptr_t* value) override;
+
  private:
-  struct MenuItem {
-    unsigned command;  // 0: separator
-    std::string text;
-  };
   bool SystemItemEnabled(unsigned command) const;
   int IndexOf(const Control* c) const;
   Control* Focusable(int index, bool need_tab_stop) const;
@@ -165,7 +157,6 @@ class FltkWindow final : public HostWindow {
   void ShowIcon(int icon_id);
 
   FltkHost& host_;
-  const WindowId id_;
   const WindowId owner_;
   Dialog& dialog_;
   const DialogTemplate& tmpl_;
@@ -177,8 +168,7 @@ class FltkWindow final : public HostWindow {
   int focused_ = 0;  // the control that has or last had the focus
   bool ended_ = false;
   int result_ = 0;
-  bool shown_ = false;
-  bool minimized_ = false;
+  core::ShowState show_;
   bool own_change_ = false;  // our own hide or iconify: not the user's
   // While the program changes a control, what the control reports is the
   // program's doing, not the user's: the dialog hears none of it.
@@ -194,8 +184,7 @@ class FltkWindow final : public HostWindow {
   int input_blocked_ = 0;
   int icon_ = 0;
   int activate_tries_ = 0;
-  std::vector<MenuItem> menu_;
-  std::map<std::string, std::intptr_t> properties_;
+  core::SystemMenu menu_;
 };
 
 }  // namespace qv::ui::fltk

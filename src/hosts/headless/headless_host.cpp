@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 
 #include "base/text.h"
 
@@ -12,8 +11,6 @@ namespace {
 // Window ids are never reused, so a message posted to a closed window can
 // never reach a later one.
 std::atomic<WindowId> g_next_window{0x1000};
-
-using rules::IsButtonKind;
 
 // A minimised window's rectangle, and where it is parked by default (the
 // work area's bottom-left corner), as measured on the win32 host.
@@ -50,12 +47,13 @@ DialogTemplate BoxTemplate(const std::string& caption, const std::string& text, 
 HeadlessWindow::HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl,
                                WindowId owner)
     : host_(host),
-      id_(id),
       owner_(owner),
       dialog_(dialog),
       tmpl_(tmpl),
       base_(HeadlessHost::BaseUnitsOf(tmpl.font_face, tmpl.font_points)),
-      caption_(tmpl.caption) {
+      caption_(tmpl.caption),
+      menu_(tmpl) {
+  SetId(id);
   for (const auto& c : tmpl.controls) {
     if (c.id == kIdStatic) continue;
     Control ctl;
@@ -65,8 +63,6 @@ HeadlessWindow::HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, 
     ctl.visible = (c.style & style::kVisible) != 0;
     controls_.emplace(c.id, std::move(ctl));
   }
-  if (tmpl.style & style::kSysMenu)
-    for (unsigned command : rules::DefaultSystemMenu()) menu_.push_back({command, {}});
 }
 
 HeadlessWindow::Control* HeadlessWindow::Find(int control) {
@@ -110,7 +106,7 @@ void HeadlessWindow::SetText(int control, const std::string& text) {
   if (TextIsSelection(t)) return;
   // A combo's edit field shows the text; its list keeps its selection.
   c->text = text;
-  if (host_.on_text) host_.on_text(id_, control, text);
+  if (host_.on_text) host_.on_text(Id(), control, text);
 }
 
 std::string HeadlessWindow::Text(int control) const {
@@ -194,7 +190,7 @@ void HeadlessWindow::Select(int control, int index) {
   // A combo's edit field shows the selected item, or nothing.
   if (rules::HasEditField(*c->tmpl)) {
     c->text = valid ? c->items[static_cast<std::size_t>(index)] : std::string();
-    if (host_.on_text) host_.on_text(id_, control, c->text);
+    if (host_.on_text) host_.on_text(Id(), control, c->text);
   }
 }
 
@@ -218,16 +214,6 @@ void HeadlessWindow::SetButtonIcon(int control, int icon_id) {
   if (Control* c = Find(control)) c->icon = icon_id;
 }
 
-void HeadlessWindow::RemoveSystemMenuItem(unsigned command) {
-  menu_.erase(std::remove_if(menu_.begin(), menu_.end(), [&](const MenuItem& m) { return m.command == command; }),
-              menu_.end());
-}
-
-std::intptr_t HeadlessWindow::Property(const std::string& name) const {
-  auto it = properties_.find(name);
-  return it == properties_.end() ? 0 : it->second;
-}
-
 Rect HeadlessWindow::DialogUnitsToPixels(int x, int y, int cx, int cy) const {
   return rules::DialogUnitsToPixels(x, y, cx, cy, base_);
 }
@@ -237,7 +223,7 @@ int HeadlessWindow::CaptionHeight() const {
 }
 
 Rect HeadlessWindow::WindowRect() const {
-  if (minimized_)
+  if (show_.minimized)
     return {min_position_.x, min_position_.y, min_position_.x + kMinimizedWidth, min_position_.y + kMinimizedHeight};
   return normal_;
 }
@@ -252,21 +238,21 @@ Rect HeadlessWindow::ControlRect(int control) const {
 
 // A minimised window moves its icon and keeps its size.
 void HeadlessWindow::MoveWindow(int left, int top) {
-  if (minimized_)
+  if (show_.minimized)
     min_position_ = {left, top};
   else
     normal_ = {left, top, left + normal_.Width(), top + normal_.Height()};
 }
 
 void HeadlessWindow::ResizeWindow(int width, int height) {
-  if (minimized_) return;
+  if (show_.minimized) return;
   normal_.right = normal_.left + width;
   normal_.bottom = normal_.top + height;
 }
 
 WindowPlacement HeadlessWindow::Placement() const {
   WindowPlacement p;
-  p.show_cmd = minimized_ ? kSwShowMinimized : kSwShowNormal;
+  p.show_cmd = show_.minimized ? kSwShowMinimized : kSwShowNormal;
   p.min_position = min_position_;
   p.normal = normal_;
   return p;
@@ -279,53 +265,18 @@ void HeadlessWindow::SetPlacement(const WindowPlacement& placement) {
 }
 
 void HeadlessWindow::ShowWindow(int show_cmd) {
-  const bool was_shown = shown_;
-  switch (show_cmd) {
-    case kSwHide:
-      shown_ = false;
-      activated_ = false;
-      if (was_shown) dialog_.HandleShow(false);
-      return;
-    case kSwShowMinimized:
-    case kSwMinimize:
-    case kSwShowMinNoActive:
-      if (!minimized_ && min_position_ == Point{-1, -1})
-        min_position_ = {host_.work_area_.left, host_.work_area_.bottom - kMinimizedHeight};
-      minimized_ = true;
-      // Minimising hands the activation on; the no-activate form leaves it.
-      if (show_cmd != kSwShowMinNoActive) activated_ = show_cmd == kSwShowMinimized;
-      break;
-    case kSwShow:
-      activated_ = true;
-      break;
-    default:  // restore, show normal and the rest bring the normal rectangle back
-      minimized_ = false;
-      activated_ = true;
-      break;
-  }
-  shown_ = true;
-  if (!was_shown) dialog_.HandleShow(true);
+  // Parked at the work area's corner unless the program placed it.
+  if (core::IsMinimizeCommand(show_cmd) && !show_.minimized && min_position_ == Point{-1, -1})
+    min_position_ = {host_.work_area_.left, host_.work_area_.bottom - kMinimizedHeight};
+  if (const int told = show_.Apply(show_cmd, true)) dialog_.HandleShow(told > 0);
 }
 
 std::uintptr_t HeadlessWindow::SetTimer(std::uintptr_t id, unsigned period_ms) {
-  if (ended_ || host_.fail_timers_) return 0;
-  // Setting a running timer again restarts it, as window timers do.
-  auto& timers = host_.timers_;
-  timers.erase(
-      std::remove_if(timers.begin(), timers.end(), [&](const auto& t) { return t.window == id_ && t.id == id; }),
-      timers.end());
-  const std::int64_t now = host_.NowMs();
-  timers.push_back({id_, id, period_ms, now + std::max<unsigned>(period_ms, 1), host_.timer_order_++});
-  return id == 0 ? 1 : id;  // window timers never report 0 on success
+  if (ended_ || host_.TimersFail()) return 0;
+  return host_.timers_.Set(Id(), id, period_ms, host_.NowMs());
 }
 
-bool HeadlessWindow::KillTimer(std::uintptr_t id) {
-  auto& timers = host_.timers_;
-  auto it = std::find_if(timers.begin(), timers.end(), [&](const auto& t) { return t.window == id_ && t.id == id; });
-  if (it == timers.end()) return false;
-  timers.erase(it);
-  return true;
-}
+bool HeadlessWindow::KillTimer(std::uintptr_t id) { return host_.timers_.Kill(Id(), id); }
 
 void HeadlessWindow::End(int result) {
   if (ended_) return;
@@ -335,7 +286,7 @@ void HeadlessWindow::End(int result) {
 
 // -------------------------------------------------------------------- host
 
-HeadlessHost::HeadlessHost(ClockKind clock) : clock_(clock), epoch_(std::chrono::steady_clock::now()) {}
+HeadlessHost::HeadlessHost() : epoch_(std::chrono::steady_clock::now()) {}
 HeadlessHost::~HeadlessHost() = default;
 
 rules::BaseUnits HeadlessHost::BaseUnitsOf(const std::string& face, int points) {
@@ -362,42 +313,10 @@ std::int64_t HeadlessHost::RealNowMs() const {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - epoch_).count();
 }
 
-std::int64_t HeadlessHost::NowMs() const { return clock_ == ClockKind::kManual ? manual_now_ : RealNowMs(); }
-
-void HeadlessHost::Advance(std::int64_t ms) { manual_target_ = std::max(manual_target_, manual_now_) + ms; }
-
-void HeadlessHost::Then(Step step) { steps_.push_back(std::move(step)); }
-
-HeadlessWindow* HeadlessHost::Active() const { return stack_.empty() ? nullptr : stack_.back(); }
-
-HeadlessWindow* HeadlessHost::Find(WindowId id) const {
-  auto it = windows_.find(id);
-  return it == windows_.end() ? nullptr : it->second;
-}
-
-HeadlessWindow* HeadlessHost::FindByCaption(const std::string& caption) const {
-  for (auto it = stack_.rbegin(); it != stack_.rend(); ++it)
-    if ((*it)->Caption() == caption && !(*it)->ended()) return *it;
-  return nullptr;
-}
-
-WindowId HeadlessHost::ActiveWindow() const { return active_.load(); }
-
-std::vector<HeadlessHost::MessageBoxRecord> HeadlessHost::message_boxes() const {
-  std::lock_guard<std::mutex> lock(post_mutex_);
-  return boxes_;
-}
-
-void HeadlessHost::QueueAnswer(int button) {
-  std::lock_guard<std::mutex> lock(post_mutex_);
-  answers_.push_back(button);
-}
+std::int64_t HeadlessHost::NowMs() const { return RealNowMs(); }
 
 void HeadlessHost::ShowFirst(HeadlessWindow& w) {
-  if (w.shown_ || w.ended()) return;
-  w.shown_ = true;
-  w.activated_ = true;
-  w.dialog().HandleShow(true);
+  if (!w.ended() && w.show_.ShowFirst()) w.dialog().HandleShow(true);
 }
 
 namespace {
@@ -431,14 +350,12 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
         {client.Width() + 2 * kFrame, client.Height() + 2 * kFrame + window.CaptionHeight()},
         {kFrame, kFrame + window.CaptionHeight()}, {origin.x + offset.left, origin.y + offset.top}, work_area_, kFrame);
   }
-  windows_[id] = &window;
+  queue_.Open(id);
   {
-    std::lock_guard<std::mutex> lock(post_mutex_);
-    live_[id] = true;
+    std::lock_guard<std::mutex> lock(mutex_);
     if (loops_++ == 0) ui_thread_ = std::this_thread::get_id();
   }
-  stack_.push_back(&window);
-  if (!window.message_box_) active_ = id;
+  windows_.Push(window, !window.message_box_);
   // The owner takes no input while the run is up.
   const bool disabled_owner = owner_window && owner_window->enabled_;
   if (disabled_owner) owner_window->enabled_ = false;
@@ -446,27 +363,17 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
 
   Finally cleanup([&] {
     dialog.HandleDestroy();
-    {
-      std::lock_guard<std::mutex> lock(post_mutex_);
-      live_.erase(id);
-    }
-    RemoveTimers(id);
-    stack_.erase(std::remove(stack_.begin(), stack_.end(), &window), stack_.end());
-    WindowId active = 0;
-    for (HeadlessWindow* w : stack_)
-      if (!w->message_box_) active = w->Id();
-    active_ = active;
+    queue_.Close(id);
+    timers_.KillAll(id);
+    windows_.Pop(window);
     if (disabled_owner && Find(owner) == owner_window) owner_window->enabled_ = true;
-    windows_.erase(id);
     dialog.Attach(nullptr);
     bool outermost = false;
     {
-      std::lock_guard<std::mutex> lock(post_mutex_);
+      std::lock_guard<std::mutex> lock(mutex_);
       outermost = --loops_ == 0;
     }
-    // The thread is idle now that no loop runs: a remote user who ended
-    // the last dialog goes on.
-    if (outermost) MarkIdle();
+    if (outermost) LoopsEnded();
   });
 
   if (dialog.HandleInit()) window.focus_ = rules::InitialFocus(tmpl, [&](int c) { return window.Reachable(c); });
@@ -490,89 +397,39 @@ int HeadlessHost::RunModal(Dialog& dialog, const DialogTemplate& tmpl, WindowId 
       pending_show = false;
       continue;
     }
-    // A box nobody waits to click answers before the script goes on.
+    // A box nobody waits to click answers before anything else goes on.
     if (window.message_box_ && AnswerBoxByItself(window)) continue;
-    if (!steps_.empty()) {
-      Step step = std::move(steps_.front());
-      steps_.pop_front();
-      step(*this);
-      continue;
-    }
-    if (Step remote; TakeRemote(remote)) {
-      remote(*this);
-      continue;
-    }
-    MarkIdle();
-    if (clock_ == ClockKind::kManual) {
-      // Nothing left to do but wait for another thread (a query worker or
-      // the remote user).
-      bool finished = false;
-      {
-        std::lock_guard<std::mutex> lock(post_mutex_);
-        finished = user_finished_;
-      }
-      // Once the remote user is done, only a worker can still end the run:
-      // a second's wait is plenty for that.
-      const std::int64_t limit = finished ? std::min<std::int64_t>(stall_limit_.count(), 1000) : stall_limit_.count();
-      if (!WaitForInput(limit)) {
-        std::fprintf(stderr, "headless host: modal loop stalled (no step, no message)\n");
-        stalled_ = true;
-        window.End(kIdCancelResult);
-      }
-    } else {
-      std::int64_t wait = 50;
-      for (const auto& t : timers_) wait = std::min(wait, std::max<std::int64_t>(0, t.due_ms - RealNowMs()));
-      WaitForInput(wait);
-    }
+    if (OnIdle(window)) continue;
+    WaitWhenIdle(window);
   }
 
   return window.result();
 }
 
-void HeadlessHost::RemoveTimers(WindowId window) {
-  timers_.erase(std::remove_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.window == window; }),
-                timers_.end());
+void HeadlessHost::WaitWhenIdle(HeadlessWindow& /*window*/) {
+  std::int64_t wait = 50;
+  if (const auto due = timers_.NextDue()) wait = std::min(wait, std::max<std::int64_t>(0, *due - RealNowMs()));
+  WaitForInput(wait);
 }
 
 bool HeadlessHost::WaitForInput(std::int64_t wait_ms) {
-  std::unique_lock<std::mutex> lock(post_mutex_);
-  return post_cv_.wait_for(lock, std::chrono::milliseconds(wait_ms),
-                           [&] { return !posted_.empty() || !remote_.empty(); });
+  return queue_.Wait(wait_ms, [&] { return OtherInputPending(); });
+}
+
+std::optional<core::TimerTable::Timer> HeadlessHost::TakeDueTimer() {
+  // Like WM_TIMER, a late timer is not delivered twice.
+  const std::int64_t now = RealNowMs();
+  return timers_.TakeDue(now, now, false);
 }
 
 HeadlessHost::Dispatched HeadlessHost::DispatchOne() {
-  Posted p{};
-  bool have = false;
-  {
-    std::lock_guard<std::mutex> lock(post_mutex_);
-    if (!posted_.empty()) {
-      p = posted_.front();
-      posted_.pop_front();
-      have = true;
-    }
-  }
-  if (have) {
+  if (core::Posted p; queue_.Take(p)) {
     if (HeadlessWindow* w = Find(p.window); w && !w->ended()) Deliver(*w, p.msg, p.wparam, p.lparam);
     return Dispatched::kPosted;
   }
-
-  const std::int64_t horizon = clock_ == ClockKind::kManual ? manual_target_ : RealNowMs();
-  auto due = timers_.end();
-  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-    if (it->due_ms > horizon) continue;
-    if (due == timers_.end() || it->due_ms < due->due_ms || (it->due_ms == due->due_ms && it->order < due->order))
-      due = it;
-  }
-  if (due == timers_.end()) {
-    if (clock_ == ClockKind::kManual) manual_now_ = std::max(manual_now_, manual_target_);
-    return Dispatched::kNothing;
-  }
-  if (clock_ == ClockKind::kManual) manual_now_ = std::max(manual_now_, due->due_ms);
-  const Timer t = *due;
-  // Like WM_TIMER, a late timer is not delivered twice: the next tick is one
-  // period after this one.
-  due->due_ms = (clock_ == ClockKind::kManual ? t.due_ms : RealNowMs()) + std::max<unsigned>(t.period_ms, 1);
-  if (HeadlessWindow* w = Find(t.window); w && !w->ended()) w->dialog().HandleTimer(t.id);
+  const auto t = TakeDueTimer();
+  if (!t) return Dispatched::kNothing;
+  if (HeadlessWindow* w = Find(t->window); w && !w->ended()) w->dialog().HandleTimer(t->id);
   return Dispatched::kTimer;
 }
 
@@ -604,13 +461,7 @@ void HeadlessHost::Deliver(HeadlessWindow& w, unsigned msg, std::uintptr_t wpara
 }
 
 bool HeadlessHost::Post(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
-  {
-    std::lock_guard<std::mutex> lock(post_mutex_);
-    if (!live_.count(window)) return false;
-    posted_.push_back({window, msg, wparam, lparam});
-  }
-  post_cv_.notify_all();
-  return true;
+  return queue_.Push({window, msg, wparam, lparam, {}});
 }
 
 std::intptr_t HeadlessHost::Send(WindowId window, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
@@ -626,86 +477,25 @@ std::intptr_t HeadlessHost::Send(WindowId window, unsigned msg, std::uintptr_t w
 int HeadlessHost::ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, int flags) {
   const MessageBoxRecord rec{owner, text, caption, flags};
   bool elsewhere = false;
-  int answer = kIdOkResult;
   {
-    std::lock_guard<std::mutex> lock(post_mutex_);
-    boxes_.push_back(rec);
+    std::lock_guard<std::mutex> lock(mutex_);
     // A box from another thread than the dialogs' (a worker's) cannot run a
     // loop of its own beside theirs: it is answered at once.
     elsewhere = loops_ > 0 && ui_thread_ != std::this_thread::get_id();
-    if (elsewhere && !answers_.empty()) {
-      answer = answers_.front();
-      answers_.pop_front();
-    }
   }
+  BoxAsked(rec);
   if (on_message_box) on_message_box(rec);
-  if (elsewhere) return answer;
+  if (elsewhere) return NextAnswer();
   const DialogTemplate tmpl = BoxTemplate(caption, text, flags);
   BoxDialog box(tmpl);
   return RunModal(box, tmpl, Find(owner) ? owner : 0);
 }
 
 bool HeadlessHost::AnswerBoxByItself(HeadlessWindow& box) {
-  int answer = kIdOkResult;
-  {
-    std::lock_guard<std::mutex> lock(post_mutex_);
-    if (boxes_wait_) return false;
-    if (!answers_.empty()) {
-      answer = answers_.front();
-      answers_.pop_front();
-    }
-  }
-  box.End(answer);
+  if (!BoxesAnswerThemselves()) return false;
+  box.End(NextAnswer());
   return true;
 }
-
-bool HeadlessHost::TakeRemote(Step& step) {
-  std::lock_guard<std::mutex> lock(post_mutex_);
-  if (remote_.empty()) return false;
-  remote_taken_ = remote_.front().first;
-  step = std::move(remote_.front().second);
-  remote_.pop_front();
-  return true;
-}
-
-void HeadlessHost::MarkIdle() {
-  {
-    std::lock_guard<std::mutex> lock(post_mutex_);
-    remote_idle_ = remote_taken_;
-  }
-  post_cv_.notify_all();
-}
-
-bool HeadlessHost::RunOnUiThread(const Step& action, std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(post_mutex_);
-  const std::uint64_t seq = remote_next_++;
-  remote_.emplace_back(seq, action);
-  post_cv_.notify_all();
-  if (post_cv_.wait_for(lock, timeout, [&] { return remote_idle_ >= seq; })) return true;
-  // Never taken: withdraw it, so it cannot run after the caller gave up.
-  remote_.erase(std::remove_if(remote_.begin(), remote_.end(), [&](const auto& r) { return r.first == seq; }),
-                remote_.end());
-  return false;
-}
-
-void HeadlessHost::SetBoxesWaitForUser(bool wait) {
-  std::lock_guard<std::mutex> lock(post_mutex_);
-  boxes_wait_ = wait;
-  user_finished_ = false;
-}
-
-void HeadlessHost::UserFinished() {
-  {
-    std::lock_guard<std::mutex> lock(post_mutex_);
-    boxes_wait_ = false;
-    user_finished_ = true;
-  }
-  post_cv_.notify_all();
-}
-
-bool HeadlessHost::IsKeyDown(Key key) const { return key == Key::kShift ? shift_down_ : control_down_; }
-
-void HeadlessHost::SetKeyDown(Key key, bool down) { (key == Key::kShift ? shift_down_ : control_down_) = down; }
 
 bool HeadlessHost::PlacementOf(WindowId window, WindowPlacement& out, std::string& error) const {
   const HeadlessWindow* w = Find(window);
@@ -714,197 +504,6 @@ bool HeadlessHost::PlacementOf(WindowId window, WindowPlacement& out, std::strin
     return false;
   }
   out = w->Placement();
-  return true;
-}
-
-void HeadlessHost::SimulateTimeChange() {
-  // A copy: a handler may open or close windows.
-  const std::vector<HeadlessWindow*> windows = stack_;
-  for (HeadlessWindow* w : windows)
-    if (Find(w->Id()) == w && !w->ended() && !w->message_box_) w->dialog().HandleTimeChange();
-}
-
-// ------------------------------------------------------------ user actions
-
-HeadlessWindow* HeadlessHost::Target(WindowId window) const {
-  HeadlessWindow* w = Find(window);
-  return w && !w->ended() && w->enabled_ ? w : nullptr;
-}
-
-bool HeadlessHost::UserCanReach(HeadlessWindow* w, int control) const { return w && w->Reachable(control); }
-
-bool HeadlessHost::Click(int control) { return Active() && Click(Active()->Id(), control); }
-
-bool HeadlessHost::Click(WindowId window, int control) {
-  HeadlessWindow* w = Target(window);
-  if (!UserCanReach(w, control)) return false;
-  HeadlessWindow::Control* c = w->Find(control);
-  const ControlTemplate& t = *c->tmpl;
-  // The press moves the focus first: the field left hears it before the click.
-  if (rules::TakesFocus(t)) FocusOn(window, control);
-  if (Find(window) != w || w->ended() || t.cls != ControlClass::Button) return true;
-  if (IsButtonKind(t, style::kBsAutoRadio))
-    for (int peer : rules::RadioPeersToClear(w->tmpl(), control, [&](int id) { return w->Reachable(id); }))
-      w->Find(peer)->check = 0;
-  c->check = rules::CheckAfterClick(t, c->check);
-  w->dialog().HandleCommand(control);
-  return true;
-}
-
-bool HeadlessHost::FocusOn(int control) { return Active() && FocusOn(Active()->Id(), control); }
-
-bool HeadlessHost::FocusOn(WindowId window, int control) {
-  HeadlessWindow* w = Target(window);
-  if (!UserCanReach(w, control) || !rules::TakesFocus(*w->Find(control)->tmpl)) return false;
-  const int before = w->focus_;
-  w->focus_ = control;
-  if (before != control) {
-    if (const HeadlessWindow::Control* left = w->Find(before); left && rules::ReportsFocusLoss(*left->tmpl))
-      w->dialog().HandleNotify(before, Notify::kKillFocus);
-  }
-  return true;
-}
-
-bool HeadlessHost::Choose(int control, int index) { return Active() && Choose(Active()->Id(), control, index); }
-
-bool HeadlessHost::Choose(WindowId window, int control, int index) {
-  HeadlessWindow* w = Target(window);
-  if (!UserCanReach(w, control)) return false;
-  HeadlessWindow::Control* c = w->Find(control);
-  if (index < 0 || index >= static_cast<int>(c->items.size())) return false;
-  FocusOn(window, control);
-  if (Find(window) != w || w->ended()) return true;
-  w->Select(control, index);
-  if (rules::ReportsSelectionChange(*c->tmpl)) w->dialog().HandleNotify(control, Notify::kSelChange);
-  return true;
-}
-
-bool HeadlessHost::Spin(int spin, int steps) { return Active() && Spin(Active()->Id(), spin, steps); }
-
-bool HeadlessHost::Spin(WindowId window, int spin, int steps, unsigned held_ms) {
-  HeadlessWindow* w = Target(window);
-  if (!UserCanReach(w, spin)) return false;
-  HeadlessWindow::Control* c = w->Find(spin);
-  if (c->tmpl->cls != ControlClass::UpDown) return false;
-  const int buddy = rules::SpinBuddy(w->tmpl(), spin);
-  // The user presses the arrow keys in the field the up-down belongs to.
-  FocusOn(window, buddy);
-  const int step = rules::SpinIncrement(c->spin_accel, held_ms);
-  const bool wrap = (c->tmpl->style & style::kUdsWrap) != 0;
-  const bool no_thousands = (c->tmpl->style & style::kUdsNoThousands) != 0;
-  for (int i = 0; i < (steps < 0 ? -steps : steps); ++i) {
-    if (Find(window) != w || w->ended()) break;
-    // The up-down reads its buddy afresh each time: a typed value counts.
-    const int from = rules::SpinStart(w->Text(buddy), no_thousands, c->spin_pos, c->spin_min, c->spin_max);
-    c->spin_pos = rules::SpinStep(from, steps < 0 ? -step : step, c->spin_min, c->spin_max, wrap);
-    if (c->tmpl->style & style::kUdsSetBuddyInt) {
-      w->SetText(buddy, rules::FormatSpinValue(c->spin_pos, no_thousands));
-      // The field's text changed, and not by the program.
-      if (const HeadlessWindow::Control* b = w->Find(buddy); b && b->tmpl->cls == ControlClass::Edit)
-        w->dialog().HandleNotify(buddy, Notify::kEditChange);
-    }
-  }
-  return true;
-}
-
-bool HeadlessHost::SystemCommand(unsigned command) { return Active() && SystemCommand(Active()->Id(), command); }
-
-bool HeadlessHost::SystemCommand(WindowId window, unsigned command) {
-  HeadlessWindow* w = Target(window);
-  if (!w) return false;
-  const auto& menu = w->system_menu();
-  if (command == 0 || std::none_of(menu.begin(), menu.end(), [&](const auto& m) { return m.command == command; }))
-    return false;
-  Deliver(*w, kWmSysCommand, command, 0);
-  return true;
-}
-
-bool HeadlessHost::Type(int control, const std::string& text) {
-  return Active() && Type(Active()->Id(), control, text);
-}
-
-bool HeadlessHost::Type(WindowId window, int control, const std::string& text) {
-  HeadlessWindow* w = Target(window);
-  if (!UserCanReach(w, control)) return false;
-  HeadlessWindow::Control* c = w->Find(control);
-  if (c->tmpl->cls != ControlClass::Edit && !rules::HasEditField(*c->tmpl)) return false;
-  FocusOn(window, control);
-  if (Find(window) != w || w->ended()) return true;
-  c->text = text;
-  if (on_text) on_text(window, control, text);
-  w->dialog().HandleNotify(control, Notify::kEditChange);
-  return true;
-}
-
-void HeadlessHost::PressEsc() {
-  if (Active()) PressEsc(Active()->Id());
-}
-
-void HeadlessHost::PressEnter() {
-  if (Active()) PressEnter(Active()->Id());
-}
-
-bool HeadlessHost::PressEsc(WindowId window) {
-  HeadlessWindow* w = Target(window);
-  if (!w) return false;
-  w->dialog().HandleCommand(kIdCancel);
-  return true;
-}
-
-bool HeadlessHost::PressEnter(WindowId window) {
-  HeadlessWindow* w = Target(window);
-  if (!w) return false;
-  w->dialog().HandleCommand(rules::EnterCommand(w->tmpl(), w->focus()));
-  return true;
-}
-
-namespace {
-// The letter a control's text marks with "&" ("&&" is an ampersand), lower case; 0 when none.
-char MarkedLetter(const ControlTemplate& c) {
-  if (c.cls == ControlClass::Static && (c.style & style::kSsNoPrefix)) return 0;
-  if (c.cls != ControlClass::Static && c.cls != ControlClass::Button) return 0;
-  const std::string& t = c.text;
-  for (std::size_t i = 0; i + 1 < t.size(); ++i) {
-    if (t[i] != '&') continue;
-    if (t[i + 1] == '&') {
-      ++i;
-      continue;
-    }
-    const unsigned char ch = static_cast<unsigned char>(t[i + 1]);
-    return ch < 0x80 ? AsciiLower(static_cast<char>(ch)) : 0;
-  }
-  return 0;
-}
-}  // namespace
-
-bool HeadlessHost::PressMnemonic(WindowId window, char letter) {
-  HeadlessWindow* w = Target(window);
-  if (!w) return false;
-  const std::vector<ControlTemplate>& all = w->tmpl().controls;
-  const int n = static_cast<int>(all.size());
-  int from = -1;
-  for (int i = 0; i < n; ++i)
-    if (all[i].id == w->focus()) from = i;
-  const auto reachable = [&](const ControlTemplate& c) { return c.id == kIdStatic || w->Reachable(c.id); };
-  letter = AsciiLower(letter);
-  for (int k = 1; k <= n; ++k) {
-    const ControlTemplate& c = all[(from + k + n) % n];
-    if (MarkedLetter(c) != letter || !reachable(c)) continue;
-    if (rules::TakesFocus(c)) return Click(window, c.id);
-    // A label: the focus goes to the first control after it that takes it.
-    for (int j = 1; j < n; ++j) {
-      const ControlTemplate& next = all[((from + k + n) % n + j) % n];
-      if (rules::TakesFocus(next) && w->Reachable(next.id)) return FocusOn(window, next.id);
-    }
-    return true;
-  }
-  return false;
-}
-
-bool HeadlessHost::Close(WindowId window) {
-  HeadlessWindow* w = Find(window);
-  if (!w || w->ended()) return false;
-  Deliver(*w, kWmClose, 0, 0);
   return true;
 }
 

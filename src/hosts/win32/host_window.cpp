@@ -239,8 +239,6 @@ void Win32Window::SetPlacement(const WindowPlacement& placement) {
 
 void Win32Window::ShowWindow(int show_cmd) { ::ShowWindow(AsHwnd(hwnd_), show_cmd); }
 
-bool Win32Window::IsMinimized() const { return IsIconic(AsHwnd(hwnd_)) != 0; }
-
 void Win32Window::SetIcon(int icon_id) {
   icon_ = icon_id;
   HWND w = AsHwnd(hwnd_);
@@ -275,29 +273,22 @@ void Win32Window::LoadTemplateIcons() {
   }
 }
 
-void Win32Window::AppendSystemMenuSeparator() {
-  if (HMENU menu = GetSystemMenu(AsHwnd(hwnd_), FALSE)) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+void Win32Window::ChangeSystemMenu(const SystemMenuChange& change) {
+  HMENU menu = GetSystemMenu(AsHwnd(hwnd_), FALSE);
+  if (!menu) return;
+  if (change.remove)
+    RemoveMenu(menu, change.command, MF_BYCOMMAND);
+  else if (change.command == 0)
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  else
+    AppendMenuW(menu, MF_STRING, change.command, platform::Widen(change.text).c_str());
 }
 
-void Win32Window::AppendSystemMenuItem(unsigned command, const std::string& text) {
-  if (HMENU menu = GetSystemMenu(AsHwnd(hwnd_), FALSE))
-    AppendMenuW(menu, MF_STRING, command, platform::Widen(text).c_str());
-}
-
-void Win32Window::RemoveSystemMenuItem(unsigned command) {
-  if (HMENU menu = GetSystemMenu(AsHwnd(hwnd_), FALSE)) RemoveMenu(menu, command, MF_BYCOMMAND);
-}
-
-void Win32Window::SetProperty(const std::string& name, std::intptr_t value) {
-  SetPropW(AsHwnd(hwnd_), platform::Widen(name).c_str(), reinterpret_cast<HANDLE>(value));
-}
-
-std::intptr_t Win32Window::Property(const std::string& name) const {
-  return reinterpret_cast<std::intptr_t>(GetPropW(AsHwnd(hwnd_), platform::Widen(name).c_str()));
-}
-
-void Win32Window::RemoveProperty(const std::string& name) {
-  RemovePropW(AsHwnd(hwnd_), platform::Widen(name).c_str());
+void Win32Window::PublishProperty(const std::string& name, const std::intptr_t* value) {
+  if (value)
+    SetPropW(AsHwnd(hwnd_), platform::Widen(name).c_str(), reinterpret_cast<HANDLE>(*value));
+  else
+    RemovePropW(AsHwnd(hwnd_), platform::Widen(name).c_str());
 }
 
 void* SystemIcon(int icon_id, int size) {

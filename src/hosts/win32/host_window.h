@@ -14,11 +14,13 @@ class Win32Window final : public HostWindow {
  public:
   Win32Window(Dialog& dialog, const DialogTemplate& tmpl) : dialog_(dialog), tmpl_(tmpl) {}
 
-  void Bind(WindowId hwnd) { hwnd_ = hwnd; }
+  void Bind(WindowId hwnd) {
+    hwnd_ = hwnd;
+    SetId(hwnd);
+  }
   Dialog& dialog() { return dialog_; }
   bool ended() const { return ended_; }
 
-  WindowId Id() const override { return hwnd_; }
   void SetCaption(const std::string& text) override;
   std::string Caption() const override;
   void SetText(int control, const std::string& text) override;
@@ -49,15 +51,8 @@ class Win32Window final : public HostWindow {
   WindowPlacement Placement() const override;
   void SetPlacement(const WindowPlacement& placement) override;
   void ShowWindow(int show_cmd) override;
-  bool IsMinimized() const override;
   void SetIcon(int icon_id) override;
   void SetButtonIcon(int control, int icon_id) override;
-  void AppendSystemMenuSeparator() override;
-  void AppendSystemMenuItem(unsigned command, const std::string& text) override;
-  void RemoveSystemMenuItem(unsigned command) override;
-  void SetProperty(const std::string& name, std::intptr_t value) override;
-  std::intptr_t Property(const std::string& name) const override;
-  void RemoveProperty(const std::string& name) override;
 
   // Puts the icons that the template's icon statics name into them; once,
   // when the dialog manager has made the controls.
@@ -67,6 +62,10 @@ class Win32Window final : public HostWindow {
   // True while the program itself changes a control: the change
   // notifications that follow are not the user's and are not passed on.
   bool changing() const { return changing_ > 0; }
+
+ protected:
+  void ChangeSystemMenu(const SystemMenuChange& change) override;
+  void PublishProperty(const std::string& name, const std::intptr_t* value) override;
 
  private:
   // Marks a program's own change of controls for its whole scope.

@@ -7,12 +7,12 @@
 #include <thread>
 
 #include "scenarios/scenario.h"
-#include "hosts/headless/headless_host.h"
+#include "support/scripted_host.h"
 
 namespace qv::scenario {
 namespace {
 
-using ui::HeadlessHost;
+using HeadlessHost = qv::test::ScriptedHost;
 using ui::HeadlessWindow;
 
 class HeadlessUser final : public User {
