@@ -3,9 +3,8 @@
 // behind the query runner the program installed (run_query.h), so call
 // these on the dialog's thread; they return when the query has ended.
 //
-//   engine::Request request;            // from the profile or the dialog
-//   request.protocol = kSntp; request.server = "ntp.example"; ...
-//   request.sntp_detail_log = debug ? DetailLogPath(profile) : "";
+//   const engine::Request request = engine::MakeRequest(protocol, server, ...,
+//       debug ? DetailLogPath(profile) : "", host_not_found_text);
 //   const engine::Result r = engine::Check(request);
 //   show ServerTimeLine(r) and r.pc_time;
 //   if (log_on) WriteResultLog(ResultLogPath(profile), request, r);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/dialog_template.h"
@@ -60,8 +61,11 @@ class HostWindow {
  public:
   virtual ~HostWindow() = default;
   WindowId Id() const { return id_; }
-  virtual void SetCaption(const std::string& text) = 0;
-  virtual std::string Caption() const = 0;
+  void SetCaption(const std::string& text) {
+    caption_ = text;
+    ShowCaption(text);
+  }
+  std::string Caption() const { return caption_; }
   virtual void SetText(int control, const std::string& text) = 0;
   virtual std::string Text(int control) const = 0;
   virtual void SetCheck(int control, int state) = 0;  // 0, 1, 2 (indeterminate)
@@ -119,18 +123,21 @@ class HostWindow {
   const std::map<std::string, std::intptr_t>& properties() const { return properties_; }
 
  protected:
+  explicit HostWindow(std::string caption = {}) : caption_(std::move(caption)) {}
   struct SystemMenuChange {
     bool remove = false;
     unsigned command = 0;  // appending 0: a separator
     std::string text;
   };
   void SetId(WindowId id) { id_ = id; }
+  virtual void ShowCaption(const std::string& /*text*/) {}
   virtual void ChangeSystemMenu(const SystemMenuChange& change) = 0;
   // Shows another program a property's new value; nullptr: removed.
   virtual void PublishProperty(const std::string& /*name*/, const std::intptr_t* /*value*/) {}
 
  private:
   WindowId id_ = 0;
+  std::string caption_;
   std::map<std::string, std::intptr_t> properties_;
 };
 

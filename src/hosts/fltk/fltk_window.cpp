@@ -77,7 +77,7 @@ int DialogWindow::handle(int event) {
 // ------------------------------------------------------------------ window
 
 FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner)
-    : host_(host), owner_(owner), dialog_(dialog), tmpl_(tmpl), caption_(tmpl.caption), menu_(tmpl) {
+    : HostWindow(tmpl.caption), host_(host), owner_(owner), dialog_(dialog), tmpl_(tmpl), menu_(tmpl) {
   SetId(id);
   font_ = FontFor(tmpl.font_face, tmpl.font_points);
   const Rect client = DialogUnitsToPixels(font_, 0, 0, tmpl.cx, tmpl.cy);
@@ -96,7 +96,7 @@ FltkWindow::FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const Dialog
   Fl_Group::current(nullptr);
   fl_ = std::make_unique<DialogWindow>(*this, placed.left + frame.left, placed.top + frame.top, client.Width(),
                                        client.Height());
-  fl_->copy_label(caption_.c_str());
+  fl_->copy_label(Caption().c_str());
   host.PrepareWindow(*fl_);
   fl_->set_modal();
   fl_->begin();
@@ -144,13 +144,6 @@ SpinControl* FltkWindow::SpinFor(int buddy) const {
     if (auto* spin = dynamic_cast<SpinControl*>(c.get()); spin && spin->buddy() == buddy) return spin;
   return nullptr;
 }
-
-void FltkWindow::SetCaption(const std::string& text) {
-  caption_ = text;
-  fl_->copy_label(text.c_str());
-}
-
-std::string FltkWindow::Caption() const { return caption_; }
 
 void FltkWindow::SetText(int control, const std::string& text) {
   ProgramChange change(*this);

@@ -38,8 +38,6 @@ class FltkWindow final : public HostWindow {
   FltkWindow(FltkHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
   ~FltkWindow() override;
 
-  void SetCaption(const std::string& text) override;
-  std::string Caption() const override;
   void SetText(int control, const std::string& text) override;
   std::string Text(int control) const override;
   void SetCheck(int control, int state) override;
@@ -137,6 +135,7 @@ class FltkWindow final : public HostWindow {
  protected:
   void ChangeSystemMenu(const SystemMenuChange& change) override { menu_.Change(change.remove, change.command, change.text); }
   void PublishProperty(const std::string& name, const std::intptr_t* value) override;
+  void ShowCaption(const std::string& text) override { fl_->copy_label(text.c_str()); }
 
  private:
   bool SystemItemEnabled(unsigned command) const;
@@ -164,7 +163,6 @@ class FltkWindow final : public HostWindow {
   std::unique_ptr<DialogWindow> fl_;
   std::vector<std::unique_ptr<Control>> controls_;  // template order
   std::map<int, Control*> by_id_;
-  std::string caption_;
   int focused_ = 0;  // the control that has or last had the focus
   bool ended_ = false;
   int result_ = 0;

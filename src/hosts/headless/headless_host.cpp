@@ -46,12 +46,12 @@ DialogTemplate BoxTemplate(const std::string& caption, const std::string& text, 
 
 HeadlessWindow::HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl,
                                WindowId owner)
-    : host_(host),
+    : HostWindow(tmpl.caption),
+      host_(host),
       owner_(owner),
       dialog_(dialog),
       tmpl_(tmpl),
       base_(HeadlessHost::BaseUnitsOf(tmpl.font_face, tmpl.font_points)),
-      caption_(tmpl.caption),
       menu_(tmpl) {
   SetId(id);
   for (const auto& c : tmpl.controls) {
@@ -78,8 +78,6 @@ bool HeadlessWindow::Reachable(int control) const {
   const Control* c = Find(control);
   return c && c->enabled && c->visible;
 }
-
-void HeadlessWindow::SetCaption(const std::string& text) { caption_ = text; }
 
 namespace {
 // A list box or a drop-down list: its text is the selected item.

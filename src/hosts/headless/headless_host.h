@@ -44,8 +44,6 @@ class HeadlessWindow final : public HostWindow {
 
   HeadlessWindow(HeadlessHost& host, WindowId id, Dialog& dialog, const DialogTemplate& tmpl, WindowId owner);
 
-  void SetCaption(const std::string& text) override;
-  std::string Caption() const override { return caption_; }
   void SetText(int control, const std::string& text) override;
   std::string Text(int control) const override;
   void SetCheck(int control, int state) override;
@@ -116,7 +114,6 @@ class HeadlessWindow final : public HostWindow {
   Dialog& dialog_;
   const DialogTemplate& tmpl_;
   rules::BaseUnits base_;
-  std::string caption_;
   std::map<int, Control> controls_;
   int focus_ = 0;
   bool ended_ = false;

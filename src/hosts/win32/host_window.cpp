@@ -43,9 +43,9 @@ bool Win32Window::IsList(int control) const {
   return t && t->cls == ControlClass::ListBox;
 }
 
-void Win32Window::SetCaption(const std::string& text) { SetWindowTextW(AsHwnd(hwnd_), platform::Widen(text).c_str()); }
-
-std::string Win32Window::Caption() const { return WindowText(AsHwnd(hwnd_)); }
+void Win32Window::ShowCaption(const std::string& text) {
+  SetWindowTextW(AsHwnd(hwnd_), platform::Widen(text).c_str());
+}
 
 void Win32Window::SetText(int control, const std::string& text) {
   Changing guard(*this);

@@ -12,7 +12,7 @@ namespace qv::ui {
 
 class Win32Window final : public HostWindow {
  public:
-  Win32Window(Dialog& dialog, const DialogTemplate& tmpl) : dialog_(dialog), tmpl_(tmpl) {}
+  Win32Window(Dialog& dialog, const DialogTemplate& tmpl) : HostWindow(tmpl.caption), dialog_(dialog), tmpl_(tmpl) {}
 
   void Bind(WindowId hwnd) {
     hwnd_ = hwnd;
@@ -21,8 +21,6 @@ class Win32Window final : public HostWindow {
   Dialog& dialog() { return dialog_; }
   bool ended() const { return ended_; }
 
-  void SetCaption(const std::string& text) override;
-  std::string Caption() const override;
   void SetText(int control, const std::string& text) override;
   std::string Text(int control) const override;
   void SetCheck(int control, int state) override;
@@ -64,6 +62,7 @@ class Win32Window final : public HostWindow {
   bool changing() const { return changing_ > 0; }
 
  protected:
+  void ShowCaption(const std::string& text) override;
   void ChangeSystemMenu(const SystemMenuChange& change) override;
   void PublishProperty(const std::string& name, const std::intptr_t* value) override;
 
