@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -15,18 +14,14 @@
 #include "platform/spawn.h"
 #include "hosts/win32/program_driver.h"
 #include "profile/profile.h"
+#include "profile/temp_dir.h"
 
 namespace qv::e2e {
 
 namespace drv = ui::driver;
 
-inline std::filesystem::path FsPath(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-inline std::string Utf8(const std::filesystem::path& p) {
-  const std::u8string s = p.u8string();
-  return std::string(s.begin(), s.end());
-}
+using qv::test::FsPath;
+using qv::test::Utf8;
 
 // A built program: the copy beside this one (an unprivileged run copies
 // them there), else the build tree's.
@@ -60,11 +55,7 @@ class QuorvelCopy {
   std::string Value(const char* section, const char* key) const {
     return profile::ProfileFile(profile_).Load().ReadString(section, key);
   }
-  std::string LogText() const {
-    std::stringstream text;
-    text << std::ifstream(FsPath(profile_.substr(0, profile_.size() - 3) + "log"), std::ios::binary).rdbuf();
-    return text.str();
-  }
+  std::string LogText() const { return platform::ReadWholeFile(profile_.substr(0, profile_.size() - 3) + "log").bytes; }
 
  private:
   std::filesystem::path dir_;
@@ -85,7 +76,6 @@ class Running {
       child_->Wait(100, code);
     }
   }
-  bool started() const { return child_ != nullptr; }
   std::uint32_t pid() const { return child_->Pid(); }
   // The exit code, or -1 while it runs on after `ms`.
   int Ended(unsigned ms) {

@@ -62,48 +62,6 @@ TEST(QuorvelWin, OpensAsTheProfileSaysAndReopensWhereClosed) {
   EXPECT_EQ(copy.Value("Property", "WindowPos"), "1,210,160,1");
 }
 
-TEST(QuorvelWin, AboutBoxFromTheSystemMenu) {
-  QuorvelCopy copy(kQuorvel, "q", "QuorvelB", Profile(""));
-  Running q(copy.exe());
-  const ui::WindowId w = q.MainWindow();
-  ASSERT_NE(w, 0);
-  // Asked for twice: the second finds the box up and opens none inside it.
-  ASSERT_TRUE(drv::PostSysCommand(w, kAboutCommand));
-  ASSERT_TRUE(drv::PostSysCommand(w, kAboutCommand));
-  const ui::WindowId about = q.DialogCaptioned("Quorvel ");
-  ASSERT_NE(about, 0);
-  EXPECT_EQ(drv::ControlText(about, kIdAboutName), "Quorvel    Ver.1.00");
-  EXPECT_NE(drv::ControlText(about, kIdAboutMaker).find("Orvanta"), std::string::npos);
-  // The program's icon: a picture, not a button.
-  EXPECT_EQ(drv::ClassOf(drv::ControlOf(about, 0xFFFF)), "Static");
-  EXPECT_TRUE(drv::ShowsIcon(about, 0xFFFF));
-  // Posted behind the second request, so taken after it: had that opened a
-  // box inside this one, this box could not end while that one runs.
-  ASSERT_TRUE(drv::PostCommand(about, ui::kIdOk));
-  EXPECT_TRUE(drv::WaitGone(about, 5000));
-  EXPECT_EQ(drv::DialogsOfProcess(q.pid()).size(), 1u);
-  ASSERT_TRUE(drv::ClickButton(w, ui::kIdOk));
-  EXPECT_EQ(q.Ended(10000), 0);
-}
-
-TEST(QuorvelWin, SecondStartIsRefusedAndTheFirstRunsOn) {
-  QuorvelCopy copy(kQuorvel, "q", "QuorvelC", Profile(""));
-  Running first(copy.exe());
-  const ui::WindowId w = first.MainWindow();
-  ASSERT_NE(w, 0);
-  {
-    Running second(copy.exe());
-    const ui::WindowId box = second.DialogCaptioned("QuorvelC");
-    ASSERT_NE(box, 0);
-    EXPECT_EQ(drv::ControlText(box, 0xFFFF), "Quorvelは既に起動しています。");
-    drv::ClickButton(box, ui::kIdOk);
-    EXPECT_EQ(second.Ended(10000), 1);
-  }
-  EXPECT_TRUE(drv::Exists(w));
-  drv::ClickButton(w, ui::kIdOk);
-  EXPECT_EQ(first.Ended(10000), 0);
-}
-
 // With the clock in the dialog (time only), the clock runs on after the
 // result (held for a second first: the headless test, on a manual clock).
 TEST(QuorvelWin, CheckShowsItsResultBeforeTheClockAndLogs) {
