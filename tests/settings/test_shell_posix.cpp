@@ -38,20 +38,27 @@ std::string Invalidity(const std::string& entry, const std::string& scratch) {
   return check.out + check.err + " (exit " + std::to_string(check.exit_code) + ")";
 }
 
-class ShellTest : public ::testing::Test {
- protected:
-  void SetUp() override {
+// The XDG variables and PATH as a test found them, given back at its end;
+// meanwhile HOME is the test's own and the XDG ones are unset.
+class OwnHome {
+ public:
+  explicit OwnHome(const std::string& home) {
     for (const char* name : kVariables)
       if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
-    setenv("HOME", home_.c_str(), 1);
     for (const char* name : kVariables)
-      if (std::string_view(name) != "HOME" && std::string_view(name) != "PATH") unsetenv(name);
+      if (std::string_view(name) != "PATH") unsetenv(name);
+    setenv("HOME", home.c_str(), 1);
   }
-  void TearDown() override {
+  ~OwnHome() {
     for (const char* name : kVariables) unsetenv(name);
     for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
   }
   static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME", "PATH"};
+  std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+class ShellTest : public ::testing::Test {
+ protected:
   static void Write(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path) << text;
@@ -59,7 +66,7 @@ class ShellTest : public ::testing::Test {
 
   qv::test::TempDir dir_;
   std::string home_ = dir_.File("home");
-  std::vector<std::pair<std::string, std::string>> saved_;
+  OwnHome own_home_{home_};
 };
 
 TEST_F(ShellTest, FoldersFollowTheXdgSettings) {
@@ -179,7 +186,7 @@ TEST_F(ShellTest, OpensThroughXdgOpen) {
                                ".tmp\" \"" + record + "\"\n");
   std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
   std::string path = bin;
-  for (const auto& [name, value] : saved_)
+  for (const auto& [name, value] : own_home_.saved_)
     if (name == "PATH") path += ":" + value;
   setenv("PATH", path.c_str(), 1);
   for (const auto& [file, seen] : std::vector<std::pair<std::string, std::string>>{
@@ -225,20 +232,10 @@ class RealShortcutsTest : public SettingsTest {
  protected:
   void SetUp() override {
     SettingsTest::SetUp();
-    for (const char* name : kVariables)
-      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
-    for (const char* name : kVariables) unsetenv(name);
-    setenv("HOME", home_.c_str(), 1);
     shell_used_ = &RealShell();
   }
-  void TearDown() override {
-    for (const char* name : kVariables) unsetenv(name);
-    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
-    SettingsTest::TearDown();
-  }
-  static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME"};
-  std::vector<std::pair<std::string, std::string>> saved_;
   std::string home_ = dir_.File("home");
+  platform::OwnHome own_home_{home_};
 };
 
 TEST_F(RealShortcutsTest, SavesLeaveExactlyTheShortcutsAsked) {
