@@ -22,7 +22,7 @@ namespace qv::test {
 // listens on kNobody.
 namespace servers = test::servers;
 inline const ServerSpec* const kServers[] = {&servers::cli_plain, &servers::cli_offset, &servers::cli_silent,
-                                             &servers::cli_fixed, &servers::cli_escape};
+                                             &servers::cli_fixed};
 // cli_fixed's TIME and DAYTIME answers as the cli shows them (zone JST-9).
 inline constexpr const char* kFixedTimeText = "Wed Jan 25 14:20:00 1995";
 inline constexpr const char* kFixedDaytimeLine = "Fri Jan 13 01:02:03 2017\r";

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "common/scoped_env.h"
 #include "platform/instance.h"
 #include "platform/window_channel.h"
 #include "support/run_command.h"
@@ -33,18 +34,11 @@ class ChannelTest : public ::testing::Test {
     fs::remove_all(runtime_);
     fs::create_directories(runtime_);
     fs::permissions(runtime_, fs::perms::owner_all, fs::perm_options::replace);
-    for (const char* name : kVariables)
-      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
-    for (const char* name : kVariables) unsetenv(name);
+    for (const char* name : {"XDG_CACHE_HOME", "TMPDIR"}) unsetenv(name);
     setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
     setenv("HOME", (runtime_ / "home").c_str(), 1);
   }
-  void TearDown() override {
-    for (const char* name : kVariables) unsetenv(name);
-    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
-    fs::remove_all(runtime_);
-  }
-  static constexpr const char* kVariables[] = {"XDG_RUNTIME_DIR", "HOME", "XDG_CACHE_HOME", "TMPDIR"};
+  void TearDown() override { fs::remove_all(runtime_); }
   std::unique_ptr<ChannelEndpoint> Open() {
     std::string error;
     auto e = ChannelEndpoint::Open(error);
@@ -63,8 +57,8 @@ class ChannelTest : public ::testing::Test {
     }
     return ChannelEndpoint::Read::kNone;
   }
+  qv::test::ScopedEnv env_{"XDG_RUNTIME_DIR", "HOME", "XDG_CACHE_HOME", "TMPDIR"};
   fs::path runtime_;
-  std::vector<std::pair<std::string, std::string>> saved_;
 };
 
 // A folder made afresh with the mode given, owned by `uid` (-1: ours).
@@ -205,7 +199,7 @@ TEST_F(ChannelTest, FolderIsPrivateOrRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    c.session ? setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1) : unsetenv("XDG_RUNTIME_DIR");
+    qv::test::ScopedEnv::Set("XDG_RUNTIME_DIR", c.session ? runtime_.c_str() : nullptr);
     setenv("HOME", home.c_str(), 1);
     setenv("TMPDIR", tmp.c_str(), 1);
     MakeFolder(home, P::owner_all);

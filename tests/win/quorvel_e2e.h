@@ -55,7 +55,6 @@ class QuorvelCopy {
   std::string Value(const char* section, const char* key) const {
     return profile::ProfileFile(profile_).Load().ReadString(section, key);
   }
-  std::string LogText() const { return platform::ReadWholeFile(profile_.substr(0, profile_.size() - 3) + "log").bytes; }
 
  private:
   std::filesystem::path dir_;
