@@ -13,6 +13,7 @@
 
 #include "base/text.h"
 #include "common/scoped_env.h"
+#include "common/wait_until.h"
 #include "platform/shell.h"
 #include "profile/temp_dir.h"
 #include "settings_harness.h"
@@ -182,8 +183,7 @@ TEST_F(ShellTest, OpensThroughXdgOpen) {
            {"/a b/Quorvel.INI", "1|/a b/Quorvel.INI"}, {"-rf", "1|./-rf"}}) {
     std::filesystem::remove(record);
     ASSERT_TRUE(OpenWithDefaultApplication(file, 0));
-    for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    qv::test::WaitUntil([&] { return std::filesystem::exists(record); });
     EXPECT_EQ(qv::test::ReadWholeFile(record), seen);
   }
   EXPECT_FALSE(OpenWithDefaultApplication("", 0));

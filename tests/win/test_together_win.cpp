@@ -5,8 +5,6 @@
 // window closes the settings one. (Real shortcuts on save: test_settings_win.)
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "quorvel_e2e.h"
 #include "settings/settings_template.h"
 
@@ -18,15 +16,6 @@ namespace ctl = settings::ctl;
 
 const std::string kQuorvel = BuiltProgram("Quorvel.exe", QV_QUORVEL_EXE);
 const std::string kQuorcfg = BuiltProgram("Quorcfg.exe", QV_QUORCFG_EXE);
-
-bool Until(const std::function<bool()>& done, int timeout_ms = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
 
 // Windows paths name the same file in any case.
 std::string Folded(std::string path) {
@@ -56,7 +45,7 @@ class Together : public ::testing::Test {
     Opened s;
     EXPECT_TRUE(drv::ClickButton(w_, kIdSettings));
     std::vector<std::uint32_t> started;
-    if (!Until([&] { return !(started = drv::ChildrenOf(q_->pid())).empty(); })) return s;
+    if (!qv::test::WaitUntil([&] { return !(started = drv::ChildrenOf(q_->pid())).empty(); }, 15000)) return s;
     EXPECT_EQ(started.size(), 1u);
     s.process = std::make_unique<drv::ChildProcess>(started[0]);
     // Captioned "Quorvel  <Setting>" unless the clock shows there.
@@ -69,9 +58,9 @@ class Together : public ::testing::Test {
     return s;
   }
   bool ButtonFree() {
-    return Until([&] {
-      return drv::CheckStateOf(w_, kIdSettings) == 0 && drv::IsEnabled(drv::ControlOf(w_, kIdSettings));
-    });
+    return qv::test::WaitUntil(
+        [&] { return drv::CheckStateOf(w_, kIdSettings) == 0 && drv::IsEnabled(drv::ControlOf(w_, kIdSettings)); },
+        15000);
   }
 
   const std::string name_ =
@@ -105,7 +94,7 @@ TEST_F(Together, ApplyShowsAtOnceCancelAndACrashFreeTheButton) {
     EXPECT_FALSE(row.shown());
     for (int control : row.clicks) ASSERT_TRUE(drv::ClickButton(s.dialog, control));
     ASSERT_TRUE(drv::ClickButton(s.dialog, ctl::kApply));
-    EXPECT_TRUE(Until(row.shown, 5000));
+    EXPECT_TRUE(qv::test::WaitUntil(row.shown));
     EXPECT_TRUE(drv::Exists(s.dialog)) << "Apply keeps the settings program open";
     EXPECT_EQ(drv::CheckStateOf(w_, kIdSettings), 1);
   }
