@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "profile/temp_dir.h"
 #include "support/run_command.h"
 #include "support/timeserver_fixture.h"
 
@@ -22,7 +22,7 @@ namespace qv::test {
 // listens on kNobody.
 namespace servers = test::servers;
 inline const ServerSpec* const kServers[] = {&servers::cli_plain, &servers::cli_offset, &servers::cli_silent,
-                                             &servers::cli_fixed, &servers::cli_escape};
+                                             &servers::cli_fixed};
 // cli_fixed's TIME and DAYTIME answers as the cli shows them (zone JST-9).
 inline constexpr const char* kFixedTimeText = "Wed Jan 25 14:20:00 1995";
 inline constexpr const char* kFixedDaytimeLine = "Fri Jan 13 01:02:03 2017\r";
@@ -56,7 +56,7 @@ inline CliRun RunCli(const std::string& scratch, const std::vector<std::string>&
   return run;
 }
 
-// The servers, and a temporary directory for each test's files.
+// The servers, and a fresh folder for each test's files.
 class CliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -65,20 +65,13 @@ class CliTest : public ::testing::Test {
   static void TearDownTestSuite() { servers_.clear(); }
   void SetUp() override {
     for (const auto& [spec, server] : servers_) ASSERT_SERVER(*server);
-    const auto dir = std::filesystem::temp_directory_path() / ("qv-cli-" + std::to_string(std::random_device{}()));
-    ASSERT_TRUE(std::filesystem::create_directory(dir));
-    dir_ = dir;
   }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-  }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  std::string File(const std::string& name) const { return dir_.File(name); }
   static std::string Address(const ServerSpec& spec) { return servers_.at(&spec)->Address(); }
   CliRun Cli(const std::vector<std::string>& args) const { return RunCli(File("run"), args); }
 
   static inline std::map<const ServerSpec*, std::unique_ptr<TimeServer>> servers_;
-  std::filesystem::path dir_;
+  TempDir dir_;
 };
 
 }  // namespace qv::test

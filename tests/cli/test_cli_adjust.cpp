@@ -60,7 +60,7 @@ TEST_F(CliTest, AdjustAsUnprivilegedUserIsRefused) {
   std::string why;
   const std::optional<Unprivileged> nobody = Unprivileged::Prove(File("probe"), why);
   if (!nobody) GTEST_SKIP() << why;
-  std::filesystem::permissions(dir_, std::filesystem::perms::all);  // that user writes the log here
+  std::filesystem::permissions(dir_.path(), std::filesystem::perms::all);  // that user writes the log here
   const struct {
     const char *protocol, *detail, *columns;  // columns: protocol, mode and status in the log
   } kCases[] = {{"SNTP", "", ",    SNTP, adjust, ERROR (localtime-set), "},

@@ -133,27 +133,5 @@ TEST_F(AnswersTest, OneReadingAsReceiveAndTransmitTimeAlwaysPasses) {
   }
 }
 
-TEST_F(AnswersTest, TimeKeepsWorkingPast2036) {
-  TimeServer before(servers::an_time_before), small(servers::an_time_small);
-  ASSERT_SERVER(before);
-  ASSERT_SERVER(small);
-  const struct {
-    std::int64_t pc;  // the PC's clock
-    const TimeServer* server;
-    const char* status;
-    const char* server_time;
-  } kCases[] = {
-      {2054442495, &small, "ERROR (TIME:IncorrectPacket)", ""},  // a second before the era's last year
-      {2054442496, &small, "OK", "Thu Feb 07 15:28:21 2036"},    // its first second: 5 s into era 1
-      {2070000000, &before, "OK", "Sun Feb 07 15:28:15 2106"},
-  };
-  for (const auto& c : kCases) {
-    clock_.SetUnixTime(c.pc);
-    const Result result = Run(c.server->Address(), kTime, false);
-    EXPECT_EQ(result.status, c.status) << c.pc;
-    EXPECT_EQ(result.server_time, c.server_time) << c.pc;
-  }
-}
-
 }  // namespace
 }  // namespace qv::engine

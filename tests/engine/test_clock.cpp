@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "platform/ctime.h"
 #include "platform/process.h"
 #include "platform/test_seams.h"
+#include "profile/temp_dir.h"
 #include "support/run_command.h"
 
 namespace qv::platform {
@@ -23,12 +23,11 @@ constexpr std::int64_t kWinter = 1768478400;  // 2026-01-15 12:00 UTC
 // This test binary again behind a shell command prefix, running `filter`;
 // its output, or "" when nothing ran (no such shell or tool here).
 std::string RunSelf(const std::string& prefix, const std::string& filter) {
-  const std::string out =
-      (std::filesystem::temp_directory_path() / ("qv-clock-" + std::to_string(std::random_device{}()))).string();
+  const test::TempDir dir;
+  const std::string out = dir.File("out");
   [[maybe_unused]] int rc =
       std::system((prefix + "'" + ExecutablePath() + "' --gtest_filter=" + filter + " > '" + out + "' 2>&1").c_str());
   const std::string text = test::ReadWholeFile(out);
-  std::filesystem::remove(out);
   return text.find("[==========]") == std::string::npos ? std::string() : text;
 }
 
@@ -117,9 +116,8 @@ TEST(Clock, OsZoneHandedToChildProcesses) {
 // /dev/zero never ends and a FIFO never answers: neither is read. A file
 // that holds no rule is no zone either.
 TEST(Clock, ZoneFileIsReadOnlyWhenItIsOne) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path();
-  const std::string fifo = (dir / "qv-zone-fifo").string(), junk = (dir / "qv-zone-junk").string();
-  std::filesystem::remove(fifo);
+  const test::TempDir dir;
+  const std::string fifo = dir.File("fifo"), junk = dir.File("junk");
   std::ofstream(junk) << "TZif2 but nothing after";
   if (!test::RunCommand({"mkfifo", fifo})) GTEST_SKIP() << "no FIFO here";
   EXPECT_EQ(OsZoneProblem(), "");
@@ -131,8 +129,6 @@ TEST(Clock, ZoneFileIsReadOnlyWhenItIsOne) {
     if (out.empty()) GTEST_SKIP() << "no POSIX shell to start a child with another environment";
     EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << tz << "\n" << out;
   }
-  std::filesystem::remove(fifo);
-  std::filesystem::remove(junk);
 }
 
 TEST(Clock, ClockRightProvenOnlyByAFullStatus) {

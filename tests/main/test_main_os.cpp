@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "common/wait_until.h"
 #include "main/dialup_check.h"
 #include "main_fixture.h"
 #include "platform/command_line.h"
@@ -63,7 +64,7 @@ TEST(Spawn, LongCommandLineReachesTheProgramWholeAndItsEndIsNoticed) {
   int code = -1;
   ASSERT_TRUE(child->Wait(20000, code));
   EXPECT_EQ(code, 3);
-  for (int i = 0; i < 1000 && noticed < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  qv::test::WaitUntil([&] { return noticed >= 0; });
   EXPECT_EQ(noticed, 3);
   EXPECT_TRUE(other_thread);
 

@@ -49,20 +49,12 @@ inline profile::SettingsProperties SettingsSet(int which) {
   s.servers = {"c.example.org"};
   s.server = "c.example.org";
   s.protocol = kDaytime;
-  s.reference_check = 0;
-  s.reference_hours = 12;
-  s.clock_on = s.clock_position = 1;
-  s.clock_format = 2;
+  s.reference_check = 0, s.reference_hours = 12, s.time_out = 17;
+  s.clock_on = s.clock_position = 1, s.clock_format = 2;
   s.log_file = s.beep = s.auto_adjust = s.auto_terminate = s.indicator_line = s.desktop_link = s.startup_link = 1;
-  s.time_out = 17;
   s.dialog_size = s.iconic_start = s.window_pos = 1;
-  s.adjust_on = 1;
-  s.adjust_hour = 8;
-  s.adjust_minute = 30;
-  s.retry_on = 1;
-  s.retry_count = 3;
-  s.retry_interval = 15;
-  s.retry_unit = 2;
+  s.adjust_on = 1, s.adjust_hour = 8, s.adjust_minute = 30;
+  s.retry_on = 1, s.retry_count = 3, s.retry_interval = 15, s.retry_unit = 2;
   return s;
 }
 

@@ -1,6 +1,5 @@
 // The server list: sorted without regard to case, no duplicates, removal
 // choosing the neighbour, prefix selection, the 512-character section.
-#include "platform/codepage.h"
 #include "profile/properties.h"
 #include "settings_harness.h"
 
@@ -49,28 +48,6 @@ TEST_F(SettingsTest, AddingAndRemoving) {
   // Cancel drops what was changed.
   Open({TypeInto(ctl::kServer, "new"), ClickOn(ctl::kAdd), ClickOn(ui::kIdCancel)});
   EXPECT_EQ(Section(ProfileText()), std::vector<std::string>({"a", "b"}));
-}
-
-// A name the profile's code page lacks (a Japanese name under a Western
-// Windows; UTF-8 on Linux holds every one) is refused at Add and at OK, by
-// name and character, the dialog open and the profile untouched.
-TEST_F(SettingsTest, ANameTheCodePageLacksIsRefusedWhereItIsEntered) {
-  const std::string name = "\xE6\x99\x82\xE8\xA8\x88.example.jp";  // 時計.example.jp
-  const bool lacks = !platform::Utf8ToCodePage(platform::AnsiCodePage(), name);
-  const std::string message = "ｻｰﾊﾞ名「" + name + "」は保存できません。文字「\xE6\x99\x82」はﾌﾟﾛﾌｧｲﾙの文字ｺｰﾄﾞで表せません。";
-  WriteProfile("[Servers]\nb\n[Property]\nTimeOut=9\n");
-  const std::string before = ProfileText();
-  std::vector<Step> steps{TypeInto(ctl::kServer, name), ClickOn(ctl::kAdd), ClickOn(ui::kIdOk)};
-  if (lacks) steps.push_back(Esc());
-  Open(std::move(steps));
-  std::vector<std::string> boxes;
-  for (const auto& box : host_.message_boxes()) boxes.push_back(box.text);
-  const std::vector<std::string> refused(lacks ? 2 : 0, message), listed{"b", name};
-  EXPECT_EQ(boxes, refused);
-  EXPECT_EQ(Section(ProfileText()), lacks ? std::vector<std::string>(1, "b") : listed);
-  if (lacks) {
-    EXPECT_EQ(ProfileText(), before);
-  }
 }
 
 TEST_F(SettingsTest, AStoredPrefixShowsTheFirstListedMatch) {

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "base/text.h"
+#include "common/scoped_env.h"
+#include "common/wait_until.h"
 #include "platform/shell.h"
 #include "profile/temp_dir.h"
 #include "settings_harness.h"
@@ -38,20 +40,18 @@ std::string Invalidity(const std::string& entry, const std::string& scratch) {
   return check.out + check.err + " (exit " + std::to_string(check.exit_code) + ")";
 }
 
+// HOME the test's own and the XDG variables unset; they and PATH come back
+// at the end.
+struct OwnHome {
+  explicit OwnHome(const std::string& home) {
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME"}) unsetenv(name);
+    setenv("HOME", home.c_str(), 1);
+  }
+  qv::test::ScopedEnv saved{"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME", "PATH"};
+};
+
 class ShellTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (const char* name : kVariables)
-      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
-    setenv("HOME", home_.c_str(), 1);
-    for (const char* name : kVariables)
-      if (std::string_view(name) != "HOME" && std::string_view(name) != "PATH") unsetenv(name);
-  }
-  void TearDown() override {
-    for (const char* name : kVariables) unsetenv(name);
-    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
-  }
-  static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME", "PATH"};
   static void Write(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path) << text;
@@ -59,7 +59,7 @@ class ShellTest : public ::testing::Test {
 
   qv::test::TempDir dir_;
   std::string home_ = dir_.File("home");
-  std::vector<std::pair<std::string, std::string>> saved_;
+  OwnHome own_home_{home_};
 };
 
 TEST_F(ShellTest, FoldersFollowTheXdgSettings) {
@@ -81,8 +81,8 @@ TEST_F(ShellTest, FoldersFollowTheXdgSettings) {
     SCOPED_TRACE(c.desktop);
     std::filesystem::remove_all(home_);
     if (c.user_dirs) Write(home_ + "/.config/user-dirs.dirs", c.user_dirs);
-    c.desktop_env ? setenv("XDG_DESKTOP_DIR", c.desktop_env, 1) : unsetenv("XDG_DESKTOP_DIR");
-    c.config_env ? setenv("XDG_CONFIG_HOME", c.config_env, 1) : unsetenv("XDG_CONFIG_HOME");
+    qv::test::ScopedEnv::Set("XDG_DESKTOP_DIR", c.desktop_env);
+    qv::test::ScopedEnv::Set("XDG_CONFIG_HOME", c.config_env);
     EXPECT_EQ(ShellFolderPath(ShellFolder::kDesktop), c.desktop);
     EXPECT_EQ(ShellFolderPath(ShellFolder::kStartup), c.startup);
   }
@@ -148,7 +148,7 @@ TEST_F(ShellTest, IconsAreInstalledIntoTheUsersTheme) {
   for (const char* data_home : {"", "/data home"}) {
     SCOPED_TRACE(data_home);
     const std::string base = *data_home ? dir_.File("x") + data_home : home_ + "/.local/share";
-    *data_home ? setenv("XDG_DATA_HOME", base.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+    qv::test::ScopedEnv::Set("XDG_DATA_HOME", *data_home ? base.c_str() : nullptr);
     const std::string path = InstallIcon("quorvel", images);
     EXPECT_EQ(path, base + "/icons/hicolor/16x16/apps/quorvel.png") << "the largest";
     for (const IconPixels& image : images) {
@@ -178,16 +178,12 @@ TEST_F(ShellTest, OpensThroughXdgOpen) {
   Write(bin + "/xdg-open", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" >\"" + record + ".tmp\"\nmv \"" + record +
                                ".tmp\" \"" + record + "\"\n");
   std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
-  std::string path = bin;
-  for (const auto& [name, value] : saved_)
-    if (name == "PATH") path += ":" + value;
-  setenv("PATH", path.c_str(), 1);
+  setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
   for (const auto& [file, seen] : std::vector<std::pair<std::string, std::string>>{
            {"/a b/Quorvel.INI", "1|/a b/Quorvel.INI"}, {"-rf", "1|./-rf"}}) {
     std::filesystem::remove(record);
     ASSERT_TRUE(OpenWithDefaultApplication(file, 0));
-    for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    qv::test::WaitUntil([&] { return std::filesystem::exists(record); });
     EXPECT_EQ(qv::test::ReadWholeFile(record), seen);
   }
   EXPECT_FALSE(OpenWithDefaultApplication("", 0));
@@ -225,20 +221,10 @@ class RealShortcutsTest : public SettingsTest {
  protected:
   void SetUp() override {
     SettingsTest::SetUp();
-    for (const char* name : kVariables)
-      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
-    for (const char* name : kVariables) unsetenv(name);
-    setenv("HOME", home_.c_str(), 1);
     shell_used_ = &RealShell();
   }
-  void TearDown() override {
-    for (const char* name : kVariables) unsetenv(name);
-    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
-    SettingsTest::TearDown();
-  }
-  static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME"};
-  std::vector<std::pair<std::string, std::string>> saved_;
   std::string home_ = dir_.File("home");
+  platform::OwnHome own_home_{home_};
 };
 
 TEST_F(RealShortcutsTest, SavesLeaveExactlyTheShortcutsAsked) {

@@ -6,27 +6,23 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 
+#include "common/wait_until.h"
 #include "main/templates.h"
 #include "platform/file.h"
 #include "platform/spawn.h"
 #include "hosts/win32/program_driver.h"
 #include "profile/profile.h"
+#include "profile/temp_dir.h"
 
 namespace qv::e2e {
 
 namespace drv = ui::driver;
 
-inline std::filesystem::path FsPath(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-inline std::string Utf8(const std::filesystem::path& p) {
-  const std::u8string s = p.u8string();
-  return std::string(s.begin(), s.end());
-}
+using qv::test::FsPath;
+using qv::test::Utf8;
 
 // A built program: the copy beside this one (an unprivileged run copies
 // them there), else the build tree's.
@@ -39,34 +35,22 @@ class QuorvelCopy {
  public:
   // `folder` and `name` may hold blanks and Japanese.
   QuorvelCopy(const std::string& quorvel_exe, const std::string& folder, const std::string& name,
-              const std::string& profile_text) {
-    static int counter = 0;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count() % 100000000;
-    dir_ = std::filesystem::temp_directory_path() / ("qv_e2e_" + std::to_string(stamp) + "_" + std::to_string(counter++)) /
-           FsPath(folder);
+              const std::string& profile_text)
+      : dir_(temp_.path() / FsPath(folder)) {
     std::filesystem::create_directories(dir_);
     exe_ = Utf8(dir_ / FsPath(name + ".exe"));
     std::filesystem::copy_file(FsPath(quorvel_exe), FsPath(exe_));
     profile_ = Utf8(dir_ / FsPath(name + ".INI"));
     std::ofstream(FsPath(profile_), std::ios::binary) << profile_text;
   }
-  ~QuorvelCopy() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_.parent_path(), ignored);
-  }
-
   const std::string& exe() const { return exe_; }
   std::string Beside(const std::string& name) const { return Utf8(dir_ / FsPath(name)); }
   std::string Value(const char* section, const char* key) const {
     return profile::ProfileFile(profile_).Load().ReadString(section, key);
   }
-  std::string LogText() const {
-    std::stringstream text;
-    text << std::ifstream(FsPath(profile_.substr(0, profile_.size() - 3) + "log"), std::ios::binary).rdbuf();
-    return text.str();
-  }
 
  private:
+  qv::test::TempDir temp_;
   std::filesystem::path dir_;
   std::string exe_, profile_;
 };
@@ -85,7 +69,6 @@ class Running {
       child_->Wait(100, code);
     }
   }
-  bool started() const { return child_ != nullptr; }
   std::uint32_t pid() const { return child_->Pid(); }
   // The exit code, or -1 while it runs on after `ms`.
   int Ended(unsigned ms) {
@@ -108,13 +91,8 @@ class Running {
 // Polls a control until `accept` takes its text; the last text read.
 template <class Accept>
 std::string WaitForText(ui::WindowId dialog, int control, Accept accept, int timeout_ms = 30000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   std::string text;
-  do {
-    text = drv::ControlText(dialog, control);
-    if (accept(text)) return text;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (std::chrono::steady_clock::now() < end);
+  qv::test::WaitUntil([&] { return accept(text = drv::ControlText(dialog, control)); }, timeout_ms, 20);
   return text;
 }
 

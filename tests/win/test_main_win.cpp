@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -25,114 +24,6 @@ const std::string kPlain = qv::test::TimeServer(qv::test::servers::main_win_plai
 const std::string kTwoOff = qv::test::TimeServer(qv::test::servers::main_win_ahead).Address();  // 2 s ahead
 
 std::string Profile(const std::string& lines) { return "[Property]\r\n" + lines; }
-
-TEST(QuorvelWin, OpensAsTheProfileSaysAndReopensWhereClosed) {
-  QuorvelCopy copy(kQuorvel, "q", "QuorvelA",
-                   Profile("DefaultServer=" + kPlain + "\r\nprotocol=SNTP\r\nTimeOut=5\r\nindicatorline=1\r\n"
-                           "AdjustAt=1,7:30\r\nErrorRetry=1,3,10,0\r\nlogfile=1\r\nWindowPos=1,120,80,1\r\n"));
-  {
-    Running q(copy.exe());
-    const ui::WindowId w = q.MainWindow();
-    ASSERT_NE(w, 0);
-    const std::pair<int, const char*> texts[] = {{kIdServerName, kPlain.c_str()}, {kIdProtocolName, "SNTP"},
-                                                 {kIdTimeOut, "5s"},             {kIdDailyTime, "07:30"},
-                                                 {kIdRetryCount, "3回"},         {kIdRetryInterval, "10s"}};
-    for (const auto& [control, text] : texts) EXPECT_EQ(drv::ControlText(w, control), text) << control;
-    EXPECT_EQ(drv::TextOf(w), "Quorvel");
-    EXPECT_TRUE(drv::IsEnabled(drv::ControlOf(w, kIdLogFile)));
-    EXPECT_FALSE(drv::IsEnabled(drv::ControlOf(w, kIdBeep)));
-    EXPECT_EQ(drv::PropertyOf(w, "QuorvelA"), 1);
-    EXPECT_FALSE(drv::IsVisibleWindow(drv::ControlOf(w, kIdSettings))) << "no settings program beside it";
-    const drv::PixelRect r = drv::WindowRectOf(w);
-    EXPECT_EQ(std::pair(r.left, r.top), std::pair(120, 80));
-    // The system menu's Close is ESC: the position is not written.
-    drv::MoveWindowTo(w, 200, 150);
-    ASSERT_TRUE(drv::PostSysCommand(w, ui::kScClose));
-    EXPECT_EQ(q.Ended(10000), 0);
-  }
-  EXPECT_EQ(copy.Value("Property", "WindowPos"), "1,120,80,1");
-  {
-    Running q(copy.exe());
-    const ui::WindowId w = q.MainWindow();
-    ASSERT_NE(w, 0);
-    drv::MoveWindowTo(w, 210, 160);
-    ASSERT_TRUE(drv::ClickButton(w, ui::kIdOk));
-    EXPECT_EQ(q.Ended(10000), 0);
-  }
-  EXPECT_EQ(copy.Value("Property", "WindowPos"), "1,210,160,1");
-}
-
-TEST(QuorvelWin, AboutBoxFromTheSystemMenu) {
-  QuorvelCopy copy(kQuorvel, "q", "QuorvelB", Profile(""));
-  Running q(copy.exe());
-  const ui::WindowId w = q.MainWindow();
-  ASSERT_NE(w, 0);
-  // Asked for twice: the second finds the box up and opens none inside it.
-  ASSERT_TRUE(drv::PostSysCommand(w, kAboutCommand));
-  ASSERT_TRUE(drv::PostSysCommand(w, kAboutCommand));
-  const ui::WindowId about = q.DialogCaptioned("Quorvel ");
-  ASSERT_NE(about, 0);
-  EXPECT_EQ(drv::ControlText(about, kIdAboutName), "Quorvel    Ver.1.00");
-  EXPECT_NE(drv::ControlText(about, kIdAboutMaker).find("Orvanta"), std::string::npos);
-  // The program's icon: a picture, not a button.
-  EXPECT_EQ(drv::ClassOf(drv::ControlOf(about, 0xFFFF)), "Static");
-  EXPECT_TRUE(drv::ShowsIcon(about, 0xFFFF));
-  // Posted behind the second request, so taken after it: had that opened a
-  // box inside this one, this box could not end while that one runs.
-  ASSERT_TRUE(drv::PostCommand(about, ui::kIdOk));
-  EXPECT_TRUE(drv::WaitGone(about, 5000));
-  EXPECT_EQ(drv::DialogsOfProcess(q.pid()).size(), 1u);
-  ASSERT_TRUE(drv::ClickButton(w, ui::kIdOk));
-  EXPECT_EQ(q.Ended(10000), 0);
-}
-
-TEST(QuorvelWin, SecondStartIsRefusedAndTheFirstRunsOn) {
-  QuorvelCopy copy(kQuorvel, "q", "QuorvelC", Profile(""));
-  Running first(copy.exe());
-  const ui::WindowId w = first.MainWindow();
-  ASSERT_NE(w, 0);
-  {
-    Running second(copy.exe());
-    const ui::WindowId box = second.DialogCaptioned("QuorvelC");
-    ASSERT_NE(box, 0);
-    EXPECT_EQ(drv::ControlText(box, 0xFFFF), "Quorvelは既に起動しています。");
-    drv::ClickButton(box, ui::kIdOk);
-    EXPECT_EQ(second.Ended(10000), 1);
-  }
-  EXPECT_TRUE(drv::Exists(w));
-  drv::ClickButton(w, ui::kIdOk);
-  EXPECT_EQ(first.Ended(10000), 0);
-}
-
-// With the clock in the dialog (time only), the clock runs on after the
-// result (held for a second first: the headless test, on a manual clock).
-TEST(QuorvelWin, CheckShowsItsResultBeforeTheClockAndLogs) {
-  QuorvelCopy copy(kQuorvel, "q", "QuorvelD",
-                   Profile("DefaultServer=" + kPlain + "\r\nprotocol=SNTP\r\nlogfile=1\r\nCurrentTimeDisplay=1,0,0\r\n"));
-  Running q(copy.exe());
-  const ui::WindowId w = q.MainWindow();
-  ASSERT_NE(w, 0);
-  ASSERT_TRUE(drv::ClickButton(w, kIdCheck));
-  EXPECT_TRUE(IsTimeText(WaitForText(w, kIdServerTime, IsTimeText)));
-  // The PC time line shows the result first and the clock only after the
-  // hold: every text it shows, in order, read as fast as the driver can.
-  const auto clock_form = [](const std::string& t) { return t.size() == 8 && t[2] == ':' && t[5] == ':'; };
-  std::vector<std::string> shown;
-  for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-       std::chrono::steady_clock::now() < end && (shown.empty() || !clock_form(shown.back()));) {
-    const std::string t = drv::ControlText(w, kIdPcTime);
-    if (shown.empty() || t != shown.back()) shown.push_back(t);
-  }
-  ASSERT_GE(shown.size(), 2u);
-  EXPECT_TRUE(IsTimeText(shown.front())) << shown.front();
-  EXPECT_TRUE(clock_form(shown.back())) << shown.back();
-  drv::ClickButton(w, ui::kIdOk);
-  EXPECT_EQ(q.Ended(10000), 0);
-  // As on Linux, with the system's line end.
-  const std::regex line("\\w{3} \\w{3} \\d\\d \\d\\d:\\d\\d:\\d\\d \\d{4}, " + std::regex_replace(kPlain, std::regex("\\."), "\\.") +
-                        ",    SNTP,  check, OK, \\w{3} \\w{3} \\d\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\r\n");
-  EXPECT_TRUE(std::regex_match(copy.LogText(), line)) << copy.LogText();
-}
 
 // Run as a program: reg.exe, and waits for it.
 void Reg(const std::string& arguments) {

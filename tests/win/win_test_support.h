@@ -1,6 +1,8 @@
 // Support for tests that run real dialogs on the win32 host.
 #pragma once
 
+#include "common/wait_until.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -37,15 +39,7 @@ class HostTest : public ::testing::Test {
 
 using test::ScriptedDialog;
 
-// Polls a condition set by another thread.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using qv::test::WaitUntil;
 
 // The user's thread and the watchdog, with this host's dialogs.
 class Driver : public test::UserThread {

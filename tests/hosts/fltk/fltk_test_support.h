@@ -56,7 +56,4 @@ class Watchdog : public test::Watchdog {
       : test::Watchdog(limit, [] { std::thread([] { drv::CloseAll(); }).detach(); }) {}
 };
 
-// A control's middle on the screen.
-inline ui::Point Middle(const ui::Rect& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
 }  // namespace qv::fltktest

@@ -15,11 +15,11 @@
 #include <cstdlib>
 #include <vector>
 #include <filesystem>
-#include <random>
 #include <fstream>
 #include <sstream>
 
 #include "fltk_test_support.h"
+#include "profile/temp_dir.h"
 #include "support/run_command.h"
 #include "win/test_templates.h"
 
@@ -30,9 +30,8 @@ constexpr unsigned kNotify = ui::kWmUser + 100;
 
 TEST_F(HostTest, AnotherProgramsWindowIsPostedToPlacedByAndClosed) {
   Watchdog dog(std::chrono::seconds(60));
-  const std::string scratch = (std::filesystem::temp_directory_path() / "qv-programs-").string() +
-                              std::to_string(std::random_device()() % 1000000);
-  std::filesystem::remove(scratch + ".rc");
+  const test::TempDir dir;
+  const std::string scratch = dir.File("peer");
   const ui::DialogTemplate tmpl = wintest::SmallTemplate("main window");
   ScriptedDialog d(tmpl);
   ui::WindowId peer = 0;
@@ -82,7 +81,6 @@ TEST_F(HostTest, AnotherProgramsWindowIsPostedToPlacedByAndClosed) {
   std::string error;
   EXPECT_FALSE(ui::CurrentHost().PlacementOf(peer, none, error));
   EXPECT_EQ(error, "Invalid window handle.");
-  for (const char* ext : {".out", ".err", ".rc"}) std::filesystem::remove(scratch + ext);
 }
 
 // Every descriptor below FD_SETSIZE taken (by a leak, or a parent's
@@ -126,8 +124,8 @@ TEST_F(HostTest, AnotherProgramReadsWhatTheWindowShows) {
     self.Window()->SetCheck(kAgree, 1);
     self.Window()->SetText(kName, "ntp.example.jp");
   };
-  const std::string scratch = (std::filesystem::temp_directory_path() / "qv-query-").string() +
-                              std::to_string(std::random_device()() % 1000000);
+  const test::TempDir dir;
+  const std::string scratch = dir.File("query");
   const auto ask = [&](const std::vector<std::string>& words) {
     std::vector<std::string> command{QV_CHANNEL_PEER};
     command.insert(command.end(), words.begin(), words.end());
@@ -160,15 +158,14 @@ TEST_F(HostTest, AnotherProgramReadsWhatTheWindowShows) {
   });
   EXPECT_EQ(d.DoModal(), 2);
   EXPECT_EQ(got, want);
-  for (const char* ext : {".out", ".err", ".rc"}) std::filesystem::remove(scratch + ext);
 }
 
 // Without a font that has the Japanese characters of the window texts, a
 // program says so, once; with the IPA fonts that setup installs, nothing.
 // (Started alone, the settings program refuses at once.)
 TEST(Fonts, AMissingJapaneseFontIsToldOnce) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("qv-fonts-" + std::to_string(std::random_device()() % 1000000));
+  const test::TempDir temp;
+  const std::filesystem::path& dir = temp.path();
   std::filesystem::create_directories(dir / "no-fonts");
   const std::string config = (dir / "fonts.conf").string();
   std::ofstream(config) << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig><dir>"
@@ -185,7 +182,6 @@ TEST(Fonts, AMissingJapaneseFontIsToldOnce) {
       ++told;
     EXPECT_EQ(told, without ? 1u : 0u) << run.err;
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
