@@ -194,16 +194,11 @@ class FltkStage final : public Stage {
  public:
   void Play(const std::function<void(User&)>& script, const std::function<void()>& dialogs) override {
     fltktest::Watchdog dog(std::chrono::seconds(90));
-    std::thread player([&] {
+    fltktest::Driver player([&] {
       FltkUser user;
       script(user);
-      if (!drv::WaitUntil([] { return drv::Dialogs().empty(); })) {
-        ADD_FAILURE() << "dialogs still up after the user had finished";
-        drv::CloseAll();
-      }
     });
     dialogs();
-    player.join();
   }
 };
 
