@@ -244,8 +244,8 @@ void MessageBoxLoop(Stage& stage) {
     }
     EXPECT_TRUE(u.Click(w, ui::kIdCancel));
   });
-  EXPECT_EQ(WithoutNotifications(log), (Events{"init", "show", "cmd 115", "msg 5", "answer 2", "cmd 115", "msg 5", "answer 2", "cmd 116",
-                          "answer 2", "cmd 2", "destroy"}));
+  EXPECT_EQ(WithoutNotifications(log), (Events{"init", "show", "cmd 115", "msg 5", "answer 2", "cmd 115", "msg 5",
+                                               "answer 2", "cmd 116", "answer 2", "cmd 2", "destroy"}));
 }
 
 // The query runner opened from a message posted during its owner's
