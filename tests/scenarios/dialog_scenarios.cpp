@@ -748,20 +748,24 @@ void SpinArrows(Stage& stage) {
 }
 
 // Enter sends the focused push button's command, else the default
-// button's; the close request is Cancel (Esc: the Notifications scenario).
+// button's; Esc and the close request are Cancel, which a program that
+// handles it itself can refuse.
 void Keyboard(Stage& stage) {
   Log log;
   Probe d(Form("keyboard"), log);
+  int cancels = 0;
+  d.on_command = [&](Probe&, int id) { return id != ui::kIdCancel || ++cancels < 2; };
   PlayForm(stage, d, 2, [&](User& u, WindowId w) {
     EXPECT_TRUE(u.PressEnter(w));
     EXPECT_TRUE(u.FocusOn(w, kOther));
     EXPECT_TRUE(u.PressEnter(w));
     EXPECT_TRUE(u.FocusOn(w, kFirst));
     EXPECT_TRUE(u.PressEnter(w));
+    EXPECT_TRUE(u.PressEsc(w));
     EXPECT_TRUE(u.Close(w));
   });
   EXPECT_EQ(log.Events(),
-            (Events{"init", "show", "cmd 117", "notify 100 kill", "cmd 116", "cmd 117", "cmd 2", "destroy"}));
+            (Events{"init", "show", "cmd 117", "notify 100 kill", "cmd 116", "cmd 117", "cmd 2", "cmd 2", "destroy"}));
 }
 
 // Alt and a letter act as a click on the control whose text marks it: the
@@ -1027,7 +1031,7 @@ void NestedFromATimer(Stage& stage) {
 
 // A field that fails its check stops the read there (earlier fields keep
 // their new values, later ones are not read), shows the program's text for
-// it in a box (owned and captioned as any: MessageBoxLoop), and takes the
+// it in a box it owns (captioned as any: MessageBoxLoop), and takes the
 // focus; the dialog stays open.
 void FailedField(Stage& stage) {
   Log log;
@@ -1070,6 +1074,7 @@ void FailedField(Stage& stage) {
       EXPECT_TRUE(u.Click(w, ui::kIdOk));
       const WindowId box = u.WaitBox(r.message);
       ASSERT_NE(box, 0);
+      EXPECT_EQ(u.Owner(box), w);
       EXPECT_TRUE(u.Click(box, ui::kIdOk));
       EXPECT_TRUE(u.WaitGone(box));
       EXPECT_EQ(u.Focused(w), r.focus);

@@ -171,7 +171,6 @@ TEST_F(HostTest, IconsPropertiesAndTheShiftKey) {
   std::vector<bool> shift;
   d.on_init = [&](ScriptedDialog& self) {
     self.Window()->SetIcon(100);
-    self.Window()->SetButtonIcon(ui::kIdOk, 100);
     self.Window()->SetProperty("Quorvel", 1);
     self.Window()->SetProperty("gone", 5);
     self.Window()->RemoveProperty("gone");
