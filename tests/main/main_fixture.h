@@ -204,7 +204,7 @@ class MainTest : public ::testing::Test {
     }
   };
 
-  HeadlessHost host_{HeadlessHost::ClockKind::kManual};
+  HeadlessHost host_;
   qv::test::FakeClock clock_;
   qv::test::TempDir dir_;
   int steps_queued_ = 0, steps_run_ = 0;

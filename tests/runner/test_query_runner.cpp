@@ -80,7 +80,7 @@ class RunnerTest : public ::testing::Test {
     return modal;
   }
 
-  HeadlessHost host_{HeadlessHost::ClockKind::kManual};
+  HeadlessHost host_;
   QueryJob job_;
   Reply reply_;
   std::vector<std::string> countdown_;

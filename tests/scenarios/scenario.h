@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/wait_until.h"
 #include "support/scripted_dialog.h"
 #include "ui/dialog.h"
 
@@ -45,17 +47,11 @@ class Log {
     return it == ticks_.end() ? 0 : it->second;
   }
   // Polls (real time) until `event` was logged.
-  bool WaitFor(const std::string& event, int timeout_ms = 5000) const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (const auto& e : events_)
-          if (e == event) return true;
-      }
-      if (std::chrono::steady_clock::now() >= end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+  bool WaitFor(const std::string& event) const {
+    return test::WaitUntil([&] {
+      std::lock_guard<std::mutex> lock(mutex_);
+      return std::find(events_.begin(), events_.end(), event) != events_.end();
+    });
   }
 
  private:

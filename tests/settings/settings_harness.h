@@ -139,7 +139,7 @@ class SettingsTest : public ::testing::Test {
 
   ui::HeadlessWindow& W() const { return *host_.Active(); }
 
-  HeadlessHost host_{HeadlessHost::ClockKind::kManual};
+  HeadlessHost host_;
   qv::test::TempDir dir_;
   std::string profile_ = dir_.File("Quorvel.INI");
   FakeEngine engine_;

@@ -1,5 +1,5 @@
 // A dialog whose handlers are lambdas, for tests that run real dialogs on
-// a host: it records every command it sees.
+// a host.
 #pragma once
 
 #include <cstdint>
@@ -21,10 +21,8 @@ class ScriptedDialog : public ui::Dialog {
  public:
   using Dialog::Dialog;
   using Dialog::EndDialog;
-  using Dialog::UpdateData;
 
   std::function<void(ScriptedDialog&)> on_init;
-  std::function<bool(ScriptedDialog&)> on_init_result;  // replaces the default focus rule when set
   std::function<void(ScriptedDialog&, bool)> on_show;
   std::function<bool(ScriptedDialog&, int)> on_command;  // true: handled
   std::function<void(ScriptedDialog&, std::uintptr_t)> on_timer;
@@ -32,22 +30,17 @@ class ScriptedDialog : public ui::Dialog {
   std::function<void(ScriptedDialog&, int, ui::Notify)> on_notify;
   std::function<bool(ScriptedDialog&, unsigned)> on_sys_command;
   std::function<void(ScriptedDialog&)> on_time_change;
-  std::function<void(ScriptedDialog&)> on_destroy;
-  std::function<void(ui::DataExchange&)> exchange;
-
-  std::vector<int> commands;  // UI thread only
 
  protected:
   bool OnInitDialog() override {
     const bool r = Dialog::OnInitDialog();
     if (on_init) on_init(*this);
-    return on_init_result ? on_init_result(*this) : r;
+    return r;
   }
   void OnShow(bool shown) override {
     if (on_show) on_show(*this, shown);
   }
   void OnCommand(int id) override {
-    commands.push_back(id);
     if (on_command && on_command(*this, id)) return;
     Dialog::OnCommand(id);
   }
@@ -63,12 +56,6 @@ class ScriptedDialog : public ui::Dialog {
   bool OnSysCommand(unsigned command) override { return on_sys_command && on_sys_command(*this, command); }
   void OnTimeChange() override {
     if (on_time_change) on_time_change(*this);
-  }
-  void OnDestroy() override {
-    if (on_destroy) on_destroy(*this);
-  }
-  void DoDataExchange(ui::DataExchange& dx) override {
-    if (exchange) exchange(dx);
   }
 };
 

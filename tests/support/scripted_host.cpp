@@ -14,7 +14,6 @@ bool UserCanReach(const HeadlessWindow* w, int control) { return w && w->Reachab
 }  // namespace
 
 std::optional<core::TimerTable::Timer> ScriptedHost::TakeDueTimer() {
-  if (clock_ != ClockKind::kManual) return HeadlessHost::TakeDueTimer();
   // Every tick on the way to where the clock was moved, in time order.
   const auto t = timers_.TakeDue(manual_target_, manual_target_, true);
   manual_now_ = std::max(manual_now_, t ? t->due_ms : manual_target_);
@@ -37,7 +36,6 @@ bool ScriptedHost::OnIdle(HeadlessWindow& /*window*/) {
 
 void ScriptedHost::WaitWhenIdle(HeadlessWindow& window) {
   MarkIdle();
-  if (clock_ != ClockKind::kManual) return HeadlessHost::WaitWhenIdle(window);
   // Nothing left to do but wait for another thread (a query worker or the
   // remote user).
   bool finished = false;
@@ -203,7 +201,7 @@ bool ScriptedHost::Choose(WindowId window, int control, int index) {
 
 bool ScriptedHost::Spin(int spin, int steps) { return Active() && Spin(Active()->Id(), spin, steps); }
 
-bool ScriptedHost::Spin(WindowId window, int spin, int steps, unsigned held_ms) {
+bool ScriptedHost::Spin(WindowId window, int spin, int steps) {
   HeadlessWindow* w = Target(window);
   if (!UserCanReach(w, spin)) return false;
   HeadlessWindow::Control* c = w->control(spin);
@@ -211,7 +209,7 @@ bool ScriptedHost::Spin(WindowId window, int spin, int steps, unsigned held_ms) 
   const int buddy = rules::SpinBuddy(w->tmpl(), spin);
   // The user presses the arrow keys in the field the up-down belongs to.
   FocusOn(window, buddy);
-  const int step = rules::SpinIncrement(c->spin_accel, held_ms);
+  const int step = rules::SpinIncrement(c->spin_accel, 0);
   const bool wrap = (c->tmpl->style & style::kUdsWrap) != 0;
   const bool no_thousands = (c->tmpl->style & style::kUdsNoThousands) != 0;
   for (int i = 0; i < (steps < 0 ? -steps : steps); ++i) {

@@ -20,10 +20,7 @@ namespace qv::test {
 
 class ScriptedHost final : public ui::HeadlessHost {
  public:
-  enum class ClockKind { kReal, kManual };
   using Step = std::function<void(ScriptedHost&)>;
-
-  explicit ScriptedHost(ClockKind clock = ClockKind::kManual) : clock_(clock) {}
 
   // --- the simulated screen and keyboard
   void SetScreen(ui::Point size, ui::Rect work_area) {
@@ -36,8 +33,8 @@ class ScriptedHost final : public ui::HeadlessHost {
   void SimulateTimeChange();
 
   // --- clock
-  std::int64_t NowMs() const override { return clock_ == ClockKind::kManual ? manual_now_ : RealNowMs(); }
-  // Manual clock: moves time forward; the modal loop delivers every timer
+  std::int64_t NowMs() const override { return manual_now_; }
+  // Moves time forward; the modal loop delivers every timer
   // tick that falls due on the way, one by one, in time order.
   void Advance(std::int64_t ms) { manual_target_ = std::max(manual_target_, manual_now_) + ms; }
 
@@ -80,10 +77,9 @@ class ScriptedHost final : public ui::HeadlessHost {
   bool FocusOn(int control);
   bool FocusOn(ui::WindowId window, int control);
   // Presses an up-down control's arrow `steps` times (negative: down), each
-  // press one step of its acceleration's first row. Held: each press steps
-  // as after holding the arrow for `held_ms`.
+  // press one step of its acceleration's first row.
   bool Spin(int spin, int steps);
-  bool Spin(ui::WindowId window, int spin, int steps, unsigned held_ms = 0);
+  bool Spin(ui::WindowId window, int spin, int steps);
   // Picks a command of the window's system menu; false when the menu has
   // no such command.
   bool SystemCommand(unsigned command);
@@ -125,7 +121,6 @@ class ScriptedHost final : public ui::HeadlessHost {
   void MarkIdle();
   ui::HeadlessWindow* Target(ui::WindowId window) const;
 
-  ClockKind clock_;
   std::int64_t manual_now_ = 0;
   std::int64_t manual_target_ = 0;
   std::chrono::milliseconds stall_limit_{20000};

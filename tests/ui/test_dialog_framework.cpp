@@ -42,7 +42,7 @@ class HeadlessTest : public ::testing::Test {
  protected:
   void SetUp() override { SetHost(&host_); }
   void TearDown() override { SetHost(nullptr); }
-  HeadlessHost host_{HeadlessHost::ClockKind::kManual};
+  HeadlessHost host_;
 };
 
 // (The manual clock's ticks in time order and under a nested run: the

@@ -27,6 +27,11 @@ struct Story {
       lines.push_back(std::string(names[static_cast<int>(code)]) + " " + std::to_string(id));
     };
   }
+  std::string Heard() const {
+    std::string heard;
+    for (const std::string& line : lines) heard += (heard.empty() ? "" : ", ") + line;
+    return heard;
+  }
 };
 
 TEST_F(HostTest, TabOrderFollowsTheTemplateAndItsTabStops) {
@@ -100,9 +105,7 @@ TEST_F(HostTest, MnemonicsArrowsAndTheDefaultButton) {
       drv::Keys(w, s.keys);
       drv::WaitUntil([&] { return drv::FocusedControl(w) == s.focus; }, 2000);
       if (*s.story) drv::WaitUntil([&] { return !story.lines.empty(); }, 2000);
-      std::string heard;
-      for (const std::string& line : story.lines) heard += (heard.empty() ? "" : ", ") + line;
-      got_story.push_back(heard);
+      got_story.push_back(story.Heard());
       want_story.push_back(s.story);
       got_focus.push_back(drv::FocusedControl(w));
       want_focus.push_back(s.focus);
@@ -139,9 +142,7 @@ TEST_F(HostTest, CombosPickAndReportAsTheUserActs) {
       act();
       drv::WaitUntil([&] { return !story.lines.empty(); }, 2000);
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      std::string heard;
-      for (const std::string& line : story.lines) heard += (heard.empty() ? "" : ", ") + line;
-      stories.push_back(heard);
+      stories.push_back(story.Heard());
       texts.push_back(drv::ControlText(w, control));
     };
     // The list drops from the arrow; the keyboard walks it and picks.

@@ -96,9 +96,9 @@ class FltkUser final : public User {
   // The arrow keys in the field the up-down belongs to.
   bool Spin(WindowId w, int spin, int steps) override {
     if (!Reachable(w, spin)) return false;
-    int buddy = 0;
-    drv::OnWindow(w, [&](FltkWindow& win) {
-      if (auto* s = dynamic_cast<ui::fltk::SpinControl*>(win.FindControl(spin))) buddy = s->buddy();
+    const int buddy = Read<int>(w, [&](FltkWindow& win) {
+      auto* s = dynamic_cast<ui::fltk::SpinControl*>(win.FindControl(spin));
+      return s ? s->buddy() : 0;
     });
     if (!buddy || !FocusOn(w, buddy)) return false;
     std::string keys;
@@ -106,8 +106,8 @@ class FltkUser final : public User {
     return drv::Keys(w, keys) && drv::Settle();
   }
   bool SystemCommand(WindowId w, unsigned command) override {
-    bool has = false;
-    drv::OnWindow(w, [&](FltkWindow& win) { has = win.input_enabled() && win.HasSystemCommand(command); });
+    const bool has =
+        Read<bool>(w, [&](FltkWindow& win) { return win.input_enabled() && win.HasSystemCommand(command); });
     if (!has || !ui::CurrentHost().Post(w, ui::kWmSysCommand, command, 0) || !drv::Settle()) return false;
     // A window manager iconifies and maps back in its own time: settled is
     // when it has.
@@ -133,18 +133,14 @@ class FltkUser final : public User {
   std::string Text(WindowId w, int control) override { return drv::ControlText(w, control); }
   // An icon id the program's table lacks shows nothing.
   bool ShowsIcon(WindowId w, int control) override {
-    int icon = 0;
-    drv::OnWindow(w, [&](FltkWindow& win) {
-      const ui::fltk::Control* c = win.FindControl(control);
-      icon = control == 0 ? win.icon() : c ? c->icon() : 0;
-    });
-    return ui::FindIcon(icon) != nullptr;
+    return ui::FindIcon(Read<int>(w, [&](FltkWindow& win) {
+             const ui::fltk::Control* c = win.FindControl(control);
+             return control == 0 ? win.icon() : c ? c->icon() : 0;
+           })) != nullptr;
   }
   int Check(WindowId w, int control) override { return drv::Check(w, control); }
   bool IsEnabled(WindowId w) override {
-    bool on = false;
-    drv::OnWindow(w, [&](FltkWindow& win) { on = win.input_enabled(); });
-    return on;
+    return Read<bool>(w, [](FltkWindow& win) { return win.input_enabled(); });
   }
   bool IsMinimized(WindowId w) override { return drv::IsMinimized(w); }
   bool CanMinimize() override { return fltktest::Host().WindowManagerRunning(); }
@@ -153,6 +149,13 @@ class FltkUser final : public User {
 
  private:
   static ui::Point Mid(const ui::Rect& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+  // What `read` finds in the window, nothing when it is gone.
+  template <class T>
+  static T Read(WindowId w, const std::function<T(FltkWindow&)>& read) {
+    T value{};
+    drv::OnWindow(w, [&](FltkWindow& win) { value = read(win); });
+    return value;
+  }
   // Shown, and on the screen unless minimised: a user could meet it.
   WindowId Ready(WindowId w) {
     if (w) drv::WaitUntil([&] { return IsMinimized(w) || drv::Mapped(w); }, 3000);
@@ -161,28 +164,22 @@ class FltkUser final : public User {
   }
   // As a user could: the window takes input, the control shows and is enabled.
   bool Reachable(WindowId w, int control) {
-    bool ok = false;
-    drv::OnWindow(w, [&](FltkWindow& win) {
+    return Read<bool>(w, [&](FltkWindow& win) {
       const ui::fltk::Control* c = win.FindControl(control);
-      ok = win.input_enabled() && c && c->Usable();
+      return win.input_enabled() && c && c->Usable();
     });
-    return ok;
   }
   bool Editable(WindowId w, int control) {
-    bool ok = false;
-    drv::OnWindow(w, [&](FltkWindow& win) {
+    return Read<bool>(w, [&](FltkWindow& win) {
       const ui::fltk::Control* c = win.FindControl(control);
-      ok = c && (c->tmpl().cls == ui::ControlClass::Edit || ui::rules::HasEditField(c->tmpl()));
+      return c && (c->tmpl().cls == ui::ControlClass::Edit || ui::rules::HasEditField(c->tmpl()));
     });
-    return ok;
   }
   bool Dropped(WindowId w, int control) {
-    bool open = false;
-    drv::OnWindow(w, [&](FltkWindow& win) {
+    return Read<bool>(w, [&](FltkWindow& win) {
       auto* combo = dynamic_cast<ui::fltk::ComboControl*>(win.FindControl(control));
-      open = combo && combo->dropped();
+      return combo && combo->dropped();
     });
-    return open;
   }
   bool Press(WindowId w, const char* key) {
     if (!IsEnabled(w) || !drv::WaitUntil([&] { return drv::Mapped(w); }, 3000)) return false;
@@ -194,16 +191,11 @@ class FltkStage final : public Stage {
  public:
   void Play(const std::function<void(User&)>& script, const std::function<void()>& dialogs) override {
     fltktest::Watchdog dog(std::chrono::seconds(90));
-    std::thread player([&] {
+    fltktest::Driver player([&] {
       FltkUser user;
       script(user);
-      if (!drv::WaitUntil([] { return drv::Dialogs().empty(); })) {
-        ADD_FAILURE() << "dialogs still up after the user had finished";
-        drv::CloseAll();
-      }
     });
     dialogs();
-    player.join();
   }
 };
 

@@ -78,44 +78,32 @@ class HeadlessUser final : public User {
   bool Resumed(WindowId w) override { return TimeChanged(w); }
 
   std::string Caption(WindowId w) override {
-    std::string text;
-    Do([&](HeadlessHost& h) {
-      if (const HeadlessWindow* win = h.Find(w)) text = win->Caption();
-    });
-    return text;
+    return Read<std::string>(w, [](const HeadlessWindow& win) { return win.Caption(); });
   }
   // An icon id the program's table lacks shows nothing.
   bool ShowsIcon(WindowId w, int control) override {
-    return Read(w, [&](const HeadlessWindow& win) {
-             const HeadlessWindow::Control* c = win.control(control);
-             return ui::FindIcon(control == 0 ? win.icon() : c ? c->icon : 0) ? 1 : 0;
-           }) == 1;
+    return Read<bool>(w, [&](const HeadlessWindow& win) {
+      const HeadlessWindow::Control* c = win.control(control);
+      return ui::FindIcon(control == 0 ? win.icon() : c ? c->icon : 0) != nullptr;
+    });
   }
   std::string Text(WindowId w, int control) override {
-    std::string text;
-    Do([&](HeadlessHost& h) {
-      if (const HeadlessWindow* win = h.Find(w)) text = win->Text(control);
-    });
-    return text;
+    return Read<std::string>(w, [&](const HeadlessWindow& win) { return win.Text(control); });
   }
   int Check(WindowId w, int control) override {
-    return Read(w, [&](const HeadlessWindow& win) { return win.Check(control); });
+    return Read<int>(w, [&](const HeadlessWindow& win) { return win.Check(control); }, -1);
   }
   bool IsEnabled(WindowId w) override {
-    return Read(w, [&](const HeadlessWindow& win) { return win.enabled() ? 1 : 0; }) == 1;
+    return Read<bool>(w, [](const HeadlessWindow& win) { return win.enabled(); });
   }
   bool IsMinimized(WindowId w) override {
-    return Read(w, [&](const HeadlessWindow& win) { return win.IsMinimized() ? 1 : 0; }) == 1;
+    return Read<bool>(w, [](const HeadlessWindow& win) { return win.IsMinimized(); });
   }
   WindowId Owner(WindowId w) override {
-    WindowId owner = 0;
-    Do([&](HeadlessHost& h) {
-      if (const HeadlessWindow* win = h.Find(w)) owner = win->owner();
-    });
-    return owner;
+    return Read<WindowId>(w, [](const HeadlessWindow& win) { return win.owner(); });
   }
   int Focused(WindowId w) override {
-    return Read(w, [&](const HeadlessWindow& win) { return win.focus(); });
+    return Read<int>(w, [](const HeadlessWindow& win) { return win.focus(); }, -1);
   }
 
  private:
@@ -128,8 +116,10 @@ class HeadlessUser final : public User {
     Do([outcome, action = std::move(action)](HeadlessHost& h) { *outcome = action(h) ? 1 : 0; });
     return *outcome != 0;
   }
-  int Read(WindowId w, const std::function<int(const HeadlessWindow&)>& read) {
-    int value = -1;
+  // What `read` finds in the window, `none` when it is gone.
+  template <class T>
+  T Read(WindowId w, const std::function<T(const HeadlessWindow&)>& read, T none = {}) {
+    T value = none;
     Do([&](HeadlessHost& h) {
       if (const HeadlessWindow* win = h.Find(w)) value = read(*win);
     });
@@ -174,7 +164,7 @@ class HeadlessStage final : public Stage {
   }
 
  private:
-  HeadlessHost host_{HeadlessHost::ClockKind::kManual};
+  HeadlessHost host_;
 };
 
 class HeadlessScenario : public ::testing::TestWithParam<Scenario> {};
