@@ -8,7 +8,6 @@
 #include <sstream>
 #include <thread>
 
-#include "common/wait_until.h"
 #include "main/dialup_check.h"
 #include "main_fixture.h"
 #include "platform/command_line.h"
@@ -16,6 +15,7 @@
 #include "platform/czone_state.h"
 #include "platform/instance.h"
 #include "platform/spawn.h"
+#include "support/wait_until.h"
 
 namespace qv::main {
 namespace {

@@ -14,10 +14,10 @@
 #include <string>
 #include <thread>
 
-#include "common/scoped_env.h"
 #include "platform/instance.h"
 #include "platform/window_channel.h"
 #include "support/run_command.h"
+#include "support/scoped_env.h"
 
 namespace qv::platform {
 namespace {

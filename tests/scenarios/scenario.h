@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/wait_until.h"
 #include "support/scripted_dialog.h"
+#include "support/wait_until.h"
 #include "ui/dialog.h"
 
 namespace qv::scenario {

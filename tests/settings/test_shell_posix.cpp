@@ -12,12 +12,12 @@
 #include <thread>
 
 #include "base/text.h"
-#include "common/scoped_env.h"
-#include "common/wait_until.h"
 #include "platform/shell.h"
 #include "profile/temp_dir.h"
 #include "settings_harness.h"
 #include "support/run_command.h"
+#include "support/scoped_env.h"
+#include "support/wait_until.h"
 #include "ui/icon_paint.h"
 
 namespace qv::platform {

@@ -9,13 +9,13 @@
 #include <string>
 #include <thread>
 
-#include "common/wait_until.h"
+#include "hosts/win32/program_driver.h"
 #include "main/templates.h"
 #include "platform/file.h"
 #include "platform/spawn.h"
-#include "hosts/win32/program_driver.h"
 #include "profile/profile.h"
 #include "profile/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace qv::e2e {
 

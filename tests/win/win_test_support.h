@@ -1,8 +1,6 @@
 // Support for tests that run real dialogs on the win32 host.
 #pragma once
 
-#include "common/wait_until.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,6 +13,7 @@
 #include "hosts/win32/ui_driver.h"
 #include "support/scripted_dialog.h"
 #include "support/user_threads.h"
+#include "support/wait_until.h"
 
 namespace qv::wintest {
 
