@@ -70,6 +70,13 @@ void ReadServerTime(int protocol, const Reply& reply, Result& result) {
   }
 }
 
+// How the clock took the set.
+void Record(const platform::ClockSet& outcome, Result& result) {
+  if (!outcome) result.stage = Stage::kClockSet;
+  result.refusal = outcome.refusal;
+  result.set_by = outcome.set_by;
+}
+
 }  // namespace
 
 Request MakeRequest(int protocol, std::string server, int timeout, int beep, int reference_check,
@@ -125,11 +132,10 @@ Result AdjustSystemClock(const Request& request) {
   // break-down here; the clock must then stay as it is.
   const std::optional<MicroTime> set = AddOffset(NowMicroTime(), *result.offset_ns);
   platform::SystemTime broken_down;
-  if (!set || !MicroTimeToSystemTime(*set, broken_down) || !platform::SystemClock().SetUtc(broken_down)) {
-    result.stage = Stage::kClockSet;
-    return Finish(result, request);
-  }
-  result.server_time = FormatServerTime(*set);
+  Record(set && MicroTimeToSystemTime(*set, broken_down) ? platform::SystemClock().SetUtc(broken_down)
+                                                         : platform::ClockSet::Refused(platform::ClockRefusal::kImpossibleTime),
+         result);
+  if (result.ok()) result.server_time = FormatServerTime(*set);
   return Finish(result, request);
 }
 
@@ -140,7 +146,9 @@ Result AdjustLocalClock(const Request& request) {
   // A text that does not read whole as a time is refused here; the OS is
   // never asked to set it.
   const std::optional<platform::SystemTime> local = ParseTimeText(result.server_time);
-  if (!local || !platform::SystemClock().SetLocal(*local)) result.stage = Stage::kClockSet;
+  Record(local ? platform::SystemClock().SetLocal(*local)
+               : platform::ClockSet::Refused(platform::ClockRefusal::kImpossibleTime),
+         result);
   return Finish(result, request);
 }
 

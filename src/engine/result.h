@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
+
 namespace qv::engine {
 
 // Where a query ended. Each failure has one name, which the status text
@@ -71,6 +73,10 @@ struct Result {
   std::string pc_time;           // the PC's time after the query
   std::optional<std::int64_t> offset_ns;  // SNTP: the measured offset (FormatOffset shows it)
   LogWrite detail_log = LogWrite::kNotAsked;  // the SNTP detail log, written on the worker
+  // An adjustment: why the clock was not set (kClockSet), and who set it
+  // when not this process. The detail and the result log keep their form.
+  platform::ClockRefusal refusal = platform::ClockRefusal::kNone;
+  std::string set_by;
 
   bool ok() const { return stage == Stage::kOk; }
 };

@@ -59,6 +59,19 @@ Clock& SystemClock() {
 
 void SetClockForTesting(Clock* clock) { g_test_clock.store(clock, std::memory_order_release); }
 
+const char* ClockRefusalText(ClockRefusal refusal) {
+  switch (refusal) {
+    case ClockRefusal::kNone: return "";
+    case ClockRefusal::kNoRight: return "no right to set the clock";
+    case ClockRefusal::kOtherTimeService: return "another time service keeps this clock";
+    case ClockRefusal::kHelperMissing: return "no right to set the clock, and no time service installed";
+    case ClockRefusal::kHelperNotAnswering: return "no right to set the clock, and the time service did not answer";
+    case ClockRefusal::kImpossibleTime: return "an impossible time";
+    case ClockRefusal::kOther: return "the system refused";
+  }
+  return "the system refused";
+}
+
 bool IsValidSystemTime(const SystemTime& t) {
   if (t.year < 1601 || t.year > 30827) return false;
   if (t.month < 1 || t.month > 12) return false;

@@ -25,6 +25,39 @@ struct SystemTime {
 inline constexpr std::int64_t kFileTimeUnixEpoch = 116444736000000000LL;
 inline constexpr std::int64_t kFileTicksPerSecond = 10000000LL;
 
+// Why a set of the clock was refused, as the user is told it.
+enum class ClockRefusal : std::uint8_t {
+  kNone,                // set
+  kNoRight,             // neither this process nor a helper it may ask holds the right
+  kOtherTimeService,    // another time service keeps this clock (automatic synchronisation is on)
+  kHelperMissing,       // no right here, and no helper that may set it is installed
+  kHelperNotAnswering,  // no right here, and the helper did not answer in time
+  kImpossibleTime,      // no such moment, or one the OS cannot hold
+  kOther,               // anything else: os_error has the OS's number
+};
+
+// "no right to set the clock", "another time service keeps this clock", ...
+// (empty for kNone): the detail of a refused adjustment.
+const char* ClockRefusalText(ClockRefusal refusal);
+
+// The outcome of one set of the clock.
+struct ClockSet {
+  ClockRefusal refusal = ClockRefusal::kNone;
+  // The OS's own number for the refusal (Windows: GetLastError(); elsewhere
+  // errno); 0 after a success.
+  std::uint32_t os_error = 0;
+  // Who set it, when not this process itself (a helper's name, such as
+  // "systemd-timedated"); empty otherwise.
+  std::string set_by;
+  explicit operator bool() const { return refusal == ClockRefusal::kNone; }
+  static ClockSet Refused(ClockRefusal why, std::uint32_t os_error = 0) {
+    ClockSet set;
+    set.refusal = why;
+    set.os_error = os_error;
+    return set;
+  }
+};
+
 class Clock {
  public:
   virtual ~Clock() = default;
@@ -32,10 +65,9 @@ class Clock {
   virtual std::int64_t UtcFileTime() = 0;
   // Local time in the operating system's zone (not the C runtime's TZ).
   virtual SystemTime LocalTime() = 0;
-  // False when the system refuses (no right, impossible time); the clock is
-  // then untouched.
-  virtual bool SetUtc(const SystemTime& t) = 0;
-  virtual bool SetLocal(const SystemTime& t) = 0;
+  // A refusal (no right, impossible time) leaves the clock untouched.
+  virtual ClockSet SetUtc(const SystemTime& t) = 0;
+  virtual ClockSet SetLocal(const SystemTime& t) = 0;
   // When a packet arrived, given the kernel's stamp of it (0 when there is
   // none). The real clock trusts the stamp; any other clock keeps to its own
   // reading, so a fake clock's timeline stays whole.
@@ -48,12 +80,7 @@ Clock& SystemClock();
 // The operating system's clock, whatever is installed.
 Clock& RealClock();
 
-// The OS's own number for why the calling thread's last set of the real
-// clock failed (Windows: GetLastError(); elsewhere errno); 0 after a success.
-// An impossible time is refused before the OS is asked, with the OS's number
-// for an invalid argument.
-std::uint32_t LastClockSetError();
-// That number when the process has no right to set the clock:
+// The OS's number when the process has no right to set the clock:
 // ERROR_PRIVILEGE_NOT_HELD (1314) on Windows, EPERM elsewhere.
 std::uint32_t NoClockRightError();
 

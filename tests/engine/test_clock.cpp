@@ -160,13 +160,14 @@ TEST(RealClockRefusal, RefusedWithoutPrivilege) {
   SystemTime utc, local;
   ASSERT_TRUE(BreakDownUtc((before + kHour - kFileTimeUnixEpoch) / kFileTicksPerSecond, utc));
   ASSERT_TRUE(UtcToOsLocal(before + kHour, local));
-  EXPECT_FALSE(RealClock().SetUtc(utc));
-  EXPECT_EQ(NoClockRightError(), LastClockSetError());
-  EXPECT_FALSE(RealClock().SetLocal(local));
-  EXPECT_EQ(NoClockRightError(), LastClockSetError());
-  EXPECT_FALSE(RealClock().SetLocal({2026, 2, 0, 31, 11, 36, 6, 0}));  // no such day: the OS is not asked
-  EXPECT_NE(0u, LastClockSetError());
-  EXPECT_NE(NoClockRightError(), LastClockSetError());
+  for (const ClockSet& set : {RealClock().SetUtc(utc), RealClock().SetLocal(local)}) {
+    EXPECT_EQ(set.refusal, ClockRefusal::kNoRight);
+    EXPECT_EQ(set.os_error, NoClockRightError());
+  }
+  // No such day: the OS is not asked.
+  const ClockSet impossible = RealClock().SetLocal({2026, 2, 0, 31, 11, 36, 6, 0});
+  EXPECT_EQ(impossible.refusal, ClockRefusal::kImpossibleTime);
+  EXPECT_NE(impossible.os_error, 0u);
   const std::int64_t moved = RealClock().UtcFileTime() - before;
   const std::int64_t elapsed =
       std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count() * 10;

@@ -18,6 +18,7 @@
 namespace qv::engine {
 namespace {
 
+using platform::ClockRefusal;
 using platform::SystemTime;
 
 constexpr std::uint32_t kS = 1796556966;  // 2026-12-06 11:36:06 UTC, a Sunday
@@ -184,6 +185,9 @@ TEST_F(OperationsTest, SntpAdjustSetsAFreshReadingPlusTheOffsetInUtcOrNothing) {
     EXPECT_EQ(result.mode, Mode::kAdjust);
     EXPECT_EQ(result.status, c.set ? "OK" : "ERROR (localtime-set)");
     EXPECT_EQ(result.detail, "");
+    EXPECT_EQ(result.refusal, c.set ? ClockRefusal::kNone
+                              : c.refuse ? ClockRefusal::kNoRight
+                                         : ClockRefusal::kImpossibleTime);
     EXPECT_EQ(result.server_time, c.new_time);
     EXPECT_EQ(result.pc_time, kPcText);
     EXPECT_TRUE(result.offset_ns.has_value());  // measured, set or not
@@ -224,6 +228,7 @@ TEST_F(OperationsTest, TimeAndDaytimeSetTheServerTextAsLocalTimeOrNothing) {
     const Result result = Adjust(MakeRequest(c.protocol));
     EXPECT_EQ(result.status, c.set ? "OK" : "ERROR (localtime-set)");
     EXPECT_EQ(result.detail, "0");
+    EXPECT_EQ(result.refusal, c.set ? ClockRefusal::kNone : ClockRefusal::kImpossibleTime);
     EXPECT_EQ(result.server_time, c.server_time);
     EXPECT_EQ(result.pc_time, kPcText);
     EXPECT_FALSE(jobs_.back().record_arrival);

@@ -33,7 +33,9 @@ class FakeClock final : public platform::Clock {
     SetUtcFileTime(platform::kFileTimeUnixEpoch + seconds * platform::kFileTicksPerSecond + micros * 10);
   }
   void SetLocalReading(const SystemTime& t) { Locked([&] { local_ = t; }); }
-  void SetRefuse(bool refuse) { Locked([&] { refuse_ = refuse; }); }
+  // Refuses every set for this reason from now on; kNone accepts again.
+  void SetRefuse(bool refuse) { SetRefusal(refuse ? platform::ClockRefusal::kNoRight : platform::ClockRefusal::kNone); }
+  void SetRefusal(platform::ClockRefusal refusal) { Locked([&] { refusal_ = refusal; }); }
 
   std::vector<SystemTime> utc_sets() const { return Locked([&] { return utc_sets_; }); }
   std::vector<SystemTime> local_sets() const { return Locked([&] { return local_sets_; }); }
@@ -41,23 +43,24 @@ class FakeClock final : public platform::Clock {
 
   std::int64_t UtcFileTime() override { return Locked([&] { return utc_; }); }
   SystemTime LocalTime() override { return Locked([&] { return local_; }); }
-  bool SetUtc(const SystemTime& t) override { return Record(t, utc_sets_); }
-  bool SetLocal(const SystemTime& t) override { return Record(t, local_sets_); }
+  platform::ClockSet SetUtc(const SystemTime& t) override { return Record(t, utc_sets_); }
+  platform::ClockSet SetLocal(const SystemTime& t) override { return Record(t, local_sets_); }
 
  private:
-  bool Record(const SystemTime& t, std::vector<SystemTime>& sets) {
+  platform::ClockSet Record(const SystemTime& t, std::vector<SystemTime>& sets) {
     return Locked([&] {
-      bool ok = !refuse_ && platform::IsValidSystemTime(t);
-      if (ok) sets.push_back(t);
-      refused_ += !ok;
-      return ok;
+      platform::ClockSet outcome;
+      outcome.refusal = !platform::IsValidSystemTime(t) ? platform::ClockRefusal::kImpossibleTime : refusal_;
+      if (outcome) sets.push_back(t);
+      refused_ += !outcome;
+      return outcome;
     });
   }
 
   mutable std::mutex mutex_;
   std::int64_t utc_ = platform::kFileTimeUnixEpoch;
   SystemTime local_{};
-  bool refuse_ = false;
+  platform::ClockRefusal refusal_ = platform::ClockRefusal::kNone;
   std::vector<SystemTime> utc_sets_, local_sets_;
   int refused_ = 0;
 };

@@ -194,23 +194,22 @@ bool BreakDown(LocalTicks t, SystemTime& out) {
   return true;
 }
 
-thread_local std::uint32_t t_last_set_error = 0;
-
-bool Refuse(int error) {
-  t_last_set_error = static_cast<std::uint32_t>(error);
-  return false;
+ClockSet Refuse(int error) {
+  return ClockSet::Refused(error == EPERM    ? ClockRefusal::kNoRight
+                           : error == EINVAL ? ClockRefusal::kImpossibleTime
+                                             : ClockRefusal::kOther,
+                           static_cast<std::uint32_t>(error));
 }
 
 // Needs CAP_SYS_TIME; the kernel refuses otherwise and nothing changes.
-bool SetFileTime(std::int64_t utc_file_time) {
+ClockSet SetFileTime(std::int64_t utc_file_time) {
   if (utc_file_time < kFileTimeUnixEpoch) return Refuse(EINVAL);  // no Unix time before 1970
   std::int64_t ticks = utc_file_time - kFileTimeUnixEpoch;
   timespec ts{};
   ts.tv_sec = static_cast<time_t>(ticks / kFileTicksPerSecond);
   ts.tv_nsec = static_cast<long>(ticks % kFileTicksPerSecond) * 100;
   if (clock_settime(CLOCK_REALTIME, &ts) != 0) return Refuse(errno);
-  t_last_set_error = 0;
-  return true;
+  return {};
 }
 
 class PosixClock final : public Clock {
@@ -231,13 +230,13 @@ class PosixClock final : public Clock {
     return kernel_stamp != 0 ? kernel_stamp : UtcFileTime();
   }
 
-  bool SetUtc(const SystemTime& t) override {
+  ClockSet SetUtc(const SystemTime& t) override {
     if (!IsValidSystemTime(t)) return Refuse(EINVAL);
     SysTicks utc{ToLocalTicks(t).time_since_epoch()};
     return SetFileTime(utc.time_since_epoch().count() + kFileTimeUnixEpoch);
   }
 
-  bool SetLocal(const SystemTime& t) override {
+  ClockSet SetLocal(const SystemTime& t) override {
     std::int64_t utc = 0;
     if (!OsLocalToUtc(t, utc)) return Refuse(EINVAL);
     return SetFileTime(utc);
@@ -250,8 +249,6 @@ Clock& RealClock() {
   static PosixClock clock;
   return clock;
 }
-
-std::uint32_t LastClockSetError() { return t_last_set_error; }
 
 std::uint32_t NoClockRightError() { return EPERM; }
 

@@ -54,17 +54,14 @@ SystemTime FromWin(const SYSTEMTIME& st) {
   return t;
 }
 
-thread_local std::uint32_t t_last_set_error = 0;
-
-bool Refuse(DWORD error) {
-  t_last_set_error = error;
-  return false;
+ClockSet Refuse(DWORD error) {
+  return ClockSet::Refused(error == ERROR_PRIVILEGE_NOT_HELD  ? ClockRefusal::kNoRight
+                           : error == ERROR_INVALID_PARAMETER ? ClockRefusal::kImpossibleTime
+                                                              : ClockRefusal::kOther,
+                           error);
 }
 
-bool Report(BOOL ok) {
-  t_last_set_error = ok ? 0 : GetLastError();
-  return ok != 0;
-}
+ClockSet Report(BOOL ok) { return ok ? ClockSet{} : Refuse(GetLastError()); }
 
 // Wine grants every process the system-time privilege and answers for the
 // Unix process beneath, so there the Unix user's rights are what count.
@@ -137,13 +134,13 @@ class WinClock final : public Clock {
     return FromWin(st);
   }
 
-  bool SetUtc(const SystemTime& t) override {
+  ClockSet SetUtc(const SystemTime& t) override {
     if (!IsValidSystemTime(t)) return Refuse(ERROR_INVALID_PARAMETER);
     SYSTEMTIME st = ToWin(t);
     return Report(SetSystemTime(&st));
   }
 
-  bool SetLocal(const SystemTime& t) override {
+  ClockSet SetLocal(const SystemTime& t) override {
     if (!IsValidSystemTime(t)) return Refuse(ERROR_INVALID_PARAMETER);
     SYSTEMTIME st = ToWin(t);
     return Report(SetLocalTime(&st));
@@ -156,8 +153,6 @@ Clock& RealClock() {
   static WinClock clock;
   return clock;
 }
-
-std::uint32_t LastClockSetError() { return t_last_set_error; }
 
 static_assert(ERROR_PRIVILEGE_NOT_HELD == 1314);
 std::uint32_t NoClockRightError() { return ERROR_PRIVILEGE_NOT_HELD; }
