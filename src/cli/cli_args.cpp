@@ -12,7 +12,8 @@ namespace qv::cli {
 const char* const kUsage =
     "usage: quorvel-cli check|adjust [--server HOST] [--protocol SNTP|time|daytime]\n"
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
-    "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug]\n";
+    "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug]\n"
+    "       quorvel-cli --version\n";
 
 namespace {
 constexpr std::string_view kValueOptions[] = {"--server", "--protocol",        "--timeout", "--reference-check",
@@ -31,6 +32,9 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
     out.command = Command::kAdjust;
   } else if (args[0] == "--help" || args[0] == "-h") {
     out.help = true;
+    return out;
+  } else if (args[0] == "--version") {
+    out.version = true;
     return out;
   } else {
     error = "unknown command '" + args[0] + "'";

@@ -23,6 +23,7 @@ struct CliArgs {
   std::optional<std::string> profile;
   bool debug = false;
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv[1..]; on a usage error returns nullopt and sets error.

@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
     std::fputs(cli::kUsage, stdout);
     Exit(kExitOk);
   }
+  if (parsed->version) {
+    std::puts("quorvel-cli " QV_VERSION);
+    Exit(kExitOk);
+  }
 
   ui::HeadlessHost host;
   ui::SetHost(&host);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/process.h"
 #include "profile/app_state.h"
 #include "profile/options.h"
 #include "profile/program_profile.h"
@@ -10,7 +11,7 @@
 namespace qv::cli {
 
 CliSettings ResolveSettings(const CliArgs& args) {
-  profile::SetProfilePath(args.profile ? *args.profile : profile::MakeProfilePath());
+  profile::SetProfilePath(args.profile ? *args.profile : profile::ProgramProfilePath(platform::ExecutablePath()));
 
   // The main program's view of the profile; a missing file reads as
   // defaults, but one that exists and cannot be read is not taken for

@@ -60,7 +60,7 @@ int RunMainProgram(const StartupOptions& options) {
   }
 
   profile::ScanDebugSwitch(options.argument_text, profile::kMainDebugSwitch);
-  const std::string profile_path = profile::MakeProfilePath(options.executable_path);
+  const std::string profile_path = profile::ProgramProfilePath(options.executable_path);
   profile::SetProfilePath(profile_path);
   MainProfile profile(profile_path);
 

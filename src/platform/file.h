@@ -81,4 +81,9 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
 bool FileExists(const std::string& path);
 
+// The user's own settings folder for this program, made (mode 0700) when
+// missing: "quorvel" in $XDG_CONFIG_HOME, else ~/.config. Empty where the
+// user has none, and on Windows, where a copy's settings stay beside it.
+std::string UserConfigFolder();
+
 }  // namespace qv::platform

@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "base/text.h"
-#include "platform/process.h"
+#include "platform/file.h"
 #include "profile/app_state.h"
 
 namespace qv::profile {
@@ -117,7 +117,15 @@ std::string MakeProfilePath(std::string_view executable_path) {
   return path + "INI";
 }
 
-std::string MakeProfilePath() { return MakeProfilePath(platform::ExecutablePath()); }
+std::string ProgramProfilePath(std::string_view executable_path) {
+#ifdef QV_PROFILE_IN_USER_CONFIG
+  // An installed copy sits in the system's folder, which its users may not
+  // write: each keeps the profile (and the logs named after it) in a
+  // settings folder of their own, shared by all three programs.
+  if (const std::string folder = platform::UserConfigFolder(); !folder.empty()) return folder + "/Quorvel.INI";
+#endif
+  return MakeProfilePath(executable_path);
+}
 
 std::string_view StripProgramName(std::string_view command_line) {
   std::size_t i = 0;

@@ -56,8 +56,10 @@ std::string FormatSettingsArguments(std::string_view profile_path, std::int32_t 
 // (C:\Tools\Quorvel.exe -> C:\Tools\Quorvel.INI), or ".INI" appended when
 // the file name has none. Empty for an empty path.
 std::string MakeProfilePath(std::string_view executable_path);
-// The same for the running executable.
-std::string MakeProfilePath();
+// The profile a program at that path uses: the one beside it, or, in a copy
+// built to be installed (QV_PROFILE_IN_USER_CONFIG), Quorvel.INI in the
+// user's settings folder (platform::UserConfigFolder), when there is one.
+std::string ProgramProfilePath(std::string_view executable_path);
 
 // The argument text of a full command line: the program's path (quoted or
 // up to the first blank) and the blanks after it removed.

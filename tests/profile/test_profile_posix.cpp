@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "support/run_command.h"
+#include "support/scoped_env.h"
 #include "temp_dir.h"
 #include "writer.h"
 
@@ -32,6 +34,23 @@ bool CanActAsNobody() {
   return fs::exists(QV_SETPRIV_PATH) && test::RunCommand(words);
 }
 
+
+// An installed copy's profile folder: $XDG_CONFIG_HOME when absolute, else
+// ~/.config; made private, and refused when it is not the user's own.
+TEST(ProfilePosix, UserConfigFolderIsMadePrivateInTheXdgPlace) {
+  if (!CanActAsNobody()) GTEST_SKIP() << "needs root and setpriv";
+  test::TempDir dir;
+  const std::string home = test::Utf8(dir.path());
+  test::ScopedEnv env({"XDG_CONFIG_HOME", "HOME"});
+  test::ScopedEnv::Set("HOME", home.c_str());
+  test::ScopedEnv::Set("XDG_CONFIG_HOME", "relative/ignored");
+  EXPECT_EQ(platform::UserConfigFolder(), home + "/.config/quorvel");
+  EXPECT_EQ(StatOf(home + "/.config/quorvel").substr(0, 8), "0:0:700:");
+  test::ScopedEnv::Set("XDG_CONFIG_HOME", (home + "/x/y").c_str());
+  EXPECT_EQ(platform::UserConfigFolder(), home + "/x/y/quorvel");
+  Shell({"chown", "65534:65534", home + "/x/y/quorvel"});
+  EXPECT_EQ(platform::UserConfigFolder(), "");  // another user's
+}
 
 TEST(ProfilePosix, LinksNameTheFileTheyPointTo) {
   test::TempDir dir(/*fast=*/true);

@@ -148,6 +148,17 @@ bool IsOwnFolder(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
 }
 
+// `base`, or a folder in it, made as far as it is missing; true when it is
+// then the user's own.
+bool MakeOwnFolder(const std::string& base, const std::string& folder) {
+  for (std::size_t slash = base.find('/', 1);; slash = base.find('/', slash + 1)) {
+    mkdir(base.substr(0, slash).c_str(), 0700);
+    if (slash == std::string::npos) break;
+  }
+  mkdir(folder.c_str(), 0700);
+  return IsOwnFolder(folder);
+}
+
 // Where recovery copies are kept: "quorvel" in $XDG_STATE_HOME (else
 // ~/.local/state), a folder of this user's that outlives the session and a
 // power cut, as a copy must (the runtime folder is gone after either); made
@@ -162,14 +173,7 @@ std::string RecoveryFolder(bool create, std::string& error) {
   }
   if (!base.empty()) {
     const std::string folder = base + "/quorvel";
-    if (create) {
-      for (std::size_t slash = base.find('/', 1);; slash = base.find('/', slash + 1)) {
-        mkdir(base.substr(0, slash).c_str(), 0700);
-        if (slash == std::string::npos) break;
-      }
-      mkdir(folder.c_str(), 0700);
-    }
-    if (IsOwnFolder(folder)) return folder;
+    if (create ? MakeOwnFolder(base, folder) : IsOwnFolder(folder)) return folder;
   }
   return ChannelFolder(error);
 }
@@ -425,6 +429,18 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
 bool FileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+std::string UserConfigFolder() {
+  std::string base;
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/') {
+    base = config;
+  } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+    base = std::string(home) + "/.config";
+  }
+  if (base.empty()) return {};
+  const std::string folder = base + "/quorvel";
+  return MakeOwnFolder(base, folder) ? folder : std::string();
 }
 
 }  // namespace qv::platform

@@ -471,4 +471,6 @@ bool FileExists(const std::string& path) {
   return !wpath.empty() && GetFileAttributesW(wpath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string UserConfigFolder() { return {}; }
+
 }  // namespace qv::platform
