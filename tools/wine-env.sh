@@ -207,9 +207,18 @@ qv_start_wm() {
   qv_die "$wm did not announce itself on $DISPLAY"
 }
 
+# A window manager may hang in its own signal handler (fluxbox, stopped
+# while its start-up helpers end): after a few seconds it is killed outright.
 qv_stop_wm() {
   [ -n "${QV_WM_PID:-}" ] || return 0
+  local i
+  pkill -TERM -P "$QV_WM_PID" 2>/dev/null || true
   kill "$QV_WM_PID" 2>/dev/null || true
+  for ((i = 0; i < 60; i++)); do
+    case $(ps -o stat= -p "$QV_WM_PID" 2>/dev/null) in "" | Z*) break ;; esac  # ended (a zombie until waited for)
+    sleep 0.05
+  done
+  kill -KILL "$QV_WM_PID" 2>/dev/null || true
   wait "$QV_WM_PID" 2>/dev/null || true
   rm -rf "${QV_WM_HOME:-}"
   QV_WM_PID= QV_WM_HOME=
