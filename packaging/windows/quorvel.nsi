@@ -1,5 +1,8 @@
 ; The Windows installer: a per-user installation (no administrator needed),
 ; so that the profile beside the programs stays the user's to write.
+; The time service is a component an administrator chooses: the installed
+; quorvel-cli installs it, elevated (Windows asks), into a folder of its own
+; that only administrators may change. "/S /SERVICE" chooses it silently.
 ; makensis -DVERSION=1.0.0 -DSOURCE=<folder with the files> -DOUTFILE=<setup.exe> [-DAMD64] quorvel.nsi
 Unicode true
 !ifdef AMD64
@@ -60,7 +63,35 @@ Section "Quorvel" SecMain
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+Section /o "Time service (administrator)" SecService
+  ; Installing it lets every user of this PC set the clock from a server
+  ; they name.
+  ExecShellWait "runas" "$INSTDIR\quorvel-cli.exe" "install-service" SW_HIDE
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "TimeService" 1
+SectionEnd
+
+LangString DESC_SecMain ${LANG_ENGLISH} "The programs, their Start-menu entries and the uninstaller."
+LangString DESC_SecService ${LANG_ENGLISH} "Lets every user of this PC set the clock from a server they name (asks for an administrator)."
+LangString DESC_SecMain ${LANG_JAPANESE} "プログラム、スタートメニューの項目とアンインストーラー。"
+LangString DESC_SecService ${LANG_JAPANESE} "このPCのすべてのユーザーが指定したサーバーから時計を合わせられるようにします（管理者が必要です）。"
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecMain} $(DESC_SecMain)
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecService} $(DESC_SecService)
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/SERVICE" $1
+  IfErrors +2
+    SectionSetFlags ${SecService} ${SF_SELECTED}
+FunctionEnd
+
 Section "Uninstall"
+  ; The time service goes first, while its installer is still here.
+  ReadRegDWORD $0 HKCU "${UNINSTALL_KEY}" "TimeService"
+  StrCmp $0 1 0 +2
+    ExecShellWait "runas" "$INSTDIR\quorvel-cli.exe" "remove-service" SW_HIDE
   Delete "$INSTDIR\Quorvel.exe"
   Delete "$INSTDIR\Quorcfg.exe"
   Delete "$INSTDIR\quorvel-cli.exe"
