@@ -18,6 +18,10 @@
 #include <fstream>
 #include <string>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "platform/clock.h"
 #include "platform/test_seams.h"
 #include "profile/temp_dir.h"
@@ -34,6 +38,7 @@ struct ChildSet {
   bool proven = false;  // the child could not set the clock, and so asked
   ClockRefusal refusal = ClockRefusal::kOther;
   char set_by[32] = {};
+  bool leaked = false;  // under LeakSanitizer: what the set left behind
   double seconds = 0;
 };
 
@@ -57,6 +62,9 @@ ChildSet SetInUnprivilegedChild(const std::string& bus, const SystemTime& t, std
       const ClockSet set = RealClock().SetUtc(t);
       out.refusal = set.refusal;
       std::strncpy(out.set_by, set.set_by.c_str(), sizeof out.set_by - 1);
+#if defined(__SANITIZE_ADDRESS__)
+      out.leaked = __lsan_do_recoverable_leak_check() != 0;  // the child ends without the check at exit
+#endif
     }
     _exit(write(fds[1], &out, sizeof out) == sizeof out ? 0 : 1);
   }
@@ -186,6 +194,7 @@ TEST(Timedated, UnprivilegedSetGoesThroughTimedatedAndRefusalsSayWhy) {
     ASSERT_TRUE(set.proven) << "the child could not prove it may not set the clock";
     EXPECT_EQ(set.refusal, row.refusal) << ClockRefusalText(set.refusal);
     EXPECT_STREQ(set.set_by, row.refusal == ClockRefusal::kNone ? "systemd-timedated" : "");
+    EXPECT_FALSE(set.leaked);
     if (row.set_time_code) {
       // The call arrived, with the time asked for to the microsecond.
       const std::string added = test::ReadWholeFile(log).substr(before.size());
