@@ -14,7 +14,9 @@
 #include "platform/test_seams.h"
 #include "profile/temp_dir.h"
 #include "support/run_command.h"
+#ifndef _WIN32
 #include "support/scoped_env.h"
+#endif
 
 namespace qv::platform {
 namespace {

@@ -3,7 +3,6 @@
 // Every set runs in a forked child that has dropped to user 65534 and
 // proved it may not set the clock, with DBUS_SYSTEM_BUS_ADDRESS naming
 // the private bus (or no bus at all): the system bus is never reached.
-#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -15,7 +14,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #if defined(__SANITIZE_ADDRESS__)
