@@ -37,6 +37,7 @@ void MainDialog::OnCommand(int id) {
       // runs (the window is disabled for the user); a query never nests.
       if (schedule_.busy() || closing_ || refusal_up_) return;
       ShowClockHint();  // an unattended adjustment's, now that the user is here
+      if (closing_) return;  // the schedule ran on meanwhile
       if (id == kIdCheck)
         CheckNow();
       else
@@ -46,7 +47,7 @@ void MainDialog::OnCommand(int id) {
       return;
     case kIdSettings:
       ShowClockHint();
-      LaunchSettings();
+      if (!closing_) LaunchSettings();
       return;
     case kIdVoice:
       UpdateData(true);
