@@ -14,6 +14,7 @@
 #include "platform/console.h"
 #include "platform/ctime.h"
 #include "platform/net.h"
+#include "platform/process.h"
 #include "profile/app_state.h"
 #include "runner/query_runner.h"
 #include "runner/runner_template.h"
@@ -131,8 +132,13 @@ int main(int argc, char** argv) {
     logs_ok = ReportLog(engine::WriteResultLog(path, request, result), "result log", path) && logs_ok;
   }
 
+  // A refused set says why; the result log keeps its form (the detail).
+  const bool refused = result.refusal != platform::ClockRefusal::kNone;
+  if (const std::string hint = platform::ClockRightHint(result.refusal, platform::ExecutablePath()); !hint.empty())
+    std::fprintf(stderr, "quorvel-cli: %s\n", hint.c_str());
   std::printf("status: %s\n", result.status.c_str());
-  std::printf("detail: %s\n", result.detail.c_str());
+  std::printf("detail: %s\n", refused ? platform::ClockRefusalText(result.refusal) : result.detail.c_str());
+  if (!result.set_by.empty()) std::printf("set-by: %s\n", result.set_by.c_str());
   std::printf("server-time: %s\n", result.server_time.c_str());
   std::printf("pc-time: %s\n", result.pc_time.c_str());
   if (result.offset_ns) std::printf("offset: %s\n", engine::FormatOffset(*result.offset_ns).c_str());

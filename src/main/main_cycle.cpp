@@ -36,13 +36,19 @@ void MainDialog::OnCommand(int id) {
       // Only another program can press these while a cycle's modal loop
       // runs (the window is disabled for the user); a query never nests.
       if (schedule_.busy() || closing_ || refusal_up_) return;
+      ShowClockHint();  // an unattended adjustment's, now that the user is here
+      if (closing_) return;  // the schedule ran on meanwhile
       if (id == kIdCheck)
         CheckNow();
       else
         AdjustNow();
+      ShowClockHint();  // this adjustment's own
       RunDeferredTicks();
       return;
-    case kIdSettings: LaunchSettings(); return;
+    case kIdSettings:
+      ShowClockHint();
+      if (!closing_) LaunchSettings();
+      return;
     case kIdVoice:
       UpdateData(true);
       UpdateData(false);
@@ -178,7 +184,25 @@ bool MainDialog::AdjustOnce() {
   server_time_ = engine::ServerTimeLine(o.result);
   pc_time_ = o.result.ok() ? std::string(text::kAdjusted) : last_pc_time_;
   UpdateData(false);
+  KeepClockHint(o.result.refusal);
   return o.result.ok();
+}
+
+void MainDialog::KeepClockHint(platform::ClockRefusal refusal) {
+  if (clock_hint_shown_ || clock_hint_) return;
+  if (!platform::ClockRightHint(refusal, services_.executable_path).empty()) clock_hint_ = refusal;
+}
+
+// Never inside a cycle: the box's loop runs the schedule's ticks as usual,
+// and a start-up or daily adjustment nobody watches never waits on it.
+void MainDialog::ShowClockHint() {
+  if (!clock_hint_ || closing_) return;
+  const std::string text = platform::ClockRightHint(*clock_hint_, services_.executable_path);
+  clock_hint_.reset();
+  clock_hint_shown_ = true;
+  refusal_up_ = true;  // Check and Adjust wait for the box
+  ui::ShowMessage(text, ui::kMbOk | ui::kMbIconWarning, Id());
+  refusal_up_ = false;
 }
 
 void MainDialog::AutoTerminateNow() {

@@ -13,6 +13,7 @@
 #include "main/profile_calls.h"
 #include "main/schedule.h"
 #include "main/settings_launch.h"
+#include "platform/clock.h"
 #include "ui/dialog.h"
 
 namespace qv::main {
@@ -34,6 +35,8 @@ struct MainServices {
   std::function<void(unsigned hz, unsigned ms)> beep;
   // The window property start-up attaches: the executable's base name.
   std::string property_name;
+  // The executable, which the hint on a refused adjustment names.
+  std::string executable_path;
 };
 
 class MainDialog final : public ui::Dialog, private TimerPort {
@@ -88,6 +91,10 @@ class MainDialog final : public ui::Dialog, private TimerPort {
   bool AdjustOnce();
   void AutoTerminateNow();
   int ShowNotice(std::uint32_t ms, const std::string& first, const std::string& second);
+  // The hint on how to allow setting the clock, once per run: kept at a
+  // refusal, shown when the user next presses a button.
+  void KeepClockHint(platform::ClockRefusal refusal);
+  void ShowClockHint();
   void RunDeferredTicks();
   void DailyTick();
   void Perform(Schedule::Action action, std::uintptr_t id);
@@ -116,6 +123,8 @@ class MainDialog final : public ui::Dialog, private TimerPort {
   bool closing_ = false;
   // Boxes that posted messages could open again and again, nested.
   bool about_up_ = false, second_settings_box_up_ = false, refusal_up_ = false;
+  std::optional<platform::ClockRefusal> clock_hint_;  // kept, not yet shown
+  bool clock_hint_shown_ = false;
 
   // The fold.
   bool fold_known_ = false;

@@ -90,6 +90,7 @@ int RunMainProgram(const StartupOptions& options) {
   };
   services.beep = options.beep ? options.beep : [](unsigned hz, unsigned ms) { platform::Beep(hz, ms); };
   services.property_name = base_name;
+  services.executable_path = options.executable_path;
   {
     MainDialog dialog(std::move(services));
     dialog.DoModal(0);

@@ -72,6 +72,40 @@ const char* ClockRefusalText(ClockRefusal refusal) {
   return "the system refused";
 }
 
+std::string ClockRightHint(ClockRefusal refusal, const std::string& program) {
+  const std::string refused = std::string("The clock was not set: ") + ClockRefusalText(refusal) + ".\n";
+#ifdef _WIN32
+  (void)program;
+  switch (refusal) {
+    case ClockRefusal::kNoRight:
+    case ClockRefusal::kHelperMissing:
+    case ClockRefusal::kHelperNotAnswering:
+      return refused + "To let it be set from now on, install the time service once, as administrator:\n"
+                       "  quorvel-cli install-service";
+    case ClockRefusal::kOtherTimeService:
+      return refused + "Turn the other service's automatic time setting off to let this program set it,\n"
+                       "or leave the clock to that service.";
+    default: return "";
+  }
+#else
+  const std::string setcap = "  sudo setcap cap_sys_time+ep '" + program + "'\n";
+  const std::string readme = "(see \"Setting the clock on Linux\" in the README)";
+  switch (refusal) {
+    case ClockRefusal::kNoRight:
+    case ClockRefusal::kHelperNotAnswering:
+      return refused + "To let this program set it from now on without asking, do one of these once:\n" + setcap +
+             "or add a polkit rule that allows your user org.freedesktop.timedate1.set-time\n" + readme;
+    case ClockRefusal::kHelperMissing:
+      return refused + "To let this program set it from now on, give it the right once:\n" + setcap + readme;
+    case ClockRefusal::kOtherTimeService:
+      return refused + "Automatic time synchronisation is on; to let this program set the clock, turn it off:\n"
+                       "  timedatectl set-ntp false\n"
+                       "or leave the clock to that service.";
+    default: return "";
+  }
+#endif
+}
+
 bool IsValidSystemTime(const SystemTime& t) {
   if (t.year < 1601 || t.year > 30827) return false;
   if (t.month < 1 || t.month > 12) return false;

@@ -40,6 +40,13 @@ enum class ClockRefusal : std::uint8_t {
 // (empty for kNone): the detail of a refused adjustment.
 const char* ClockRefusalText(ClockRefusal refusal);
 
+// What the user can do once so that later sets are allowed, for a refusal
+// that the system's setup decides (no right, no helper, a helper that did
+// not answer, another time service); empty for any other. Several lines,
+// the first of them the refusal; `program` is the executable that sets the
+// clock (where the right can be given to the file).
+std::string ClockRightHint(ClockRefusal refusal, const std::string& program);
+
 // The outcome of one set of the clock.
 struct ClockSet {
   ClockRefusal refusal = ClockRefusal::kNone;

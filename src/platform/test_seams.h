@@ -2,6 +2,7 @@
 // never includes this header; each replacement lasts until it is undone.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,11 @@ class Clock;
 // The clock every reading and setting goes through; nullptr restores the
 // real one.
 void SetClockForTesting(Clock* clock);
+
+// How long a set of the clock waits for the helper that sets it for a
+// process without the right (Linux: systemd-timedated); 0 restores the
+// product's wait. Linux only.
+void SetClockHelperWaitForTesting(std::chrono::milliseconds wait);
 
 // Replaces the captured OS zone by a TZ-style value (an IANA name or a POSIX
 // rule); nullptr brings back the captured one. False where the OS zone

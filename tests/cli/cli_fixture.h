@@ -36,7 +36,9 @@ struct CliRun {
 };
 
 // `prefix` quorvel-cli `args`. `adjust` runs only behind a prefix, and only
-// test_cli_adjust.cpp's proven unprivileged one gives it.
+// test_cli_adjust.cpp's proven unprivileged one gives it. Every run's system
+// bus is one that cannot exist: a refused set asks the clock service there,
+// never the machine's.
 inline CliRun RunCli(const std::string& scratch, const std::vector<std::string>& args,
                      std::vector<std::string> prefix = {}) {
   CliRun run;
@@ -46,7 +48,7 @@ inline CliRun RunCli(const std::string& scratch, const std::vector<std::string>&
   }
   prefix.push_back(QV_CLI_PATH);
   prefix.insert(prefix.end(), args.begin(), args.end());
-  run.command = RunCapture(prefix, scratch);
+  run.command = RunCapture(prefix, scratch, {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + scratch + ".no-bus"});
   std::istringstream out(run.command.out);
   for (std::string line; std::getline(out, line);) {
     const std::size_t colon = line.find(": ");

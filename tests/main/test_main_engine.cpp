@@ -40,5 +40,66 @@ TEST_F(RealEngineTest, LogThatCannotOpenIsReportedAndTheResultStillShows) {
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Can not open the logfile"});
 }
 
+// A refusal the system's setup decides tells, once per run, how to allow
+// setting the clock: right after an Adjust the user pressed; after one
+// nobody watched (at start-up), when the user next presses a button.
+TEST_F(RealEngineTest, RefusedAdjustmentTellsOnceHowToAllowIt) {
+  using R = platform::ClockRefusal;
+  const struct Row {
+    const char* what;
+    bool at_start;
+    R refusal;
+    const char* hint;  // nullptr: no hint
+  } rows[] = {
+      {"Adjust pressed, no right", false, R::kNoRight, "sudo setcap cap_sys_time+ep"},
+      {"Adjust pressed, another service", false, R::kOtherTimeService, "timedatectl set-ntp false"},
+      {"Adjust pressed, an impossible time", false, R::kImpossibleTime, nullptr},
+      {"at start-up, no helper", true, R::kHelperMissing, "sudo setcap cap_sys_time+ep"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    clock_.SetRefusal(row.refusal);
+    WriteProfile("DefaultServer=" + server_.Address() + "\nprotocol=time\n" + (row.at_start ? "AutoAdjust=1\n" : ""));
+    notices_.clear();
+    const std::size_t before = host_.message_boxes().size();
+    const auto boxes = [&] { return host_.message_boxes().size() - before; };
+    // The n-th adjustment's three-second notice has come and gone.
+    const auto after_notice = [&](std::size_t n, std::function<void(HeadlessHost&)> then) {
+      Await([&, n](HeadlessHost&) { return notices_.size() == n; },
+            [&, then](HeadlessHost& h) {
+              h.Advance(3000);
+              Then(then);
+            });
+    };
+    const std::size_t shown = row.hint ? 1 : 0;
+    const auto adjust_again = [&](HeadlessHost&) {
+      EXPECT_EQ(boxes(), shown);
+      Click(kIdAdjust);
+      after_notice(2, [&](HeadlessHost& h) {
+        EXPECT_EQ(W().Text(kIdServerTime), "ERROR (localtime-set)");
+        EXPECT_EQ(boxes(), shown) << "a second refusal tells no more";
+        h.Click(ui::kIdOk);
+      });
+    };
+    if (row.at_start) {
+      after_notice(1, [&](HeadlessHost&) {
+        EXPECT_EQ(boxes(), 0u) << "nobody watched: the hint waits";
+        Click(kIdCheck);
+        Await(Back, adjust_again);
+      });
+    } else {
+      Click(kIdAdjust);
+      after_notice(1, adjust_again);
+    }
+    Run();
+    ASSERT_EQ(boxes(), shown);
+    if (row.hint) {
+      const std::string text = host_.message_boxes().back().text;
+      EXPECT_NE(text.find(platform::ClockRefusalText(row.refusal)), std::string::npos) << text;
+      EXPECT_NE(text.find(row.hint), std::string::npos) << text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qv::main::test

@@ -2,6 +2,7 @@
 // started with, read from its zone file's rule rather than by toggling TZ:
 // the main program later sets TZ for the C runtime only.
 #include "platform/clock.h"
+#include "platform/posix/timedated.h"
 #include "platform/test_seams.h"
 
 #include <date/tz.h>
@@ -201,15 +202,18 @@ ClockSet Refuse(int error) {
                            static_cast<std::uint32_t>(error));
 }
 
-// Needs CAP_SYS_TIME; the kernel refuses otherwise and nothing changes.
+// Directly with CAP_SYS_TIME. Without it (EPERM, and only then) through
+// systemd-timedated, which polkit may allow the user; any other refusal is
+// final.
 ClockSet SetFileTime(std::int64_t utc_file_time) {
   if (utc_file_time < kFileTimeUnixEpoch) return Refuse(EINVAL);  // no Unix time before 1970
   std::int64_t ticks = utc_file_time - kFileTimeUnixEpoch;
   timespec ts{};
   ts.tv_sec = static_cast<time_t>(ticks / kFileTicksPerSecond);
   ts.tv_nsec = static_cast<long>(ticks % kFileTicksPerSecond) * 100;
-  if (clock_settime(CLOCK_REALTIME, &ts) != 0) return Refuse(errno);
-  return {};
+  if (clock_settime(CLOCK_REALTIME, &ts) == 0) return {};
+  if (errno != EPERM) return Refuse(errno);
+  return posix::SetThroughTimedated(ticks / (kFileTicksPerSecond / 1000000));
 }
 
 class PosixClock final : public Clock {
