@@ -115,6 +115,10 @@ TEST_F(SettingsTest, ShortcutsFollowTheOptionsOnEverySave) {
       {"StartupLink=1\nApplicationName=My Clock\n", {ClickOn(ui::kIdOk)},
        {remove("DESK", "My Clock"), make("START", "My Clock")}},
       {"DesktopLink=1\nApplicationName=..\\..\\evil\n", {ClickOn(ui::kIdOk)}, {}},
+      // Stored in CP932 by the Windows programs; bytes that are no text at all.
+      {"DesktopLink=1\nApplicationName=\x8E\x9E\x8C\x76\n", {ClickOn(ui::kIdOk)},
+       {make("DESK", "時計"), remove("START", "時計")}},
+      {"StartupLink=1\nApplicationName=\x82\n", {ClickOn(ui::kIdOk)}, {}},
       {"DesktopLink=1\n", {ClickOn(ui::kIdCancel)}, {}},
   };
   for (const Case& c : cases) {

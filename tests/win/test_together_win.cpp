@@ -2,7 +2,7 @@
 // both in one folder whose path has blanks and Japanese, the main window's
 // Settings button starting the settings program. Apply shows at once in the
 // main window, Cancel or a crash frees the button, and closing the main
-// window closes the settings one. (Real shortcuts on save: test_settings_win.)
+// window closes the settings one.
 #include <gtest/gtest.h>
 
 #include "quorvel_e2e.h"
