@@ -33,14 +33,8 @@ TEST(InstanceLock, OneHolderPerName) {
   EXPECT_EQ(InstanceLock(name).state(), InstanceLock::State::kHeld) << "released with its holder";
 }
 
-TEST(Spawn, SplitsArgumentTextAsWindowsProgramsDo) {
-  using V = std::vector<std::string>;
-  EXPECT_EQ(platform::SplitArguments("-profile=\"/a b/c.INI\" -geohwnd=1234 xyz"),
-            (V{"-profile=/a b/c.INI", "-geohwnd=1234", "xyz"}));
-  EXPECT_EQ(platform::SplitArguments("  a\t\"\"  b\"c d\"e "), (V{"a", "", "bc de"}));
-  EXPECT_EQ(platform::SplitArguments("-profile=\"/no close"), (V{"-profile=/no close"}));
-}
-
+// (How the settings program's argument text splits into words:
+// Options.AnyFolderNameSurvivesTheSettingsCommandLine.)
 TEST(Spawn, LongCommandLineReachesTheProgramWholeAndItsEndIsNoticed) {
   // Far beyond 255 characters, with blanks and Japanese in the path.
   std::string path = "/tmp/設定 フォルダ/";
