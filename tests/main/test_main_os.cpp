@@ -33,14 +33,8 @@ TEST(InstanceLock, OneHolderPerName) {
   EXPECT_EQ(InstanceLock(name).state(), InstanceLock::State::kHeld) << "released with its holder";
 }
 
-TEST(Spawn, SplitsArgumentTextAsWindowsProgramsDo) {
-  using V = std::vector<std::string>;
-  EXPECT_EQ(platform::SplitArguments("-profile=\"/a b/c.INI\" -geohwnd=1234 xyz"),
-            (V{"-profile=/a b/c.INI", "-geohwnd=1234", "xyz"}));
-  EXPECT_EQ(platform::SplitArguments("  a\t\"\"  b\"c d\"e "), (V{"a", "", "bc de"}));
-  EXPECT_EQ(platform::SplitArguments("-profile=\"/no close"), (V{"-profile=/no close"}));
-}
-
+// (How the settings program's argument text splits into words:
+// Options.AnyFolderNameSurvivesTheSettingsCommandLine.)
 TEST(Spawn, LongCommandLineReachesTheProgramWholeAndItsEndIsNoticed) {
   // Far beyond 255 characters, with blanks and Japanese in the path.
   std::string path = "/tmp/設定 フォルダ/";
@@ -95,6 +89,38 @@ TEST(CRuntimeZone, StateAfterTzAndTheDaylightFlag) {
   z = platform::ReadCRuntimeZone();
   EXPECT_EQ(std::make_tuple(z.daylight, z.seconds_west / 3600, z.tz), std::make_tuple(0, -9L, std::optional<std::string>("JST-9")));
 }
+
+#ifdef _WIN32
+// The value as the registry holds it, whatever its type (what it decides:
+// DecisionTable). Only values that let queries out, as other tests query.
+TEST(Dialup, TheValueReadsAsStored) {
+  const std::string value_name =
+      "\"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\" /v EnableAutodial";
+  const auto reg = [](const std::string& arguments) {
+    std::uint32_t error = 0;
+    auto child = platform::ChildProcess::Start("reg", arguments, error);
+    int code = -1;
+    return child && child->Wait(30000, code) && code == 0;
+  };
+  using State = platform::AutodialValue::State;
+  const std::pair<const char*, platform::AutodialValue> rows[] = {
+      {nullptr, {State::kMissing, {}}},
+      {"/t REG_DWORD /d 256", {State::kRead, {0, 1, 0, 0}}},
+      {"/t REG_BINARY /d 0005", {State::kRead, {0, 5}}},
+  };
+  for (const auto& [value, want] : rows) {
+    SCOPED_TRACE(value ? value : "missing");
+    if (value)
+      ASSERT_TRUE(reg("add " + value_name + " " + value + " /f"));
+    else
+      reg("delete " + value_name + " /f");
+    const platform::AutodialValue got = platform::ReadAutodialValue();
+    EXPECT_EQ(got.state, want.state);
+    EXPECT_EQ(got.data, want.data);
+  }
+  reg("delete " + value_name + " /f");
+}
+#endif
 
 TEST(Dialup, DecisionTable) {
   using State = platform::AutodialValue::State;

@@ -2,7 +2,7 @@
 // the private folder (and the single-instance lock beside the sockets),
 // window numbers that are never handed out twice, posts to windows that are
 // gone, requests and replies, a sender of another user (a child dropped to
-// nobody with setpriv) refused, and a folder another user took first.
+// nobody with setpriv) refused, and the main program without a folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -215,30 +215,18 @@ TEST_F(ChannelTest, FolderIsPrivateOrRefused) {
   }
 }
 
-// Without a session, another user who made the temporary folder's
-// quorvel-<uid> first changes nothing: a second main program is refused by
-// the lock in the cache folder; where no folder is left at all, the program
-// refuses to start and says why.
-TEST_F(ChannelTest, AFolderTakenFirstChangesNothing) {
+// With no folder left (FolderIsPrivateOrRefused), the main program refuses
+// to start and says why. (A lock held: MainTest.SecondInstanceIsRefusedBeforeAnything.)
+TEST_F(ChannelTest, WithNoFolderLeftTheMainProgramRefusesToStart) {
   if (geteuid() != 0) GTEST_SKIP() << "needs to give folders to another user";
   const fs::path home = runtime_ / "home", tmp = runtime_ / "tmp";
-  unsetenv("XDG_RUNTIME_DIR");
-  setenv("TMPDIR", tmp.c_str(), 1);
   MakeFolder(home, fs::perms::owner_all);
+  MakeFolder(home / ".cache", fs::perms::owner_all, 65534);
   MakeFolder(tmp, fs::perms::all | fs::perms::sticky_bit);
   MakeFolder(tmp / ("quorvel-" + std::to_string(geteuid())), fs::perms::all, 65534);
-  const std::vector<std::string> environment = {"-u", "DISPLAY", "-u", "XDG_RUNTIME_DIR", "HOME=" + home.string(),
-                                                "TMPDIR=" + tmp.string()};
-  const std::string scratch = (runtime_ / "quorvel").string();
-  {
-    const InstanceLock first("Quorvel");
-    ASSERT_EQ(first.state(), InstanceLock::State::kHeld) << first.problem();
-    const auto second = qv::test::RunCapture({QV_QUORVEL}, scratch, environment);
-    EXPECT_EQ(second.exit_code, 1);
-    EXPECT_NE(second.err.find("Quorvelは既に起動しています。"), std::string::npos) << second.err;
-  }
-  MakeFolder(home / ".cache", fs::perms::owner_all, 65534);
-  const auto refused = qv::test::RunCapture({QV_QUORVEL}, scratch, environment);
+  const auto refused = qv::test::RunCapture(
+      {QV_QUORVEL}, (runtime_ / "quorvel").string(),
+      {"-u", "DISPLAY", "-u", "XDG_RUNTIME_DIR", "HOME=" + home.string(), "TMPDIR=" + tmp.string()});
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_NE(refused.err.find("Can not check for another running instance: "), std::string::npos) << refused.err;
   EXPECT_NE(refused.err.find("belongs to another user"), std::string::npos) << refused.err;

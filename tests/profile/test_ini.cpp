@@ -20,13 +20,12 @@ std::string Utf16File(const std::string& utf8, bool big_endian = false) {
   return file;
 }
 
+// Where our reading departs from the system's on purpose, and files the
+// system's own reader is not held to. (The quotes, blanks, line ends,
+// encodings, headers and duplicates as the system reads them:
+// ProfileWindows.ReadsAsTheSystemReadsBeforeAndAfterOurWrite.)
 TEST(Ini, ReadsFilesAsWindowsProgramsWriteThem) {
-  const std::string quotes =
-      "[S]\r\nq1=\"a b\"\r\nq2='x'\r\nq3=\"a'\r\nq4=\"\r\nq5= \" a \" \r\nq6=\"\"\r\n"
-      "t1=\tv\t\r\nt2=\vv\v\r\nt3=v\f\x1A\r\nt4=v\x01\r\n";
-  const std::string odd =
-      "; by hand\r\n[A]\r\nk=1\r\n[B\r\nk=2\r\nj=3\r\n[C]x\r\nnoeq\r\n k = x = y \r\n;c=5\r\nK=dup\r\n"
-      "n=v\0tail\r\n"s;
+  const std::string odd = "[C]\r\n;c=5\r\nn=v\0tail\r\n"s;
   struct Case {
     const char* what;
     std::string file;
@@ -34,34 +33,12 @@ TEST(Ini, ReadsFilesAsWindowsProgramsWriteThem) {
     const char* key;
     std::optional<std::string> value;
   } cases[] = {
-      {"double quotes", quotes, "S", "q1", "a b"},
-      {"single quotes", quotes, "S", "q2", "x"},
-      {"quotes that do not match", quotes, "S", "q3", "\"a'"},
-      {"a lone quote", quotes, "S", "q4", "\""},
-      {"blanks inside quotes stay", quotes, "S", "q5", " a "},
-      {"empty quotes", quotes, "S", "q6", ""},
-      {"tabs", quotes, "S", "t1", "v"},
-      {"vertical tabs", quotes, "S", "t2", "v"},
-      {"form feed and Ctrl-Z", quotes, "S", "t3", "v"},
-      {"other control characters stay", quotes, "S", "t4", "v\x01"},
-      {"CR-only lines", "[S]\rk1=a\rk2=b\r", "S", "k2", "b"},
-      {"CR CR LF lines", "[S]\r\r\nk1=a\r\r\nk2=b\r\r\n", "S", "k2", "b"},
-      {"LF lines", "[S]\nk1=a\nk2=b", "s", "K2", "b"},
-      {"a final Ctrl-Z", "[S]\r\nk=v\r\n\x1A", "S", "k", "v"},
       {"a Ctrl-Z right after the value", "[S]\r\nk=v\x1A", "S", "k", "v"},
-      {"UTF-16LE", Utf16File("[S]\r\nk=\"x \"\r\nj=\xE6\x99\x82\r\n"), "S", "k", "x "},
       {"UTF-16LE, beyond ASCII", Utf16File("[S]\r\nj=\xE6\x99\x82\xF0\x9F\x95\x92\r\n"), "S", "j",
        "\xE6\x99\x82\xF0\x9F\x95\x92"},
-      {"UTF-16BE", Utf16File("[S]\rk=v\r", true), "S", "k", "v"},
       {"UTF-16LE, the first and last pairs, at the very end",  // U+10000 (D800 DC00), U+10FFFF (DBFF DFFF)
        "\xFF\xFE[\0S\0]\0\n\0k\0=\0\x00\xD8\x00\xDC\xFF\xDB\xFF\xDF"s, "S", "k", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
-      {"UTF-8 behind a byte-order mark", "\xEF\xBB\xBF[S]\r\nk=\xC3\xA9\r\n", "S", "k", "\xC3\xA9"},
-      {"a [ line without ] is no header", odd, "A", "j", "3"},
-      {"... and its keys are not its own", odd, "B", "k", std::nullopt},
-      {"text after ] is ignored", odd, "C", "k", "x = y"},
-      {"a line without = is no key", odd, "C", "noeq", std::nullopt},
       {"a comment is no key", odd, "C", ";c", std::nullopt},
-      {"the first duplicate wins", odd, "c", "K", "x = y"},
       {"a NUL ends what can be read", odd, "C", "n", "v"},
       {"lines before any header belong nowhere", "k=1\r\n[S]\r\n", "S", "k", std::nullopt},
   };
@@ -69,18 +46,16 @@ TEST(Ini, ReadsFilesAsWindowsProgramsWriteThem) {
     IniDocument doc = IniDocument::Parse(c.file, kUtf8);
     EXPECT_EQ(doc.Lookup(c.section, c.key), c.value) << c.what;
   }
-  EXPECT_EQ(IniDocument::Parse("[S]\r\nk=\"42\"\r\n", kUtf8).ReadInt("S", "k", 0), 42) << "quotes around a number";
 }
 
 TEST(Ini, IntegersAsWindowsReadsThem) {
   struct Case {
     const char* text;
     std::optional<int> value;
-  } cases[] = {{"12", 12},  {"-5", -5},   {"+3", 3},         {"08", 8},           {"010", 10},
-               {"0x1F", 31}, {"0X10", 16}, {"-0x10", -16},    {"0x", 0},           {"0xg", 0},
-               {"12abc", 12}, {"0o17", 0}, {"abc", {}},       {"", {}},            {"-", {}},
-               {"99999999999", INT_MAX},   {"-99999999999", INT_MIN},              {"-2147483648", INT_MIN},
-               {"0xFFFFFFFF", INT_MAX},    {" 7", 7}};
+  } cases[] = {// (Those the system reads alike: ProfileWindows.*.)
+               {"08", 8},     {"0X10", 16},  {"0x", 0},        {"0xg", 0},          {"0o17", 0},
+               {"abc", {}},   {"", {}},      {"-", {}},        {"99999999999", INT_MAX},
+               {"-99999999999", INT_MIN},    {"-2147483648", INT_MIN},              {"0xFFFFFFFF", INT_MAX}};
   for (const Case& c : cases) EXPECT_EQ(ParseProfileInt(c.text), c.value) << c.text;
 }
 

@@ -107,7 +107,7 @@ TEST_F(SettingsTest, ShortcutsFollowTheOptionsOnEverySave) {
     std::vector<Step> clicks;
     std::vector<std::string> calls;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"", {ClickOn(ui::kIdOk)}, {remove("DESK", "Quorvel"), remove("START", "Quorvel")}},
       {"DesktopLink=1\n", {ClickOn(ui::kIdOk)}, {make("DESK", "Quorvel"), remove("START", "Quorvel")}},
       {"", {ClickOn(ctl::kStartupLink), ClickOn(ctl::kApply), ClickOn(ui::kIdCancel)},
@@ -117,6 +117,13 @@ TEST_F(SettingsTest, ShortcutsFollowTheOptionsOnEverySave) {
       {"DesktopLink=1\nApplicationName=..\\..\\evil\n", {ClickOn(ui::kIdOk)}, {}},
       {"DesktopLink=1\n", {ClickOn(ui::kIdCancel)}, {}},
   };
+#ifndef _WIN32
+  // Read byte for byte here: a name the Windows programs stored in CP932, and
+  // bytes that are no text at all. (Windows reads them in its code page.)
+  cases.push_back({"DesktopLink=1\nApplicationName=\x8E\x9E\x8C\x76\n", {ClickOn(ui::kIdOk)},
+                   {make("DESK", "時計"), remove("START", "時計")}});
+  cases.push_back({"StartupLink=1\nApplicationName=\x82\n", {ClickOn(ui::kIdOk)}, {}});
+#endif
   for (const Case& c : cases) {
     SCOPED_TRACE(c.profile);
     shell_.calls.clear();

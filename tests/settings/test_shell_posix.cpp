@@ -1,6 +1,6 @@
 // XDG desktop entries for shortcuts, the folders they go to, the icon they
 // show, and xdg-open, in a home folder of the test's own; and the settings
-// program's saves writing them for real.
+// program's shortcuts made for real.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -14,7 +14,7 @@
 #include "base/text.h"
 #include "platform/shell.h"
 #include "profile/temp_dir.h"
-#include "settings_harness.h"
+#include "settings/shell_calls.h"
 #include "support/run_command.h"
 #include "support/scoped_env.h"
 #include "support/wait_until.h"
@@ -189,6 +189,20 @@ TEST_F(ShellTest, OpensThroughXdgOpen) {
   EXPECT_FALSE(OpenWithDefaultApplication("", 0));
 }
 
+// The settings program's shortcuts (which it makes or removes: its own
+// tests) show the main program's art, installed into the theme, and name
+// its windows' class.
+TEST_F(ShellTest, TheSettingsProgramsShortcutShowsItsIconAndClass) {
+  const std::string link = ShortcutPath(ShellFolderPath(ShellFolder::kDesktop), "時計");
+  ASSERT_TRUE(settings::RealShell().MakeShortcut(link, "/opt/quorvel/Quorvel", "時計"));
+  EXPECT_EQ(Invalidity(link, dir_.File("validate")), "");
+  const std::string text = qv::test::ReadWholeFile(link);
+  const std::string icon = home_ + "/.local/share/icons/hicolor/256x256/apps/quorvel.png";
+  for (const std::string& line : {std::string("Name=時計"), "Icon=" + icon, std::string("StartupWMClass=Quorvel")})
+    EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << text;
+  EXPECT_TRUE(fs::is_regular_file(icon));
+}
+
 }  // namespace
 }  // namespace qv::platform
 
@@ -211,58 +225,6 @@ TEST(ShortcutName, Utf8ElseCp932ElseNothing) {
       {"\xFD", std::nullopt},         // no character at all
   };
   for (const auto& [stored, text] : cases) EXPECT_EQ(ShortcutNameText(stored), text) << stored;
-}
-
-// The settings program's saves with the system's shell, in a home of the
-// test's own: the desktop and the autostart folder hold exactly the entries
-// the options ask for, each valid, named in UTF-8 and showing the program's
-// icon; nothing else is left there.
-class RealShortcutsTest : public SettingsTest {
- protected:
-  void SetUp() override {
-    SettingsTest::SetUp();
-    shell_used_ = &RealShell();
-  }
-  std::string home_ = dir_.File("home");
-  platform::OwnHome own_home_{home_};
-};
-
-TEST_F(RealShortcutsTest, SavesLeaveExactlyTheShortcutsAsked) {
-  using Names = std::set<std::string>;
-  const std::string desktop = home_ + "/Desktop", autostart = home_ + "/.config/autostart";
-  // What an earlier version left.
-  std::filesystem::create_directories(desktop);
-  qv::test::WriteBytes(desktop + "/Quorvel.desktop.lock", "");
-  struct Case {
-    std::string property;
-    Names on_desktop, at_start;
-  } cases[] = {
-      {"DesktopLink=1\nStartupLink=1\n", {"Quorvel.desktop"}, {"Quorvel.desktop"}},
-      {"DesktopLink=1\n", {"Quorvel.desktop"}, {}},
-      {"", {}, {}},
-      {"DesktopLink=1\nStartupLink=1\nApplicationName=\x8E\x9E\x8C\x76\n", {"時計.desktop"}, {"時計.desktop"}},
-      {"StartupLink=1\nApplicationName=時計\n", {}, {"時計.desktop"}},
-      // Neither UTF-8 nor CP932: no shortcut is made or removed.
-      {"DesktopLink=1\nApplicationName=\x82\n", {}, {"時計.desktop"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.property);
-    WriteProfile("[Property]\n" + c.property);
-    Open({ClickOn(ui::kIdOk)});
-    EXPECT_EQ(platform::Listing(desktop), c.on_desktop);
-    EXPECT_EQ(platform::Listing(autostart), c.at_start);
-    for (const auto& [folder, names] : {std::pair{desktop, c.on_desktop}, std::pair{autostart, c.at_start}})
-      for (const std::string& name : names) {
-        const std::string entry = folder + "/" + name, text = qv::test::ReadWholeFile(entry);
-        EXPECT_EQ(platform::Invalidity(entry, dir_.File("validate")), "");
-        EXPECT_NE(text.find("\nName=" + name.substr(0, name.size() - 8) + "\n"), std::string::npos) << text;
-        EXPECT_EQ(platform::ShortcutTarget(entry), MainProgramPath(profile_));
-        EXPECT_NE(text.find("\nStartupWMClass=Quorvel\n"), std::string::npos) << text;
-        const std::string icon = home_ + "/.local/share/icons/hicolor/256x256/apps/quorvel.png";
-        EXPECT_NE(text.find("\nIcon=" + icon + "\n"), std::string::npos) << text;
-        EXPECT_TRUE(std::filesystem::is_regular_file(icon));
-      }
-  }
 }
 
 }  // namespace

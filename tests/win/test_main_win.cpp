@@ -1,7 +1,7 @@
 // Quorvel.exe end to end under Wine: started with a profile, found and
-// driven from this process. QuorvelWin.* runs in the tests' prefix;
-// QuorvelAdjust.* sets the clock and runs only where that provably cannot
-// reach this machine's clock (tests/win/quorvel-unprivileged).
+// driven from this process. QuorvelAdjust.* sets the clock and runs only
+// where that provably cannot reach this machine's clock
+// (tests/win/quorvel-unprivileged).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,53 +24,6 @@ const std::string kPlain = qv::test::TimeServer(qv::test::servers::main_win_plai
 const std::string kTwoOff = qv::test::TimeServer(qv::test::servers::main_win_ahead).Address();  // 2 s ahead
 
 std::string Profile(const std::string& lines) { return "[Property]\r\n" + lines; }
-
-// Run as a program: reg.exe, and waits for it.
-void Reg(const std::string& arguments) {
-  std::uint32_t error = 0;
-  auto reg = platform::ChildProcess::Start("reg", arguments, error);
-  ASSERT_TRUE(reg) << error;
-  int code = -1;
-  ASSERT_TRUE(reg->Wait(30000, code));
-}
-const std::string kInternetSettings = "\"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\"";
-
-TEST(QuorvelWin, DialupSettingDecidesWhetherAQueryGoesOut) {
-  QuorvelCopy copy(kQuorvel, "q", "QuorvelE", Profile("DefaultServer=" + kPlain + "\r\nprotocol=SNTP\r\n"));
-  Running q(copy.exe());
-  const ui::WindowId w = q.MainWindow();
-  ASSERT_NE(w, 0);
-  struct Row {
-    const char* value;  // reg add's type and data; nullptr: no value
-    bool goes_out;      // Wine has no dial-up connection up
-  } rows[] = {{nullptr, true},
-              {"/t REG_DWORD /d 0", true},
-              {"/t REG_DWORD /d 1", false},
-              {"/t REG_BINARY /d 01", false},
-              {"/t REG_DWORD /d 2", false}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.value ? row.value : "missing");
-    if (row.value)
-      Reg("add " + kInternetSettings + " /v EnableAutodial " + row.value + " /f");
-    else
-      Reg("delete " + kInternetSettings + " /v EnableAutodial /f");
-    drv::TypeText(w, kIdServerTime, "-");
-    ASSERT_TRUE(drv::ClickButton(w, kIdCheck));
-    if (row.goes_out) {
-      EXPECT_TRUE(IsTimeText(WaitForText(w, kIdServerTime, IsTimeText)));
-    } else {
-      const ui::WindowId box = q.DialogCaptioned("QuorvelE");
-      ASSERT_NE(box, 0);
-      EXPECT_EQ(drv::ControlText(box, 0xFFFF), "ﾀﾞｲｱﾙｱｯﾌﾟに接続されていません。");
-      drv::ClickButton(box, ui::kIdOk);
-      EXPECT_TRUE(drv::WaitGone(box, 5000));
-      EXPECT_EQ(drv::ControlText(w, kIdServerTime), "-");
-    }
-  }
-  Reg("delete " + kInternetSettings + " /v EnableAutodial /f");
-  drv::ClickButton(w, ui::kIdOk);
-  EXPECT_EQ(q.Ended(10000), 0);
-}
 
 // ---------------------------------------------------------------- adjust
 

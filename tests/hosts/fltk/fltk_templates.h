@@ -10,7 +10,7 @@ using ui::ControlClass;
 
 enum : int {
   kLabel = 200, kServer = 201, kLog = 202, kAdd = 203, kX = 204, kY = 205, kZ = 206, kList = 207,
-  kProtocol = 208, kMinute = 209, kMinuteSpin = 210, kCount = 211, kCountSpin = 212,
+  kProtocol = 208, kMinute = 209, kMinuteSpin = 210,
 };
 
 // A dialog in the manner of the settings program's.
@@ -32,9 +32,6 @@ inline ui::DialogTemplate KeysTemplate() {
                v | kBorder | kEsRight | kEsAutoHScroll | kEsNumber | kGroup | kTabStop});
   c.push_back({kMinuteSpin, ControlClass::UpDown, "", 0, 0, 0, 0,
                v | kUdsWrap | kUdsSetBuddyInt | kUdsAlignRight | kUdsAutoBuddy | kUdsArrowKeys | kUdsNoThousands});
-  c.push_back({kCount, ControlClass::Edit, "", 100, 64, 40, 12, v | kBorder | kTabStop});
-  c.push_back({kCountSpin, ControlClass::UpDown, "", 0, 0, 0, 0,
-               v | kUdsSetBuddyInt | kUdsAlignRight | kUdsAutoBuddy | kUdsArrowKeys});
   c.push_back({ui::kIdOk, ControlClass::Button, "OK", 130, 100, 50, 14, v | kBsDefPushButton | kGroup | kTabStop});
   c.push_back({ui::kIdCancel, ControlClass::Button, "ｷｬﾝｾﾙ", 184, 100, 50, 14, v | kBsPushButton | kTabStop});
   return t;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "quorvel_e2e.h"
+#include "win/quorvel_e2e.h"
 
 int main(int argc, char** argv) {
   using namespace qv::e2e;

@@ -13,7 +13,7 @@
 #include "hosts/win32/dialog_host.h"
 #include "runner/query_runner.h"
 #include "settings/strings.h"
-#include "test_templates.h"
+#include "win/test_templates.h"
 #include "ui/icon_paint.h"
 
 namespace {
