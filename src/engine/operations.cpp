@@ -97,7 +97,7 @@ Result AskTimeService(const Request& request, Result own) {
     if (reply.stage == Stage::kUserCancelled) {
       own.stage = Stage::kUserCancelled;
       own.refusal = platform::ClockRefusal::kNone;
-      own.detail = "0";
+      own.detail = std::to_string(reply.error_code);  // as any failed query shows it
     } else {
       // No reply, the runner's time-out, or one that makes no sense.
       own.refusal = reply.service_refusal != platform::ClockRefusal::kNone ? reply.service_refusal

@@ -54,6 +54,9 @@ int Cli(const std::string& arguments) {
   return child && child->Wait(120000, code) ? code : -1;
 }
 
+// Framed, but no request.
+const Bytes kGarbage{3, 0, 0, 0, 1, 2, 3};
+
 platform::ServiceCall Call(const Bytes& request, int seconds = 20) {
   return platform::CallTimeService(request, std::chrono::seconds(seconds), nullptr);
 }
@@ -121,8 +124,9 @@ TEST_F(TimeService, InstalledItSetsTheClockForAProgramRefusedTheRight) {
   Cli("remove-service");  // one an interrupted run left
   ASSERT_EQ(Cli("install-service"), 0);
   EXPECT_EQ(Cli("install-service"), 5);  // already installed
-  ASSERT_TRUE(qv::test::WaitUntil([] { return AnswerOf(Call({1, 2, 3})).has_value(); }, 60000, 100))
-      << "the service never answered";
+  platform::ServiceCall last;
+  ASSERT_TRUE(qv::test::WaitUntil([&] { return AnswerOf(last = Call(kGarbage)).has_value(); }, 60000, 100))
+      << "the service never answered: " << static_cast<int>(last.end) << ", error " << last.os_error;
 
   const struct {
     const std::string& server;
@@ -161,10 +165,13 @@ TEST_F(TimeService, InstalledItSetsTheClockForAProgramRefusedTheRight) {
 }
 
 TEST_F(TimeService, CallersThatMisbehaveNeverStopItServing) {
-  // Garbage and a request past the bound: refused, or the pipe closed.
-  for (const Bytes& bad : {Bytes{1, 2, 3}, Bytes(4000, 0x51)}) {
+  // Garbage, less than a length, and a request past the bound: refused, or
+  // the pipe closed.
+  for (const Bytes& bad : {kGarbage, Bytes{1, 2, 3}, Bytes(4000, 0x51)}) {
     const platform::ServiceCall call = Call(bad);
-    if (call.end == ServiceCallEnd::kAnswered) EXPECT_EQ(AnswerOf(call), engine::ServiceAnswer::kRefused);
+    if (call.end == ServiceCallEnd::kAnswered) {
+      EXPECT_EQ(AnswerOf(call), engine::ServiceAnswer::kRefused);
+    }
   }
   // Half a request, never finished: the service gives up on it and closes.
   HANDLE half = OpenPipe();
@@ -186,7 +193,7 @@ TEST_F(TimeService, CallersThatMisbehaveNeverStopItServing) {
   });
   std::optional<engine::ServiceAnswer> second;
   EXPECT_TRUE(qv::test::WaitUntil(
-      [&] { return (second = AnswerOf(Call({1, 2, 3}))) == engine::ServiceAnswer::kBusy || first_done; }, 30000, 20));
+      [&] { return (second = AnswerOf(Call(kGarbage))) == engine::ServiceAnswer::kBusy || first_done; }, 30000, 20));
   EXPECT_EQ(second, engine::ServiceAnswer::kBusy);
   caller.join();
   ASSERT_EQ(first.end, ServiceCallEnd::kAnswered);
