@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,11 +70,16 @@ std::optional<engine::ServiceAnswer> AnswerOf(const platform::ServiceCall& call)
   return reply ? std::optional(reply->answer) : std::nullopt;
 }
 
-// A raw caller: the pipe opened as a caller opens it, left to the test.
+// A raw caller: the pipe opened as a caller opens it (once an instance is
+// free), left to the test.
 HANDLE OpenPipe() {
-  const std::wstring name(platform::kTimeServicePipe, platform::kTimeServicePipe + std::strlen(platform::kTimeServicePipe));
-  HANDLE pipe = CreateFileW(name.c_str(), FILE_READ_DATA | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE, 0,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  const std::wstring name = platform::Widen(platform::kTimeServicePipe);
+  HANDLE pipe = INVALID_HANDLE_VALUE;
+  qv::test::WaitUntil([&] {
+    pipe = CreateFileW(name.c_str(), FILE_READ_DATA | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE, 0, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+    return pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY;
+  }, 20000, 20);
   DWORD mode = PIPE_READMODE_MESSAGE;
   if (pipe != INVALID_HANDLE_VALUE) SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr);
   return pipe;
