@@ -128,10 +128,6 @@ Reply ReadStream(const QueryJob& job, platform::SocketHandle socket, std::size_t
   return reply;
 }
 
-}  // namespace
-
-namespace {
-
 // The service's reply as the bytes that arrived, or why there is none.
 Reply AskTimeService(const QueryJob& job) {
   const platform::ServiceCall call =
