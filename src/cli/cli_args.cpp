@@ -13,6 +13,7 @@ const char* const kUsage =
     "usage: quorvel-cli check|adjust [--server HOST] [--protocol SNTP|time|daytime]\n"
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
     "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug]\n"
+    "       quorvel-cli install-service|remove-service      (Windows, as an administrator)\n"
     "       quorvel-cli --version\n";
 
 namespace {
@@ -30,6 +31,15 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
     out.command = Command::kCheck;
   } else if (args[0] == "adjust") {
     out.command = Command::kAdjust;
+  } else if (args[0] == "install-service" || args[0] == "remove-service" || args[0] == "service") {
+    out.command = args[0] == "service"          ? Command::kService
+                  : args[0] == "install-service" ? Command::kInstallService
+                                                 : Command::kRemoveService;
+    if (args.size() > 1) {
+      error = args[0] + " takes no options";
+      return std::nullopt;
+    }
+    return out;
   } else if (args[0] == "--help" || args[0] == "-h") {
     out.help = true;
     return out;

@@ -7,7 +7,14 @@
 
 namespace qv::cli {
 
-enum class Command { kCheck, kAdjust };
+enum class Command {
+  kCheck,
+  kAdjust,
+  // Windows: the time service (platform/time_service.h); no options.
+  kInstallService,
+  kRemoveService,
+  kService,  // what the service manager runs
+};
 
 // Options given on the command line; an unset option takes its value from
 // the profile.

@@ -9,12 +9,14 @@
 #include "cli/cli_settings.h"
 #include "engine/operations.h"
 #include "engine/result_log.h"
+#include "engine/service_wire.h"
 #include "engine/time_text.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/ctime.h"
 #include "platform/net.h"
 #include "platform/process.h"
+#include "platform/time_service.h"
 #include "profile/app_state.h"
 #include "runner/query_runner.h"
 #include "runner/runner_template.h"
@@ -37,6 +39,8 @@ const ui::StringTable kStrings = {
 
 // Exit statuses.
 constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitLogFailed = 3;
+// install-service and remove-service only.
+constexpr int kExitNotAdministrator = 4, kExitAlready = 5;
 
 [[noreturn]] void Exit(int code) {
   std::fflush(stdout);
@@ -57,6 +61,82 @@ bool ReportLog(engine::LogWrite outcome, const char* which, const std::string& p
     return false;
   }
   return true;
+}
+
+// The process-wide setup every query needs: the runner's host, sockets and
+// the zone server times are shown in. False when sockets cannot start.
+bool StartQuerying(ui::HeadlessHost& host) {
+  ui::SetHost(&host);
+  ui::SetStringTable(&kStrings);
+  if (platform::NetStartup() != 0) return false;
+  // Server times read as the main program shows them: it fixes the
+  // C-runtime zone. PC times are in the OS zone.
+  if (!platform::SetCRuntimeZone("JST-9")) std::fprintf(stderr, "quorvel-cli: can't set putenv().\n");
+  runner::InstallQueryRunner(runner::Variant::kMain);
+  return true;
+}
+
+// The service's life: adjust for each caller until the service manager
+// stops it. The host and its modal loops belong to this thread.
+int Serve(const platform::CancelSignal& stop) {
+  platform::EnableClockRight();  // held by its account; a set without it is refused and said so
+  ui::HeadlessHost host;
+  if (!StartQuerying(host)) return 1;
+  platform::ServiceAnswers answers;
+  answers.max_request = engine::kMaxServiceRequest;
+  answers.answer = [](std::span<const std::uint8_t> request) {
+    return engine::AnswerServiceRequest(request, engine::Adjust);
+  };
+  answers.busy = engine::BusyServiceReply();
+  answers.refused = engine::EncodeServiceReply({engine::ServiceAnswer::kRefused, {}});
+  std::uint32_t error = 0;
+  // A caller gets two seconds to send its request whole.
+  return platform::ServeTimeService(answers, stop, std::chrono::seconds(2), error) ? 0 : static_cast<int>(error);
+}
+
+[[noreturn]] void ServiceCommand(cli::Command command) {
+  if (!platform::HasTimeService()) {
+    std::fprintf(stderr, "quorvel-cli: no such service on this system\n");
+    Exit(kExitFailed);
+  }
+  if (command == cli::Command::kService) {
+    std::uint32_t error = 0;
+    if (platform::RunAsService(Serve, error)) Exit(kExitOk);
+    if (error == 1063)  // ERROR_FAILED_SERVICE_CONTROLLER_CONNECT: from a console
+      std::fprintf(stderr,
+                   "quorvel-cli: 'service' is what the service manager starts; an administrator installs it with "
+                   "'quorvel-cli install-service'\n");
+    else
+      std::fprintf(stderr, "quorvel-cli: the service could not start (error %u)\n", static_cast<unsigned>(error));
+    Exit(kExitUsage);
+  }
+  const bool install = command == cli::Command::kInstallService;
+  const platform::ServiceSetupResult done = install ? platform::InstallTimeService("service") : platform::RemoveTimeService();
+  if (!done.note.empty()) std::fprintf(stderr, "quorvel-cli: %s\n", done.note.c_str());
+  switch (done.outcome) {
+    case platform::ServiceSetup::kDone:
+      std::printf(install ? "the time service is installed: the users of this PC may set the clock from a time server "
+                            "they name\n"
+                          : "the time service is removed\n");
+      Exit(kExitOk);
+    case platform::ServiceSetup::kNotAdministrator:
+      std::fprintf(stderr, "quorvel-cli: %s the time service needs an administrator: run it elevated\n",
+                   install ? "installing" : "removing");
+      Exit(kExitNotAdministrator);
+    case platform::ServiceSetup::kAlreadyThere:
+      std::fprintf(stderr, "quorvel-cli: the time service is already installed\n");
+      Exit(kExitAlready);
+    case platform::ServiceSetup::kNotThere:
+      std::fprintf(stderr, "quorvel-cli: the time service is not installed\n");
+      Exit(kExitAlready);
+    case platform::ServiceSetup::kUnsupported:
+      std::fprintf(stderr, "quorvel-cli: no such service on this system\n");
+      Exit(kExitFailed);
+    case platform::ServiceSetup::kFailed: break;
+  }
+  std::fprintf(stderr, "quorvel-cli: %s the time service failed (error %u)\n", install ? "installing" : "removing",
+               static_cast<unsigned>(done.os_error));
+  Exit(kExitFailed);
 }
 
 }  // namespace
@@ -81,21 +161,18 @@ int main(int argc, char** argv) {
     Exit(kExitOk);
   }
 
+  if (parsed->command != cli::Command::kCheck && parsed->command != cli::Command::kAdjust)
+    ServiceCommand(parsed->command);
+
   ui::HeadlessHost host;
-  ui::SetHost(&host);
-  ui::SetStringTable(&kStrings);
   // The runner's message boxes become lines on stderr.
   host.on_message_box = [](const ui::HeadlessHost::MessageBoxRecord& box) {
     std::fprintf(stderr, "quorvel-cli: %s\n", box.text.c_str());
   };
-
-  if (platform::NetStartup() != 0) {
+  if (!StartQuerying(host)) {
     std::fprintf(stderr, "quorvel-cli: %s\n", kStrings.at(kStrNetStartFailed).c_str());
     Exit(kExitFailed);
   }
-  // Server times read as the main program shows them: it fixes the
-  // C-runtime zone. PC times are in the OS zone.
-  if (!platform::SetCRuntimeZone("JST-9")) std::fprintf(stderr, "quorvel-cli: can't set putenv().\n");
   if (const std::string problem = platform::OsZoneProblem(); !problem.empty())
     std::fprintf(stderr, "quorvel-cli: %s; PC times are in UTC\n", problem.c_str());
 
@@ -110,7 +187,6 @@ int main(int argc, char** argv) {
       settings.reference_hours, parsed->debug ? engine::DetailLogPath(profile::ProfilePath()) : "",
       kStrings.at(kStrHostNotFound));
 
-  runner::InstallQueryRunner(runner::Variant::kMain);
   const bool tty = platform::StderrIsTerminal();
   if (tty) {
     host.on_text = [&](ui::WindowId, int control, const std::string& text) {

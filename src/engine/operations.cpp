@@ -10,9 +10,11 @@
 #include "engine/ntp.h"
 #include "engine/query_job.h"
 #include "engine/run_query.h"
+#include "engine/service_wire.h"
 #include "engine/sntp.h"
 #include "engine/time_text.h"
 #include "platform/clock.h"
+#include "platform/time_service.h"
 
 namespace qv::engine {
 
@@ -75,6 +77,46 @@ void Record(const platform::ClockSet& outcome, Result& result) {
   if (!outcome) result.stage = Stage::kClockSet;
   result.refusal = outcome.refusal;
   result.set_by = outcome.set_by;
+}
+
+// The adjustment by the system's time service after this process was
+// refused the right (`own`). The service queries the server itself and
+// sets the clock from its own reading; its Result stands as if set here.
+Result AskTimeService(const Request& request, Result own) {
+  QueryJob job;
+  job.kind = JobKind::kTimeService;
+  const ServiceRequest asked = ServiceRequestFor(request);
+  job.service_request = EncodeServiceRequest(asked);
+  job.server = request.server;  // what the runner shows
+  job.timeout = asked.timeout + kTimeServiceGraceSeconds;
+  const Reply reply = RunQuery(job, false);
+
+  const std::optional<ServiceReply> answer =
+      reply.ok() ? DecodeServiceReply(reply.bytes) : std::optional<ServiceReply>();
+  if (!answer || answer->answer == ServiceAnswer::kRefused) {
+    if (reply.stage == Stage::kUserCancelled) {
+      own.stage = Stage::kUserCancelled;
+      own.refusal = platform::ClockRefusal::kNone;
+      own.detail = std::to_string(reply.error_code);  // as any failed query shows it
+    } else {
+      // No reply, the runner's time-out, or one that makes no sense.
+      own.refusal = reply.service_refusal != platform::ClockRefusal::kNone ? reply.service_refusal
+                                                                            : platform::ClockRefusal::kHelperNotAnswering;
+    }
+    return Finish(own, request);
+  }
+  if (answer->answer == ServiceAnswer::kBusy) {
+    own.stage = Stage::kThread;
+    own.refusal = platform::ClockRefusal::kNone;
+    own.detail = "the time service is busy with another adjustment";
+    own.status = kBusyStatus;
+    return own;
+  }
+  Result result = answer->result;
+  result.mode = Mode::kAdjust;
+  result.detail_log = own.detail_log;  // this process's own query was recorded
+  result.set_by = result.ok() ? kTimeServiceName : "";
+  return Finish(result, request);
 }
 
 }  // namespace
@@ -158,7 +200,10 @@ Result Check(const Request& request) {
 }
 
 Result Adjust(const Request& request) {
-  return request.protocol == kSntp ? AdjustSystemClock(request) : AdjustLocalClock(request);
+  Result own = request.protocol == kSntp ? AdjustSystemClock(request) : AdjustLocalClock(request);
+  if (own.refusal != platform::ClockRefusal::kNoRight || !request.may_ask_time_service || !platform::HasTimeService())
+    return own;
+  return AskTimeService(request, std::move(own));
 }
 
 }  // namespace qv::engine

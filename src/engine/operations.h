@@ -28,6 +28,9 @@ struct Request {
   // From the program rather than its settings:
   std::string sntp_detail_log;  // SNTP detail log file; empty: none (the debug switch is off)
   std::string host_not_found = "HostNotFound";  // the program's text for that stage
+  // An adjustment the clock refuses for want of the right goes to the
+  // system's time service where it has one (off in the service itself).
+  bool may_ask_time_service = true;
 };
 
 // The request from a program's settings, numbered as the profile stores
@@ -42,8 +45,17 @@ Request MakeRequest(int protocol, std::string server, int timeout, int beep, int
 // QueryServerTime. Never touches the clock.
 Result Check(const Request& request);
 // An adjustment: SNTP through AdjustSystemClock, TIME and DAYTIME through
-// AdjustLocalClock.
+// AdjustLocalClock. When the clock refuses this process the right, the
+// system's time service (platform/time_service.h) is asked to adjust from
+// the same server, behind the query runner; its Result is the one returned,
+// set_by kTimeServiceName when it set the clock.
 Result Adjust(const Request& request);
+
+inline constexpr const char* kTimeServiceName = "the time service";
+// A status the programs already show for a query refused while another runs.
+inline constexpr const char* kBusyStatus = "ERROR (Busy)";
+// How much longer than its own query the service is waited for.
+inline constexpr int kTimeServiceGraceSeconds = 5;
 
 // The SNTP check: a believable reply's offset, its transmit time as the
 // server time, the PC's time after the query.

@@ -18,7 +18,14 @@ class CancelSignal;
 
 namespace qv::engine {
 
+enum class JobKind : std::uint8_t {
+  kServer,       // ask the time server
+  kTimeService,  // hand service_request to the system's time service, read its reply
+};
+
 struct QueryJob {
+  JobKind kind = JobKind::kServer;
+  std::vector<std::uint8_t> service_request;  // kTimeService: the encoded request
   int protocol = kSntp;
   std::string server;
   int timeout = 0;              // seconds
@@ -32,7 +39,10 @@ struct QueryJob {
 struct Reply {
   Stage stage = Stage::kOk;  // a transport stage, kSntpIncorrectPacket, or kOk
   int error_code = 0;
-  std::vector<std::uint8_t> bytes;  // TIME, DAYTIME: everything that arrived
+  std::vector<std::uint8_t> bytes;  // TIME, DAYTIME, the time service: everything that arrived
+  // The time service only: kHelperMissing or kHelperNotAnswering when it
+  // gave no reply (stage kClockSet).
+  platform::ClockRefusal service_refusal = platform::ClockRefusal::kNone;
   SntpPacket sntp;                  // SNTP: the reply, decoded
   MicroTime arrival;                // when the reply (its last part) arrived
   LogWrite detail_log = LogWrite::kNotAsked;
@@ -44,6 +54,8 @@ struct Reply {
 // the call. A TIME answer is read until 4 bytes, a DAYTIME answer until its
 // first line feed or 512 bytes, either until the end of the stream or the
 // time-out; what arrived counts, and nothing at all is a time-out.
+// A kTimeService job instead exchanges its request with the system's time
+// service, waiting at most the job's time-out.
 Reply QueryServer(const QueryJob& job);
 
 }  // namespace qv::engine

@@ -12,6 +12,7 @@
 #include "platform/cancel_signal.h"
 #include "platform/clock.h"
 #include "platform/net.h"
+#include "platform/time_service.h"
 
 namespace qv::engine {
 
@@ -127,9 +128,31 @@ Reply ReadStream(const QueryJob& job, platform::SocketHandle socket, std::size_t
   return reply;
 }
 
+// The service's reply as the bytes that arrived, or why there is none.
+Reply AskTimeService(const QueryJob& job) {
+  const platform::ServiceCall call =
+      platform::CallTimeService(job.service_request, std::chrono::seconds(std::max(job.timeout, 1)), job.cancel);
+  Reply reply;
+  reply.error_code = static_cast<int>(call.os_error);
+  switch (call.end) {
+    case platform::ServiceCallEnd::kAnswered: reply.bytes = call.reply; break;
+    case platform::ServiceCallEnd::kCancelled: reply.stage = Stage::kUserCancelled; break;
+    case platform::ServiceCallEnd::kNotInstalled:
+      reply.stage = Stage::kClockSet;
+      reply.service_refusal = platform::ClockRefusal::kHelperMissing;
+      break;
+    case platform::ServiceCallEnd::kNotAnswering:
+      reply.stage = Stage::kClockSet;
+      reply.service_refusal = platform::ClockRefusal::kHelperNotAnswering;
+      break;
+  }
+  return reply;
+}
+
 }  // namespace
 
 Reply QueryServer(const QueryJob& job) {
+  if (job.kind == JobKind::kTimeService) return AskTimeService(job);
   Transport transport{};
   if (!TransportFor(job.protocol, transport)) return Fail(Stage::kSocket, platform::kWsaEinval);
 

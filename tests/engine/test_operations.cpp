@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "engine/run_query.h"
+#include "engine/service_wire.h"
+#include "platform/time_service.h"
 #include "platform/ctime.h"
 #include "sntp_replies.h"
 #include "support/fake_clock.h"
@@ -56,7 +58,7 @@ class OperationsTest : public ::testing::Test {
     clock_.SetLocalReading({2026, 12, 0, 6, 20, 36, 6, 0});
     SetQueryRunner([this](const QueryJob& job) {
       jobs_.push_back(job);
-      return reply_;
+      return job.kind == JobKind::kTimeService ? service_reply_ : reply_;
     });
   }
   void TearDown() override { SetQueryRunner(nullptr); }
@@ -75,6 +77,13 @@ class OperationsTest : public ::testing::Test {
   test::FakeClock clock_;
   test::RecordedBeeps beeps_;
   Reply reply_;
+  Reply service_reply_ = ServiceGone(ClockRefusal::kHelperMissing);
+
+  static Reply ServiceGone(ClockRefusal why) {
+    Reply reply = Failure(Stage::kClockSet, 0);
+    reply.service_refusal = why;
+    return reply;
+  }
   std::vector<QueryJob> jobs_;
 };
 
@@ -185,9 +194,10 @@ TEST_F(OperationsTest, SntpAdjustSetsAFreshReadingPlusTheOffsetInUtcOrNothing) {
     EXPECT_EQ(result.mode, Mode::kAdjust);
     EXPECT_EQ(result.status, c.set ? "OK" : "ERROR (localtime-set)");
     EXPECT_EQ(result.detail, "");
-    EXPECT_EQ(result.refusal, c.set ? ClockRefusal::kNone
-                              : c.refuse ? ClockRefusal::kNoRight
-                                         : ClockRefusal::kImpossibleTime);
+    // Where the system has a time service, the refusal went to it (none
+    // installed here).
+    const ClockRefusal no_right = platform::HasTimeService() ? ClockRefusal::kHelperMissing : ClockRefusal::kNoRight;
+    EXPECT_EQ(result.refusal, c.set ? ClockRefusal::kNone : c.refuse ? no_right : ClockRefusal::kImpossibleTime);
     EXPECT_EQ(result.server_time, c.new_time);
     EXPECT_EQ(result.pc_time, kPcText);
     EXPECT_TRUE(result.offset_ns.has_value());  // measured, set or not
@@ -206,6 +216,86 @@ TEST_F(OperationsTest, SntpAdjustSetsAFreshReadingPlusTheOffsetInUtcOrNothing) {
   }
   EXPECT_EQ(clock_.utc_sets().size(), 2u);
   EXPECT_EQ(clock_.refused_calls(), 1);
+}
+
+// Refused for want of the right, an adjustment goes to the time service
+// where the system has one (Windows), whose own adjustment stands as the
+// Result; elsewhere, and for any other refusal, the refusal stands.
+TEST_F(OperationsTest, ARefusalForWantOfTheRightGoesToTheTimeServiceWhereThereIsOne) {
+  auto answered = [](ServiceAnswer answer, Stage stage, ClockRefusal refusal) {
+    Result there;
+    there.stage = stage;
+    there.refusal = refusal;
+    there.server_time = stage == Stage::kOk ? "Sun Dec 06 20:36:09 2026" : "";
+    there.offset_ns = 3000000000;
+    Reply reply;
+    reply.bytes = EncodeServiceReply({answer, there});
+    return reply;
+  };
+  const ClockRefusal kNone = ClockRefusal::kNone, kNoRight = ClockRefusal::kNoRight;
+  const struct {
+    const char* what;
+    ClockRefusal here;
+    bool may_ask;
+    Reply service;
+    Stage stage;
+    const char* status;
+    ClockRefusal refusal;
+    const char* set_by;
+  } kCases[] = {
+      {"set there", kNoRight, true, answered(ServiceAnswer::kResult, Stage::kOk, kNone), Stage::kOk, "OK", kNone,
+       kTimeServiceName},
+      {"refused there", kNoRight, true, answered(ServiceAnswer::kResult, Stage::kClockSet, kNoRight), Stage::kClockSet,
+       "ERROR (localtime-set)", kNoRight, ""},
+      {"busy", kNoRight, true, answered(ServiceAnswer::kBusy, Stage::kOk, kNone), Stage::kThread, kBusyStatus, kNone,
+       ""},
+      {"request refused", kNoRight, true, answered(ServiceAnswer::kRefused, Stage::kOk, kNone), Stage::kClockSet,
+       "ERROR (localtime-set)", ClockRefusal::kHelperNotAnswering, ""},
+      {"garbage", kNoRight, true, Stream("garbage"), Stage::kClockSet, "ERROR (localtime-set)",
+       ClockRefusal::kHelperNotAnswering, ""},
+      {"runner timed out", kNoRight, true, Failure(Stage::kTimeOut, 0), Stage::kClockSet, "ERROR (localtime-set)",
+       ClockRefusal::kHelperNotAnswering, ""},
+      {"not installed", kNoRight, true, ServiceGone(ClockRefusal::kHelperMissing), Stage::kClockSet,
+       "ERROR (localtime-set)", ClockRefusal::kHelperMissing, ""},
+      {"cancelled", kNoRight, true, Failure(Stage::kUserCancelled, 0), Stage::kUserCancelled,
+       "ERROR (UserCancelled)", kNone, ""},
+      // Never asked: another reason, or the service itself adjusting.
+      {"other reason", ClockRefusal::kOther, false, {}, Stage::kClockSet, "ERROR (localtime-set)", ClockRefusal::kOther,
+       ""},
+      {"may not ask", kNoRight, false, {}, Stage::kClockSet, "ERROR (localtime-set)", kNoRight, ""},
+  };
+  reply_ = Sntp({kS + 2, 0});
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    clock_.SetRefusal(c.here);
+    service_reply_ = c.service;
+    jobs_.clear();
+    Request request = MakeRequest(kSntp);
+    request.may_ask_time_service = c.may_ask || c.here != kNoRight;
+    const Result result = Adjust(request);
+    EXPECT_EQ(result.mode, Mode::kAdjust);
+    const bool asked = platform::HasTimeService() && c.here == kNoRight && c.may_ask;
+    if (!asked) {
+      EXPECT_EQ(jobs_.size(), 1u);
+      EXPECT_EQ(result.refusal, c.here);
+      EXPECT_EQ(result.status, "ERROR (localtime-set)");
+      continue;
+    }
+    ASSERT_EQ(jobs_.size(), 2u);
+    EXPECT_EQ(jobs_[1].kind, JobKind::kTimeService);
+    EXPECT_EQ(jobs_[1].server, "ntp.example");
+    EXPECT_EQ(jobs_[1].timeout, 7 + kTimeServiceGraceSeconds);
+    EXPECT_EQ(DecodeServiceRequest(jobs_[1].service_request), ServiceRequestFor(request));
+    EXPECT_EQ(result.stage, c.stage);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.refusal, c.refusal);
+    EXPECT_EQ(result.set_by, c.set_by);
+    if (result.ok()) {
+      EXPECT_EQ(result.server_time, "Sun Dec 06 20:36:09 2026");
+      EXPECT_EQ(result.offset_ns, 3000000000);
+    }
+  }
+  EXPECT_TRUE(clock_.utc_sets().empty());
 }
 
 TEST_F(OperationsTest, TimeAndDaytimeSetTheServerTextAsLocalTimeOrNothing) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -42,7 +43,13 @@ UnixNanos Now() {
   return static_cast<UnixNanos>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-UnixNanos Offset() { return static_cast<UnixNanos>(g_options.offset * 1e9); }
+// The offset of the next answer: --first-offset for the first one served
+// (of any protocol), --offset for every other.
+UnixNanos NextOffset() {
+  static std::atomic<bool> first_served{false};
+  const bool first = g_options.first_offset && !first_served.exchange(true);
+  return static_cast<UnixNanos>((first ? *g_options.first_offset : g_options.offset) * 1e9);
+}
 
 void Pause(double seconds) {
   if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -132,9 +139,9 @@ void SendDatagram(int fd, const std::vector<std::uint8_t>& datagram, const socka
     sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
 }
 
-void AnswerSntp(int fd, std::vector<std::uint8_t> request, sockaddr_in peer, UnixNanos t2) {
+void AnswerSntp(int fd, std::vector<std::uint8_t> request, sockaddr_in peer, UnixNanos t2, UnixNanos offset) {
   Pause(g_options.delay);
-  const UnixNanos t3 = Now() + Offset();
+  const UnixNanos t3 = Now() + offset;
   // Forged answers that echo the request right but come from another port,
   // 1000 s ahead: a client that takes them sets its clock wrong.
   constexpr UnixNanos kForgedAhead = 1000LL * 1000000000;
@@ -169,14 +176,15 @@ void ReadSntp(int fd) {
   }
   if (g_options.silent) return;
   request.resize(static_cast<std::size_t>(size));
-  std::thread(AnswerSntp, fd, std::move(request), peer, t2 + Offset()).detach();
+  const UnixNanos offset = NextOffset();
+  std::thread(AnswerSntp, fd, std::move(request), peer, t2 + offset, offset).detach();
 }
 
 void AnswerTime(int fd) {
   Pause(g_options.delay);
   if (g_options.silent) return StaySilent(fd);
   if (g_options.time_close) return;
-  const std::vector<std::uint8_t> reply = TimeReply(Now() + Offset(), g_options);
+  const std::vector<std::uint8_t> reply = TimeReply(Now() + NextOffset(), g_options);
   if (g_options.time_split_ms >= 0) {
     // Two segments: the first half, a pause, the rest.
     const int on = 1;
@@ -192,7 +200,7 @@ void AnswerTime(int fd) {
 void AnswerDaytime(int fd) {
   Pause(g_options.delay);
   if (g_options.silent) return StaySilent(fd);
-  const std::string reply = DaytimeReply(Now() + Offset(), g_options);
+  const std::string reply = DaytimeReply(Now() + NextOffset(), g_options);
   SendAll(fd, reply.data(), reply.size());
 }
 

@@ -132,6 +132,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error, b
       if (!value(text) || !ToPort(text, port)) return error = "bad port: " + text, false;
     } else if (arg == "--offset") {
       if (!value(text) || !ToDouble(text, options.offset)) return error = "bad --offset", false;
+    } else if (arg == "--first-offset") {
+      double first = 0;
+      if (!value(text) || !ToDouble(text, first)) return error = "bad --first-offset", false;
+      options.first_offset = first;
     } else if (arg == "--delay") {
       if (!value(text) || !ToDouble(text, options.delay, 0, 3600)) return error = "bad --delay", false;
     } else if (arg == "--silent") {
@@ -267,6 +271,8 @@ const char* UsageText() {
 
 Ports:   --sntp-port N|off (123)  --time-port N|off (37)  --daytime-port N|off (13)
 All:     --offset SEC     clock offset added to this machine's time (fractional)
+         --first-offset SEC   the first answer served (any protocol) has this
+                          offset instead; every later one --offset
          --delay SEC      wait before answering (timestamps tell the truth)
          --silent         never answer (TCP: accept and say nothing)
          --no-accept      TCP: listen with backlog 0 and never accept

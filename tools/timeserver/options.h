@@ -25,6 +25,7 @@ struct Options {
   int daytime_port = 13;
 
   double offset = 0;     // seconds added to this machine's clock
+  std::optional<double> first_offset;  // instead of offset, for the first answer only
   double delay = 0;      // seconds to wait before answering
   bool silent = false;   // read requests, never answer (TCP: accept, say nothing)
   bool no_accept = false;  // TCP: listen with backlog 0, never accept
