@@ -25,15 +25,15 @@ class RecordingClock final : public qv::platform::Clock {
  public:
   std::int64_t UtcFileTime() override { return qv::platform::kFileTimeUnixEpoch + 1796556966LL * 10000000; }
   SystemTime LocalTime() override { return {2026, 12, 0, 6, 20, 36, 6, 0}; }
-  bool SetUtc(const SystemTime& t) override { return Record(t); }
-  bool SetLocal(const SystemTime& t) override { return Record(t); }
+  qv::platform::ClockSet SetUtc(const SystemTime& t) override { return Record(t); }
+  qv::platform::ClockSet SetLocal(const SystemTime& t) override { return Record(t); }
   std::vector<SystemTime> sets;
 
  private:
-  bool Record(const SystemTime& t) {
+  qv::platform::ClockSet Record(const SystemTime& t) {
     if (!qv::platform::IsValidSystemTime(t)) std::abort();  // the engine refuses such times itself
     sets.push_back(t);
-    return true;
+    return {};
   }
 };
 
