@@ -110,9 +110,13 @@ class FltkUser final : public User {
         Read<bool>(w, [&](FltkWindow& win) { return win.input_enabled() && win.HasSystemCommand(command); });
     if (!has || !ui::CurrentHost().Post(w, ui::kWmSysCommand, command, 0) || !drv::Settle()) return false;
     // A window manager iconifies and maps back in its own time: settled is
-    // when it has.
-    if ((command == ui::kScMinimize || command == ui::kScRestore) && CanMinimize())
-      drv::WaitUntil([&] { return drv::IsMinimized(w) == (command == ui::kScMinimize); }, 5000);
+    // when it has, on the screen too (the window's own state changes at
+    // once; a restore sent before the window manager has iconified would
+    // be undone by it).
+    if ((command == ui::kScMinimize || command == ui::kScRestore) && CanMinimize()) {
+      const bool minimise = command == ui::kScMinimize;
+      drv::WaitUntil([&] { return drv::IsMinimized(w) == minimise && drv::Mapped(w) != minimise; }, 5000);
+    }
     return true;
   }
   bool PressEsc(WindowId w) override { return Press(w, "Escape"); }
