@@ -52,7 +52,8 @@ Result Check(const Request& request);
 Result Adjust(const Request& request);
 
 inline constexpr const char* kTimeServiceName = "the time service";
-// A status the programs already show for a query refused while another runs.
+// The status of a query refused while another runs (a program's own, or
+// the time service's).
 inline constexpr const char* kBusyStatus = "ERROR (Busy)";
 // How much longer than its own query the service is waited for.
 inline constexpr int kTimeServiceGraceSeconds = 5;

@@ -3,7 +3,6 @@
 
 #include "engine/result_log.h"
 #include "engine/time_text.h"
-#include "main/strings.h"
 #include "runner/query_runner.h"
 
 namespace qv::main {
@@ -23,7 +22,7 @@ class RealEngineCalls final : public EngineCalls {
     if (runner::WorkerSlotBusy()) {
       // A second query would open a runner without a worker.
       o.result.stage = engine::Stage::kThread;
-      o.result.status = text::kBusy;
+      o.result.status = engine::kBusyStatus;
       o.result.pc_time = engine::FormatLocalNow();
       return o;
     }

@@ -29,7 +29,7 @@ class EngineCalls {
 
 // The real engine, behind the query runner's countdown dialog, logging beside
 // the profile. A query asked for while another one runs fails at once with
-// text::kBusy.
+// engine::kBusyStatus.
 std::unique_ptr<EngineCalls> MakeRealEngine(const std::string& profile_path);
 
 }  // namespace qv::main

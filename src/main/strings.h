@@ -34,8 +34,6 @@ inline constexpr const char* kSecondSettings = "ZevAde is already running.";
 inline constexpr const char* kTimerKilled = "timerID=%i is killed";
 // The single-instance lock could not be made; the reason follows.
 inline constexpr const char* kNoInstanceLock = "Can not check for another running instance: ";
-// A query asked for while another runs: it fails at once, never nests.
-inline constexpr const char* kBusy = "ERROR (Busy)";
 }  // namespace text
 
 }  // namespace qv::main
