@@ -8,6 +8,7 @@
 #include "profile/ini.h"
 #include "base/text.h"
 #include "profile/properties.h"
+#include "profile/server_options.h"
 
 namespace qv::profile {
 namespace {
@@ -190,6 +191,28 @@ TEST(Properties, ServerNamesAndTheBlockInTheFilesOwnCharacters) {
   ASSERT_TRUE(doc.WriteSection("Servers", all));
   EXPECT_EQ(LoadSettingsProperties(doc).servers.size(), 24u) << "reading counts alike";
   EXPECT_EQ(PackServerBlock(IniDocument(platform::kUtf8CodePage), {"ok", "[bad", std::string(511, 'x')}), "ok\0\0"s);
+}
+
+// Absent, every option is off; a flag is on only as 1; numbers out of range
+// take their defaults; what is saved reads back the same.
+TEST(Properties, ServerOptionsDefaultOffAndRoundTrip) {
+  IniDocument doc;
+  EXPECT_EQ(LoadServerOptions(doc), ServerOptions{});
+  doc.WriteString("Options", "Fallback", "2");
+  doc.WriteString("Options", "Agreement", "1");
+  doc.WriteString("Options", "AgreementTolerance", "0");
+  doc.WriteString("Options", "OffsetGuardSeconds", "-5");
+  ServerOptions read = LoadServerOptions(doc);
+  EXPECT_EQ(read.fallback, 0);
+  EXPECT_EQ(read.agreement, 1);
+  EXPECT_EQ(read.agreement_tolerance_ms, 500);
+  EXPECT_EQ(read.offset_guard_seconds, 1000);
+
+  const ServerOptions all{1, 1, 250, 1, 30, 1, 1, "/etc/q v/ca.pem"};
+  IniDocument saved;
+  ASSERT_TRUE(SaveServerOptions(saved, all).ok);
+  EXPECT_EQ(LoadServerOptions(saved), all);
+  EXPECT_TRUE(saved.Lookup("Property", "Fallback") == std::nullopt);
 }
 
 }  // namespace
