@@ -28,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (parsed->reference_hours && (*parsed->reference_hours < 1 || *parsed->reference_hours > 24)) std::abort();
   for (const auto* flag : {&parsed->beep, &parsed->log, &parsed->reference_check})
     if (*flag && **flag != 0 && **flag != 1) std::abort();
-  if (parsed->server && parsed->server->empty()) std::abort();
+  for (const std::string& server : parsed->servers)
+    if (server.empty()) std::abort();
+  for (const auto* threshold : {&parsed->warn_ns, &parsed->crit_ns})
+    if (*threshold && (**threshold < 0 || **threshold > 1000000000LL * 1000000000LL)) std::abort();
+  if (parsed->json && (parsed->warn_ns || parsed->crit_ns)) std::abort();
   return 0;
 }

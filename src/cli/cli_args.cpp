@@ -12,14 +12,32 @@ namespace qv::cli {
 const char* const kUsage =
     "usage: quorvel-cli check|adjust [--server HOST] [--protocol SNTP|time|daytime]\n"
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
-    "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug]\n"
+    "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug] [--json]\n"
+    "       quorvel-cli check --server HOST [--server HOST ...] [--json | --warn S --crit S] ...\n"
     "       quorvel-cli install-service|remove-service      (Windows, as an administrator)\n"
     "       quorvel-cli --version\n";
 
 namespace {
 constexpr std::string_view kValueOptions[] = {"--server", "--protocol",        "--timeout", "--reference-check",
-                                              "--beep",   "--reference-hours", "--log",     "--profile"};
+                                              "--beep",   "--reference-hours", "--log",     "--profile",
+                                              "--warn",   "--crit"};
+constexpr std::int64_t kNanosPerSecond = 1000000000;
 }  // namespace
+
+std::optional<std::int64_t> ParseSeconds(std::string_view text) {
+  const std::size_t dot = text.find('.');
+  const std::string_view whole = text.substr(0, dot);
+  const std::string_view fraction = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+  if (dot != std::string_view::npos && (fraction.empty() || fraction.size() > 9)) return std::nullopt;
+  // Digits only: ParseInt alone would take a sign.
+  for (std::string_view part : {whole, fraction})
+    if (part.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  const std::optional<std::int64_t> seconds = ParseIntIn<std::int64_t>(whole, 0, 1000000000);
+  std::optional<std::int64_t> nanos = fraction.empty() ? 0 : ParseInt<std::int64_t>(fraction);
+  if (!seconds || !nanos) return std::nullopt;
+  for (std::size_t digits = fraction.size(); digits < 9; ++digits) *nanos *= 10;
+  return *seconds * kNanosPerSecond + *nanos;
+}
 
 std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::string& error) {
   CliArgs out;
@@ -57,6 +75,10 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
       out.debug = true;
       continue;
     }
+    if (opt == "--json") {
+      out.json = true;
+      continue;
+    }
     if (opt == "--help" || opt == "-h") {
       out.help = true;
       continue;
@@ -83,7 +105,14 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
         error = "--server needs a host name or address";
         return std::nullopt;
       }
-      out.server = value;
+      out.servers.push_back(value);
+    } else if (name == "--warn" || name == "--crit") {
+      auto& threshold = name == "--warn" ? out.warn_ns : out.crit_ns;
+      threshold = ParseSeconds(value);
+      if (!threshold) {
+        error = name + " must be seconds (0..1000000000, at most nine decimals)";
+        return std::nullopt;
+      }
     } else if (name == "--protocol") {
       out.protocol = ProtocolFromWord(value);
       if (!out.protocol) {
@@ -112,6 +141,17 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
     } else {
       out.profile = value;  // --profile
     }
+  }
+  const bool monitoring = out.warn_ns || out.crit_ns;
+  if (monitoring && out.json) {
+    error = "--json and --warn/--crit are two different outputs: give one";
+    return std::nullopt;
+  }
+  // Setting the clock once per server, or judging an offset just set,
+  // would make no sense.
+  if (out.command == Command::kAdjust && (out.servers.size() > 1 || monitoring)) {
+    error = "adjust takes one server and no --warn/--crit";
+    return std::nullopt;
   }
   return out;
 }

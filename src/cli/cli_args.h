@@ -1,7 +1,9 @@
 // The command line of quorvel-cli.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,7 @@ enum class Command {
 // the profile.
 struct CliArgs {
   Command command = Command::kCheck;
-  std::optional<std::string> server;
+  std::vector<std::string> servers;  // --server, each time it is given; checked in this order
   std::optional<int> protocol;  // 0 SNTP, 1 time, 2 daytime
   std::optional<int> timeout;
   std::optional<int> reference_check;
@@ -31,7 +33,16 @@ struct CliArgs {
   bool debug = false;
   bool help = false;
   bool version = false;
+  bool json = false;  // one JSON object per result, one per line
+  // Monitoring thresholds on the offset's size, in nanoseconds (given as
+  // decimal seconds); either one switches to the one-line plugin output.
+  std::optional<std::int64_t> warn_ns;
+  std::optional<std::int64_t> crit_ns;
 };
+
+// Decimal seconds ("60", "0.5", at most nine decimals, no sign, at most
+// 10^9 s) as nanoseconds; nothing for any other text.
+std::optional<std::int64_t> ParseSeconds(std::string_view text);
 
 // Parses argv[1..]; on a usage error returns nullopt and sets error.
 std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::string& error);

@@ -1,11 +1,13 @@
 // quorvel-cli: one check or adjustment from a terminal, through the same
 // engine and query runner as the programs (on the headless host).
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_report.h"
 #include "cli/cli_settings.h"
 #include "engine/operations.h"
 #include "engine/result_log.h"
@@ -177,46 +179,75 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvel-cli: %s; PC times are in UTC\n", problem.c_str());
 
   const cli::CliSettings settings = cli::ResolveSettings(*parsed);
-  if (settings.server.empty()) {
+  if (settings.servers.front().empty()) {
     std::fprintf(stderr, "quorvel-cli: no server: give --server or set DefaultServer in %s\n",
                  profile::ProfilePath().c_str());
     Exit(kExitUsage);
   }
-  const engine::Request request = engine::MakeRequest(
-      settings.protocol, settings.server, settings.timeout, settings.beep, settings.reference_check,
-      settings.reference_hours, parsed->debug ? engine::DetailLogPath(profile::ProfilePath()) : "",
-      kStrings.at(kStrHostNotFound));
+  const bool monitoring = parsed->warn_ns || parsed->crit_ns;
+  const bool several = settings.servers.size() > 1;
 
   const bool tty = platform::StderrIsTerminal();
+  std::string asking;  // the server the countdown belongs to
   if (tty) {
     host.on_text = [&](ui::WindowId, int control, const std::string& text) {
-      if (control == runner::kIdCountdown) std::fprintf(stderr, "\r%s  %s sec. ", settings.server.c_str(), text.c_str());
+      if (control == runner::kIdCountdown) std::fprintf(stderr, "\r%s  %s sec. ", asking.c_str(), text.c_str());
     };
   }
-  // Ctrl-C is the runner's Cancel button; outside a query it ends the program.
+  // Ctrl-C is the runner's Cancel button, and no later server is asked;
+  // outside a query it ends the program.
+  static std::atomic<bool> interrupted{false};
   platform::InstallInterruptHandler([] {
+    interrupted = true;
     if (!runner::InterruptQuery()) std::_Exit(130);
   });
 
-  const engine::Result result =
-      parsed->command == cli::Command::kAdjust ? engine::Adjust(request) : engine::Check(request);
-  if (tty) std::fputs("\r\033[K", stderr);
+  bool all_ok = true, logs_ok = true;
+  std::vector<cli::Checked> checked;
+  for (const std::string& server : settings.servers) {
+    if (interrupted) break;
+    asking = server;
+    const engine::Request request = engine::MakeRequest(
+        settings.protocol, server, settings.timeout, settings.beep, settings.reference_check, settings.reference_hours,
+        parsed->debug ? engine::DetailLogPath(profile::ProfilePath()) : "", kStrings.at(kStrHostNotFound));
+    engine::Result result =
+        parsed->command == cli::Command::kAdjust ? engine::Adjust(request) : engine::Check(request);
+    if (tty) std::fputs("\r\033[K", stderr);
 
-  bool logs_ok = ReportLog(result.detail_log, "SNTP detail log", request.sntp_detail_log);
-  if (settings.log) {
-    const std::string path = engine::ResultLogPath(profile::ProfilePath());
-    logs_ok = ReportLog(engine::WriteResultLog(path, request, result), "result log", path) && logs_ok;
+    logs_ok = ReportLog(result.detail_log, "SNTP detail log", request.sntp_detail_log) && logs_ok;
+    if (settings.log) {
+      const std::string path = engine::ResultLogPath(profile::ProfilePath());
+      logs_ok = ReportLog(engine::WriteResultLog(path, request, result), "result log", path) && logs_ok;
+    }
+    all_ok = all_ok && result.ok();
+
+    // A refused set says why; the result log keeps its form (the detail).
+    if (const std::string hint = platform::ClockRightHint(result.refusal, platform::ExecutablePath()); !hint.empty())
+      std::fprintf(stderr, "quorvel-cli: %s\n", hint.c_str());
+    if (result.refusal != platform::ClockRefusal::kNone) result.detail = platform::ClockRefusalText(result.refusal);
+    if (parsed->json) {
+      std::printf("%s\n", cli::JsonLine(server, request.protocol, result).c_str());
+      std::fflush(stdout);  // a reader sees each server's line as it comes
+    } else if (!monitoring) {
+      if (several) std::printf("%sserver: %s\n", &server == &settings.servers.front() ? "" : "\n", server.c_str());
+      std::printf("status: %s\n", result.status.c_str());
+      std::printf("detail: %s\n", result.detail.c_str());
+      if (!result.set_by.empty()) std::printf("set-by: %s\n", result.set_by.c_str());
+      std::printf("server-time: %s\n", result.server_time.c_str());
+      std::printf("pc-time: %s\n", result.pc_time.c_str());
+      if (result.offset_ns) std::printf("offset: %s\n", engine::FormatOffset(*result.offset_ns).c_str());
+      if (!result.address.empty() && result.address != server) std::printf("address: %s\n", result.address.c_str());
+    }
+    checked.push_back({server, std::move(result)});
   }
 
-  // A refused set says why; the result log keeps its form (the detail).
-  const bool refused = result.refusal != platform::ClockRefusal::kNone;
-  if (const std::string hint = platform::ClockRightHint(result.refusal, platform::ExecutablePath()); !hint.empty())
-    std::fprintf(stderr, "quorvel-cli: %s\n", hint.c_str());
-  std::printf("status: %s\n", result.status.c_str());
-  std::printf("detail: %s\n", refused ? platform::ClockRefusalText(result.refusal) : result.detail.c_str());
-  if (!result.set_by.empty()) std::printf("set-by: %s\n", result.set_by.c_str());
-  std::printf("server-time: %s\n", result.server_time.c_str());
-  std::printf("pc-time: %s\n", result.pc_time.c_str());
-  if (result.offset_ns) std::printf("offset: %s\n", engine::FormatOffset(*result.offset_ns).c_str());
-  Exit(!result.ok() ? kExitFailed : logs_ok ? kExitOk : kExitLogFailed);
+  if (monitoring) {
+    // The plugin's exit status; a log that could not be written is said on
+    // stderr only.
+    const cli::PluginReport report =
+        cli::MonitoringReport(settings.protocol, checked, parsed->warn_ns, parsed->crit_ns);
+    std::printf("%s\n", report.line.c_str());
+    Exit(static_cast<int>(report.state));
+  }
+  Exit(!all_ok ? kExitFailed : logs_ok ? kExitOk : kExitLogFailed);
 }

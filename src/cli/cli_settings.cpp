@@ -24,7 +24,7 @@ CliSettings ResolveSettings(const CliArgs& args) {
   }
   const profile::MainProperties& p = load.main;
   CliSettings s;
-  s.server = args.server.value_or(p.server);
+  s.servers = args.servers.empty() ? std::vector<std::string>{p.server} : args.servers;
   s.protocol = args.protocol.value_or(p.protocol);
   s.timeout = args.timeout.value_or(p.time_out);
   s.reference_check = args.reference_check.value_or(p.reference_check);

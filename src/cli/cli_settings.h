@@ -3,13 +3,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli/cli_args.h"
 
 namespace qv::cli {
 
 struct CliSettings {
-  std::string server;
+  std::vector<std::string> servers;  // at least one; an empty name when none is set
   int protocol = 1;
   int timeout = 3;
   int reference_check = 1;

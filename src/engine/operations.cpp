@@ -42,7 +42,9 @@ Result Begin(Mode mode, const Reply& reply) {
   result.stage = reply.stage;
   result.error_code = reply.error_code;
   result.pc_time = FormatLocalNow();
+  result.pc_utc_us = ToMicros(NowMicroTime());
   result.detail_log = reply.detail_log;
+  result.address = reply.address;
   if (!reply.ok()) result.detail = std::to_string(reply.error_code);
   return result;
 }
@@ -59,6 +61,7 @@ void ReadServerTime(int protocol, const Reply& reply, Result& result) {
       return;
     }
     result.server_time = FormatServerTime({*unix_seconds, 0});
+    result.server_utc_us = std::int64_t{*unix_seconds} * kMicrosPerSecond;
   } else {
     // RFC 867: the first line, its CR kept; no line feed, no answer.
     const auto begin = reply.bytes.begin();
@@ -69,6 +72,11 @@ void ReadServerTime(int protocol, const Reply& reply, Result& result) {
       return;
     }
     result.server_time = SanitizeServerText(std::string(begin, line_feed), true);
+    // The text read as this PC's local time, as an adjustment would set it.
+    std::int64_t utc_file_time = 0;
+    if (const std::optional<platform::SystemTime> local = ParseTimeText(result.server_time);
+        local && platform::OsLocalToUtc(*local, utc_file_time))
+      result.server_utc_us = (utc_file_time - platform::kFileTimeUnixEpoch) / 10;
   }
 }
 
@@ -141,13 +149,17 @@ Result QuerySntpOffset(const Request& request) {
   const Reply reply = RunQuery(job, request.beep);
   Result result = Begin(Mode::kCheck, reply);
   if (!reply.ok()) return Finish(result, request);
+  result.stratum = reply.sntp.stratum;
+  result.reference_id = reply.sntp.reference_id;
 
   SntpVerdict verdict = CheckSntpReply(reply.sntp, reply.arrival, request.reference_check, request.reference_hours);
   result.stage = verdict.stage;
   result.detail = std::move(verdict.detail);
   if (result.ok()) {
     result.offset_ns = verdict.offset_ns;
+    result.round_trip_ns = verdict.round_trip_ns;
     result.server_time = FormatServerTime(ToMicroTime(reply.sntp.transmit));
+    result.server_utc_us = ToMicros(ToMicroTime(reply.sntp.transmit));
   }
   return Finish(result, request);
 }

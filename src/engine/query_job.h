@@ -46,6 +46,9 @@ struct Reply {
   SntpPacket sntp;                  // SNTP: the reply, decoded
   MicroTime arrival;                // when the reply (its last part) arrived
   LogWrite detail_log = LogWrite::kNotAsked;
+  // The numeric text of the address that answered, or whose failure this
+  // is; empty when none was asked.
+  std::string address;
   bool ok() const { return stage == Stage::kOk; }
 };
 

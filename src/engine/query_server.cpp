@@ -1,9 +1,11 @@
 // The transport: one query of one server by SNTP (UDP 123), TIME (TCP 37,
-// RFC 868) or DAYTIME (TCP 13, RFC 867). Runs on the query runner's worker
-// thread; the socket is closed on every path before the call returns.
+// RFC 868) or DAYTIME (TCP 13, RFC 867), over IPv4 or IPv6. Runs on the
+// query runner's worker thread; every socket is closed on every path before
+// the call returns.
 #include <algorithm>
 #include <chrono>
 #include <optional>
+#include <vector>
 
 #include "engine/ntp.h"
 #include "engine/query_job.h"
@@ -39,7 +41,7 @@ bool TransportFor(int protocol, Transport& out) {
 // The query's socket, closed when the query ends however it ends.
 class Socket {
  public:
-  explicit Socket(platform::SocketKind kind) : opened_(platform::OpenSocket(kind)) {}
+  Socket(platform::SocketKind kind, platform::AddressFamily family) : opened_(platform::OpenSocket(kind, family)) {}
   ~Socket() { platform::CloseSocket(opened_.value); }
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
@@ -78,15 +80,19 @@ MicroTime Arrival(std::int64_t kernel_stamp) {
   return MicroTimeFromFileTime(platform::SystemClock().ArrivalTime(kernel_stamp));
 }
 
-Reply ExchangeSntp(const QueryJob& job, platform::SocketHandle socket) {
+// A negative time-out stays negative, so that the wait refuses it.
+std::chrono::milliseconds WaitUntil(const QueryJob& job, Steady::time_point until) {
+  return job.timeout < 0 ? std::chrono::milliseconds(-1) : Left(until);
+}
+
+Reply ExchangeSntp(const QueryJob& job, platform::SocketHandle socket, Steady::time_point until) {
   const SntpPacket request = SntpRequest(NowMicroTime());
   const SntpBytes out = EncodeSntp(request);
   const platform::NetResult<int> sent = platform::Send(socket, out.data(), kSntpPacketSize);
   if (sent.value < 0) return Fail(Stage::kSend, sent.error);
   if (sent.value != kSntpPacketSize) return Fail(Stage::kSendPacket, 0);
 
-  const auto timeout = std::chrono::seconds(job.timeout);
-  const platform::NetResult<NetWait> readable = platform::WaitReadable(socket, timeout, job.cancel);
+  const platform::NetResult<NetWait> readable = platform::WaitReadable(socket, WaitUntil(job, until), job.cancel);
   if (readable.value != NetWait::kReady) return FailWait(readable, Stage::kSelect);
   // One datagram; one longer than 48 bytes fails the receive itself.
   SntpBytes in{};
@@ -107,11 +113,11 @@ Reply ExchangeSntp(const QueryJob& job, platform::SocketHandle socket) {
 
 // Reads a stream until `size` bytes, the end of the stream, a line feed
 // when `until_line_feed`, or the deadline.
-Reply ReadStream(const QueryJob& job, platform::SocketHandle socket, std::size_t size, bool until_line_feed) {
-  const Steady::time_point deadline = Steady::now() + std::chrono::seconds(job.timeout);
+Reply ReadStream(const QueryJob& job, platform::SocketHandle socket, std::size_t size, bool until_line_feed,
+                 Steady::time_point deadline) {
   Reply reply;
   while (reply.bytes.size() < size) {
-    const platform::NetResult<NetWait> readable = platform::WaitReadable(socket, Left(deadline), job.cancel);
+    const platform::NetResult<NetWait> readable = platform::WaitReadable(socket, WaitUntil(job, deadline), job.cancel);
     // What arrived before the time-out is judged as the answer.
     if (readable.value == NetWait::kTimedOut && !reply.bytes.empty()) break;
     if (readable.value != NetWait::kReady) return FailWait(readable, Stage::kSelect);
@@ -149,6 +155,50 @@ Reply AskTimeService(const QueryJob& job) {
   return reply;
 }
 
+// What one address answered, and whether the next address is asked
+// instead: after a refusal, an unreachable address or silence within its
+// share of the time, never after an answer of any kind.
+struct Attempt {
+  Reply reply;
+  bool next = false;
+};
+
+Attempt AskAddress(const QueryJob& job, const Transport& transport, const platform::IpAddress& address,
+                   Steady::time_point deadline, std::optional<Steady::time_point> share_end) {
+  Attempt attempt;
+  Socket socket(transport.kind, address.family);
+  if (!socket.valid()) {
+    attempt.reply = Fail(Stage::kSocket, socket.error());
+    attempt.next = true;  // this system may have no such family
+    return attempt;
+  }
+  // Streams connect, bounded by the system's own connect time-out, or for
+  // an address with others after it by its share of the time. The datagram
+  // socket connects too, so that only the server is heard: a datagram from
+  // anywhere else neither ends the wait nor passes, and a closed port fails
+  // at once.
+  std::optional<std::chrono::milliseconds> within;
+  if (share_end) within = Left(*share_end);
+  const platform::NetResult<NetWait> connected =
+      platform::ConnectSocket(socket.get(), {address, transport.port}, job.cancel, within);
+  if (connected.value != NetWait::kReady) {
+    attempt.reply = FailWait(connected, Stage::kConnect);
+    attempt.next = connected.value != NetWait::kCancelled;
+    return attempt;
+  }
+  if (job.protocol != kSntp) {
+    attempt.reply = ReadStream(job, socket.get(), transport.reply_size, job.protocol == kDaytime, deadline);
+    return attempt;
+  }
+  attempt.reply = ExchangeSntp(job, socket.get(), share_end.value_or(deadline));
+  const Stage stage = attempt.reply.stage;
+  // A closed port answers a datagram with "port unreachable" (10054).
+  attempt.next = stage == Stage::kSend ||
+                 (stage == Stage::kRecv && attempt.reply.error_code == platform::kWsaEconnreset) ||
+                 (stage == Stage::kTimeOut && share_end);
+  return attempt;
+}
+
 }  // namespace
 
 Reply QueryServer(const QueryJob& job) {
@@ -156,37 +206,38 @@ Reply QueryServer(const QueryJob& job) {
   Transport transport{};
   if (!TransportFor(job.protocol, transport)) return Fail(Stage::kSocket, platform::kWsaEinval);
 
-  // A dotted address makes no lookup.
-  platform::Ipv4Endpoint server{0, transport.port};
-  if (const std::optional<std::uint32_t> dotted = platform::ParseDottedIPv4(job.server)) {
-    server.address = *dotted;
-  } else {
-    const platform::NetResult<std::uint32_t> found = platform::ResolveIPv4(job.server);
-    if (found.error != 0) return Fail(Stage::kHostNotFound, found.error);
-    server.address = found.value;
-  }
+  // An address text (dotted IPv4, IPv6) makes no lookup.
+  platform::NetResult<std::vector<platform::IpAddress>> found;
+  if (const std::optional<platform::IpAddress> literal = platform::ParseIpLiteral(job.server))
+    found.value.push_back(*literal);
+  else
+    found = platform::ResolveAddresses(job.server);
+  if (found.error != 0 || found.value.empty())
+    return Fail(Stage::kHostNotFound, found.error != 0 ? found.error : platform::kWsaHostNotFound);
   // The lookup cannot be interrupted; a query abandoned meanwhile stops here.
   if (job.cancel && job.cancel->Fired()) return Fail(Stage::kUserCancelled, 0);
 
-  Socket socket(transport.kind);
-  if (!socket.valid()) return Fail(Stage::kSocket, socket.error());
-  // Streams connect, bounded by the system's own connect time-out. The
-  // datagram socket connects too, so that only the server is heard: a
-  // datagram from anywhere else neither ends the wait nor passes, and a
-  // closed port fails at once.
-  const platform::NetResult<NetWait> connected = platform::ConnectSocket(socket.get(), server, job.cancel);
-  if (connected.value != NetWait::kReady) return FailWait(connected, Stage::kConnect);
+  // The addresses in the resolver's order, all within the one time-out: an
+  // address with others after it gets an equal share of the time left, the
+  // last one all of it. The outcome is the last address's.
+  const Steady::time_point deadline = Steady::now() + std::chrono::seconds(std::max(job.timeout, 0));
+  Reply reply;
+  const std::size_t count = found.value.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    std::optional<Steady::time_point> share_end;
+    if (i + 1 < count) share_end = Steady::now() + (deadline - Steady::now()) / static_cast<int>(count - i);
+    Attempt attempt = AskAddress(job, transport, found.value[i], deadline, share_end);
+    reply = std::move(attempt.reply);
+    reply.address = platform::AddressText(found.value[i]);
+    if (!attempt.next) break;
+  }
 
-  if (job.protocol != kSntp)
-    return ReadStream(job, socket.get(), transport.reply_size, job.protocol == kDaytime);
-
-  Reply reply = ExchangeSntp(job, socket.get());
   // Recorded before the believability checks, so that replies that fail
   // them are recorded too. The outcome travels with the reply: only the
   // program's dialog thread may tell the user.
-  if (reply.ok() && !job.sntp_detail_log.empty())
-    reply.detail_log =
-        WriteSntpDetailLog(job.sntp_detail_log, job.server, reply.sntp, job.record_arrival ? &reply.arrival : nullptr);
+  if (reply.ok() && job.protocol == kSntp && !job.sntp_detail_log.empty())
+    reply.detail_log = WriteSntpDetailLog(job.sntp_detail_log, ServerWithAddress(job.server, reply.address),
+                                          reply.sntp, job.record_arrival ? &reply.arrival : nullptr);
   return reply;
 }
 

@@ -77,6 +77,21 @@ struct Result {
   // when not this process. The detail and the result log keep their form.
   platform::ClockRefusal refusal = platform::ClockRefusal::kNone;
   std::string set_by;
+  // The numeric text of the address that answered (or whose failure the
+  // stage is); empty when no address was asked.
+  std::string address;
+  // SNTP, once the reply passed the checks: the round trip
+  // (T4 - T1) - (T3 - T2) (RFC 4330 section 5).
+  std::optional<std::int64_t> round_trip_ns;
+  // SNTP, whenever a reply arrived: its stratum and reference identifier.
+  std::optional<int> stratum;
+  std::optional<std::uint32_t> reference_id;
+  // The server's time in UTC, microseconds since 1970: SNTP's transmit
+  // time, TIME's seconds, and a DAYTIME text read as this PC's local time
+  // (as an adjustment sets it); none when there is no such time.
+  std::optional<std::int64_t> server_utc_us;
+  // The PC's UTC time when pc_time was read.
+  std::optional<std::int64_t> pc_utc_us;
 
   bool ok() const { return stage == Stage::kOk; }
 };

@@ -3,6 +3,7 @@
 #include "engine/ntp.h"
 #include "engine/time_text.h"
 #include "platform/log_file.h"
+#include "platform/net.h"
 
 namespace qv::engine {
 
@@ -31,10 +32,19 @@ std::string LogFileName(const std::string& profile_path, std::string_view ending
   return profile_path.substr(0, dot + 1) + std::string(ending);
 }
 
+// The address goes beside the name rather than into a column of its own:
+// the line keeps its six fields, and the last one, free server text that
+// may hold ", " itself, stays the rest of the line for the tools that read
+// it so.
+std::string ServerWithAddress(const std::string& server, const std::string& address) {
+  if (address.empty() || platform::ParseIpLiteral(server)) return server;
+  return server + " (" + address + ")";
+}
+
 std::string ResultLogLine(const Request& request, const Result& result) {
   // Built by hand rather than by printf, so that texts holding a NUL byte
   // are written whole.
-  return result.pc_time + ", " + request.server + ", " + RightAligned(ProtocolWord(request.protocol), 7) + ", " +
+  return result.pc_time + ", " + ServerWithAddress(request.server, result.address) + ", " + RightAligned(ProtocolWord(request.protocol), 7) + ", " +
          RightAligned(result.mode == Mode::kAdjust ? "adjust" : "check", 6) + ", " + StatusColumn(result) + ", " +
          result.server_time + "\n";
 }

@@ -19,12 +19,18 @@ std::string LogFileName(const std::string& profile_path, std::string_view ending
 inline std::string ResultLogPath(const std::string& profile_path) { return LogFileName(profile_path, "log"); }
 inline std::string DetailLogPath(const std::string& profile_path) { return LogFileName(profile_path, "sntp.log"); }
 
-// "%s, %s, %7s, %6s, %s, %s\n": PC time, server, protocol word, "check" or
-// "adjust", the status column, the server time text.
+// The server as the logs name it: as configured, then " (" address ")"
+// when a name was looked up and an address asked. A server given as an
+// address stays as it is.
+std::string ServerWithAddress(const std::string& server, const std::string& address);
+
+// "%s, %s, %7s, %6s, %s, %s\n": PC time, server (ServerWithAddress),
+// protocol word, "check" or "adjust", the status column, the server time
+// text.
 std::string ResultLogLine(const Request& request, const Result& result);
 LogWrite WriteResultLog(const std::string& path, const Request& request, const Result& result);
 
-// Six lines: the server, the four timestamps and the arrival time (or
+// Six lines: the server (ServerWithAddress), the four timestamps and the arrival time (or
 // "( check only )"), each as FormatMicroTime renders it.
 std::string DetailRecord(const std::string& server, const SntpPacket& reply, const MicroTime* arrival);
 LogWrite WriteSntpDetailLog(const std::string& path, const std::string& server, const SntpPacket& reply,

@@ -43,6 +43,7 @@ SntpVerdict CheckSntpReply(const SntpPacket& reply, MicroTime arrival, bool refe
   }
   // Half of a whole number of microseconds: exact in nanoseconds.
   verdict.offset_ns = ((t2 - t1) + (t3 - t4)) * (kNanosPerMicro / 2);
+  verdict.round_trip_ns = ((t4 - t1) - (t3 - t2)) * kNanosPerMicro;
   return verdict;
 }
 

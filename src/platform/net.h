@@ -5,11 +5,13 @@
 // stopped it (0 when it succeeded); nothing here throws.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::platform {
 
@@ -53,9 +55,20 @@ struct NetResult {
   int error = 0;  // 0: the call succeeded
 };
 
-// An IPv4 address and port, both in host byte order.
-struct Ipv4Endpoint {
-  std::uint32_t address = 0;
+enum class AddressFamily : std::uint8_t { kIpv4, kIpv6 };
+
+// An IPv4 or IPv6 address as it travels on the wire (network byte order);
+// an IPv4 address fills the first four bytes.
+struct IpAddress {
+  AddressFamily family = AddressFamily::kIpv4;
+  std::array<std::uint8_t, 16> bytes{};
+  std::uint32_t scope = 0;  // IPv6: the zone (interface index) of a link-local address; 0 for none
+  friend bool operator==(const IpAddress&, const IpAddress&) = default;
+};
+
+// An address and a port (host byte order).
+struct Endpoint {
+  IpAddress address;
   std::uint16_t port = 0;
 };
 
@@ -65,24 +78,40 @@ struct Ipv4Endpoint {
 // numeric shorthands on its own without asking a name server.
 std::optional<std::uint32_t> ParseDottedIPv4(std::string_view text);
 
-// Looks a host name up (thread-safe on every target) and gives the first
-// IPv4 address. Fails with 11001 (not found), 11002 (try again), 11003
-// (other failure) or the system's own lookup error number on Windows. An
-// empty name is "not found" without any lookup.
-NetResult<std::uint32_t> ResolveIPv4(const std::string& name);
+// A server text that is an address rather than a name: dotted IPv4 as
+// above, or IPv6 as RFC 4291 section 2.2 writes it (hexadecimal groups, one
+// "::", a dotted IPv4 tail), bare or in brackets ("[::1]", as in URLs). A
+// zone ("fe80::1%2") is no literal here: the resolver reads it, still
+// without a name server.
+std::optional<IpAddress> ParseIpLiteral(std::string_view text);
+
+// The numeric text of an address: dotted IPv4; IPv6 as RFC 5952 section 4
+// recommends (lower case, no leading zeros, the longest run of two or more
+// zero groups as "::"), then "%" and the zone's number when there is one.
+std::string AddressText(const IpAddress& address);
+
+// Looks a host name up (thread-safe on every target) for both families and
+// gives every address, in the order the resolver ranks them (RFC 6724), at
+// least one. Fails with 11001 (not found), 11002 (try again), 11003 (other
+// failure) or the system's own lookup error number on Windows. An empty
+// name is "not found" without any lookup.
+NetResult<std::vector<IpAddress>> ResolveAddresses(const std::string& name);
 
 // Outcome of a wait that can also be woken by a cancel signal.
 enum class NetWait { kReady, kTimedOut, kCancelled, kFailed };
 
-// kInvalidSocket on failure.
-NetResult<SocketHandle> OpenSocket(SocketKind kind);
+// A socket of the family it will connect to; kInvalidSocket on failure
+// (10047 where the system has no such family).
+NetResult<SocketHandle> OpenSocket(SocketKind kind, AddressFamily family = AddressFamily::kIpv4);
 
-// Connects a socket. A stream socket is bounded only by the system's own
-// connect time-out; a fired `cancel` (may be nullptr) ends the wait with
-// kCancelled. A datagram socket connects at once, and from then on hears
-// only datagrams from that address and port. The socket is back in
-// blocking mode afterwards.
-NetResult<NetWait> ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel);
+// Connects a socket of the endpoint's family. A stream socket waits at most
+// `within` (none: only the system's own connect time-out bounds it, and
+// kTimedOut ends a longer wait); a fired `cancel` (may be nullptr) ends the
+// wait with kCancelled. A datagram socket connects at once, and from then
+// on hears only datagrams from that address and port. The socket is back
+// in blocking mode afterwards.
+NetResult<NetWait> ConnectSocket(SocketHandle socket, const Endpoint& to, const CancelSignal* cancel,
+                                 std::optional<std::chrono::milliseconds> within = std::nullopt);
 
 // Sends on a connected socket: bytes sent, or -1.
 NetResult<int> Send(SocketHandle socket, const std::uint8_t* data, int size);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/net.h"
 
@@ -30,7 +31,7 @@ bool SetOsZoneForTesting(const char* tz);
 
 // Replaces the name lookup (so that no query leaves the machine for a name
 // server); an empty function restores the system's.
-using ResolverFn = std::function<NetResult<std::uint32_t>(const std::string& name)>;
+using ResolverFn = std::function<NetResult<std::vector<IpAddress>>(const std::string& name)>;
 void SetResolverForTesting(ResolverFn resolver);
 
 // Receives every Beep instead of the speaker; an empty function restores it.

@@ -2,7 +2,9 @@
 // query hands back on success and on every failure loopback can produce.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -105,24 +107,86 @@ TEST(QueryServer, FailuresNameTheirStage) {
   }
 }
 
+platform::IpAddress Ip(const std::string& text) { return platform::ParseIpLiteral(text).value_or(platform::IpAddress{}); }
+
+// A stand-in resolver, so that no query leaves this machine for a name
+// server: `names` and their addresses, in order; counts its lookups.
+class FakeNames {
+ public:
+  explicit FakeNames(std::map<std::string, std::vector<std::string>> names) : names_(std::move(names)) {
+    platform::SetResolverForTesting([this](const std::string& name) -> platform::NetResult<std::vector<platform::IpAddress>> {
+      ++lookups;
+      if (!names_.count(name)) return {{}, platform::kWsaHostNotFound};
+      std::vector<platform::IpAddress> addresses;
+      for (const std::string& text : names_.at(name)) addresses.push_back(Ip(text));
+      return {addresses};
+    });
+  }
+  ~FakeNames() { platform::SetResolverForTesting(nullptr); }
+  int lookups = 0;
+
+ private:
+  std::map<std::string, std::vector<std::string>> names_;
+};
+
 TEST(QueryServer, NameLookupOnlyForNames) {
   TimeServer server(servers::ts_plain);
   ASSERT_SERVER(server);
-  // A stand-in resolver: no query may leave this machine for a name server.
-  int lookups = 0;
-  platform::SetResolverForTesting([&](const std::string& name) -> platform::NetResult<std::uint32_t> {
-    ++lookups;
-    if (name != "timeserver.test") return {0, platform::kWsaHostNotFound};
-    return {platform::ParseDottedIPv4(server.Address()).value_or(0)};
-  });
+  FakeNames names({{"timeserver.test", {server.Address()}}});
   EXPECT_EQ(QueryServer(Job(kTime, server.Address())).stage, Stage::kOk);
-  EXPECT_EQ(lookups, 0);
-  EXPECT_EQ(QueryServer(Job(kTime, "timeserver.test")).stage, Stage::kOk);
-  EXPECT_EQ(lookups, 1);
+  EXPECT_EQ(QueryServer(Job(kTime, "::1")).stage, Stage::kConnect);  // an IPv6 text is no name either
+  EXPECT_EQ(names.lookups, 0);
+  const Reply named = QueryServer(Job(kTime, "timeserver.test"));
+  EXPECT_EQ(named.stage, Stage::kOk);
+  EXPECT_EQ(named.address, server.Address());
+  EXPECT_EQ(names.lookups, 1);
   const Reply unknown = QueryServer(Job(kSntp, "nonexistent.invalid"));
   EXPECT_EQ(unknown.stage, Stage::kHostNotFound);
   EXPECT_EQ(unknown.error_code, platform::kWsaHostNotFound);
-  platform::SetResolverForTesting(nullptr);
+  EXPECT_EQ(unknown.address, "");
+}
+
+// A name's addresses are asked in turn within the one time-out: a refusal
+// moves on at once, silence after its share of the time; an address that
+// accepted a stream is the server, whatever it then does.
+TEST(QueryServer, AddressesInTurnWithinOneTimeOut) {
+  TimeServer plain(servers::ts_plain), silent(servers::ts_silent);
+  ASSERT_SERVER(plain);
+  ASSERT_SERVER(silent);
+  FakeNames names({{"refused-first.test", {test::kNobody, plain.Address()}},
+                   {"silent-first.test", {silent.Address(), plain.Address()}},
+                   {"answered-first.test", {plain.Address(), test::kNobody}}});
+  const struct {
+    int protocol;
+    const char* name;
+    int timeout;
+    Stage stage;
+    std::string address;
+    int min_ms, max_ms;
+  } kCases[] = {
+      {kSntp, "refused-first.test", 5, Stage::kOk, plain.Address(), 0, 1500},
+      {kTime, "refused-first.test", 5, Stage::kOk, plain.Address(), 0, 1500},
+      {kDaytime, "refused-first.test", 5, Stage::kOk, plain.Address(), 0, 1500},
+      {kSntp, "silent-first.test", 2, Stage::kOk, plain.Address(), 990, 2500},  // half of the time each
+      {kTime, "silent-first.test", 1, Stage::kTimeOut, silent.Address(), 990, 2500},
+      {kSntp, "answered-first.test", 5, Stage::kOk, plain.Address(), 0, 1500},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.name) + " by " + std::to_string(c.protocol));
+    const auto start = steady_clock::now();
+    const Reply reply = QueryServer(Job(c.protocol, c.name, c.timeout));
+    const auto took = steady_clock::now() - start;
+    EXPECT_EQ(reply.stage, c.stage) << reply.error_code;
+    EXPECT_EQ(reply.address, c.address);
+    EXPECT_GE(took, milliseconds(c.min_ms));
+    EXPECT_LT(took, milliseconds(c.max_ms));
+  }
+  // Every address refused: the last refusal is the outcome.
+  FakeNames refusing({{"nobody.test", {test::kNobody, test::kNobody}}});
+  const Reply refused = QueryServer(Job(kTime, "nobody.test"));
+  EXPECT_EQ(refused.stage, Stage::kConnect);
+  EXPECT_EQ(refused.error_code, platform::kWsaEconnrefused);
+  EXPECT_EQ(refused.address, test::kNobody);
 }
 
 TEST(QueryServer, CancelEndsWaitsAndHangingConnectsAtOnce) {
@@ -132,7 +196,7 @@ TEST(QueryServer, CancelEndsWaitsAndHangingConnectsAtOnce) {
   TimeServer no_accept(servers::ts_no_accept);
   ASSERT_SERVER(silent);
   ASSERT_SERVER(no_accept);
-  const std::optional<std::uint32_t> address = platform::ParseDottedIPv4(no_accept.Address());
+  const std::optional<platform::IpAddress> address = platform::ParseIpLiteral(no_accept.Address());
   ASSERT_TRUE(address);
   std::vector<platform::SocketHandle> fillers;
   for (int i = 0; i < 2; ++i) {
@@ -172,17 +236,44 @@ TEST(QueryServer, CancelEndsWaitsAndHangingConnectsAtOnce) {
   EXPECT_EQ(QueryServer(early).stage, Stage::kUserCancelled);
 }
 
-TEST(Net, DottedAddressesAndLocalNames) {
+TEST(Net, AddressTextsAndLocalNames) {
   const std::pair<const char*, std::uint32_t> dotted[] = {
       {"127.0.0.1", 0x7F000001}, {"255.255.255.255", 0xFFFFFFFF}, {"127.10.2.3", 0x7F0A0203}};
   for (const auto& [text, value] : dotted) EXPECT_EQ(platform::ParseDottedIPv4(text), value) << text;
   for (const char* text : {"127.1", "127.2.3.256", "127.2.3.4.5", "127.2.3.", " 127.2.3.4", "127.2.3.0004", "", "127..2.3"})
     EXPECT_FALSE(platform::ParseDottedIPv4(text)) << text;
+
+  // Address texts as given, and as shown (RFC 5952 section 4).
+  const std::pair<const char*, const char*> literals[] = {
+      {"127.0.0.1", "127.0.0.1"},
+      {"::1", "::1"},
+      {"[::1]", "::1"},
+      {"::", "::"},
+      {"1::", "1::"},
+      {"2001:DB8:0:0:1:0:0:1", "2001:db8::1:0:0:1"},  // the first of two equal runs
+      {"2001:0db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"},  // one zero group stays
+      {"2001:db8::2:1", "2001:db8::2:1"},
+      {"0:0:1:0:0:0:0:0", "0:0:1::"},  // the longer run
+      {"::ffff:192.0.2.1", "::ffff:c000:201"},
+      {"fe80::1:2:3:4:5:6", "fe80:0:1:2:3:4:5:6"},
+  };
+  for (const auto& [text, shown] : literals) {
+    const std::optional<platform::IpAddress> address = platform::ParseIpLiteral(text);
+    ASSERT_TRUE(address) << text;
+    EXPECT_EQ(platform::AddressText(*address), shown) << text;
+  }
+  for (const char* text : {":::", "1:::2", "::1::", "1:2:3:4:5:6:7:8:9", "1:2:3:4:5:6:7", "12345::", "g::1", "1:", ":1",
+                           "::1%1", "[::1", "::1]", "[1.2.3.4]", "1:2:3:4:5:6:7:8::", "::1.2.3", "1.2.3.4::", "[]",
+                           "localhost", "::1 "})
+    EXPECT_FALSE(platform::ParseIpLiteral(text)) << text;
+
   // From the hosts file: no name server is asked.
-  const platform::NetResult<std::uint32_t> local = platform::ResolveIPv4("localhost");
+  const platform::NetResult<std::vector<platform::IpAddress>> local = platform::ResolveAddresses("localhost");
   EXPECT_EQ(local.error, 0);
-  EXPECT_EQ(local.value, 0x7F000001u);
-  EXPECT_EQ(platform::ResolveIPv4("").error, platform::kWsaHostNotFound);
+  std::vector<std::string> texts;
+  for (const platform::IpAddress& a : local.value) texts.push_back(platform::AddressText(a));
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "127.0.0.1"), texts.end());
+  EXPECT_EQ(platform::ResolveAddresses("").error, platform::kWsaHostNotFound);
 }
 
 }  // namespace

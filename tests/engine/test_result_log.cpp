@@ -40,6 +40,11 @@ Result ResultOf(Mode mode, const std::string& status, const std::string& detail,
   return result;
 }
 
+Result At(Result result, const std::string& address) {
+  result.address = address;
+  return result;
+}
+
 class ResultLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,8 +73,10 @@ TEST_F(ResultLogTest, ResultLinesAreByteExactAndAppended) {
     Request request;
     Result result;
   } kLines[] = {
-      {RequestFor("ntp.example", kSntp), ResultOf(Mode::kCheck, "OK", "", "Sun Dec 06 11:36:06 2026")},
-      {RequestFor("127.0.0.9", kTime), ResultOf(Mode::kAdjust, "OK", "0", "Sun Dec 06 11:36:07 2026")},
+      // A name shows the address asked; an address text stays as given.
+      {RequestFor("ntp.example", kSntp), At(ResultOf(Mode::kCheck, "OK", "", "Sun Dec 06 11:36:06 2026"), "2001:db8::1")},
+      {RequestFor("127.0.0.9", kTime), At(ResultOf(Mode::kAdjust, "OK", "0", "Sun Dec 06 11:36:07 2026"), "127.0.0.9")},
+      {RequestFor("[::1]", kTime), At(ResultOf(Mode::kCheck, "ERROR (Connect)", "10061", ""), "::1")},
       {RequestFor("d.example", kDaytime), ResultOf(Mode::kAdjust, "OK", "0", "Sun Dec  6 11:36:08 2026\r")},
       {RequestFor("d.example", kDaytime), ResultOf(Mode::kCheck, "ERROR (Connect)", "10061", "")},
       {RequestFor("n.example", kSntp), ResultOf(Mode::kCheck, "ERROR (SNTP: Bad Response)", "", "")},
@@ -77,8 +84,9 @@ TEST_F(ResultLogTest, ResultLinesAreByteExactAndAppended) {
   };
   for (const auto& line : kLines) EXPECT_EQ(WriteResultLog(log, line.request, line.result), LogWrite::kWritten);
   EXPECT_EQ("earlier" + newline_ +
-                Lines("Tue Jan 06 09:05:03 2026, ntp.example,    SNTP,  check, OK, Sun Dec 06 11:36:06 2026\n"
+                Lines("Tue Jan 06 09:05:03 2026, ntp.example (2001:db8::1),    SNTP,  check, OK, Sun Dec 06 11:36:06 2026\n"
                       "Tue Jan 06 09:05:03 2026, 127.0.0.9,    time, adjust, OK, Sun Dec 06 11:36:07 2026\n"
+                      "Tue Jan 06 09:05:03 2026, [::1],    time,  check, ERROR (Connect):10061, \n"
                       "Tue Jan 06 09:05:03 2026, d.example, daytime, adjust, OK, Sun Dec  6 11:36:08 2026\r\n"
                       "Tue Jan 06 09:05:03 2026, d.example, daytime,  check, ERROR (Connect):10061, \n"
                       "Tue Jan 06 09:05:03 2026, n.example,    SNTP,  check, ERROR (SNTP: Bad Response), \n"

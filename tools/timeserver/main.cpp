@@ -30,7 +30,8 @@ namespace {
 
 Options g_options;
 int g_signal_pipe[2] = {-1, -1};
-int g_other_udp = -1;  // another port of the same address, for replies from elsewhere
+// Another port of the same address, for replies from elsewhere: IPv4, IPv6.
+int g_other_udp[2] = {-1, -1};
 
 void OnTerminate(int) {
   const char byte = 1;
@@ -55,19 +56,36 @@ void Pause(double seconds) {
   if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-sockaddr_in Address(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  inet_pton(AF_INET, g_options.address.c_str(), &address.sin_addr);
-  return address;
+// The served address of a family (AF_INET: the one given, AF_INET6: ::1).
+sockaddr_storage Address(int family, int port) {
+  sockaddr_storage storage{};
+  if (family == AF_INET6) {
+    auto& address = reinterpret_cast<sockaddr_in6&>(storage);
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(static_cast<std::uint16_t>(port));
+    address.sin6_addr = in6addr_loopback;
+  } else {
+    auto& address = reinterpret_cast<sockaddr_in&>(storage);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET, g_options.address.c_str(), &address.sin_addr);
+  }
+  return storage;
+}
+
+socklen_t Length(const sockaddr_storage& address) {
+  return address.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
 }
 
 // -1 when the port is off, -2 when it cannot be served (errno tells why).
-int Bind(int type, int port) {
+int Bind(int family, int type, int port) {
   if (port < 0) return -1;
-  const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+  const int fd = socket(family, type | SOCK_CLOEXEC, 0);
   if (fd < 0) return -2;
+  if (family == AF_INET6) {
+    const int on = 1;
+    setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+  }
   if (type == SOCK_STREAM) {
     // Quick restarts on the same address while old connections linger.
     const int on = 1;
@@ -77,8 +95,8 @@ int Bind(int type, int port) {
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   }
-  const sockaddr_in address = Address(port);
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+  const sockaddr_storage address = Address(family, port);
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), Length(address)) != 0 ||
       (type == SOCK_STREAM && listen(fd, g_options.no_accept ? 0 : 64) != 0)) {
     const int error = errno;
     close(fd);
@@ -90,16 +108,25 @@ int Bind(int type, int port) {
 
 // Binds the three services on the address, or on the next ones (up to
 // --scan of them) while one of its ports is taken by someone else.
+// The three services of one family; false (errno tells why) when one of
+// them cannot be served.
+bool BindFamily(int family, int& udp, int& time_listener, int& daytime_listener) {
+  udp = Bind(family, SOCK_DGRAM, g_options.sntp_port);
+  time_listener = udp == -2 ? -2 : Bind(family, SOCK_STREAM, g_options.time_port);
+  daytime_listener = time_listener == -2 ? -2 : Bind(family, SOCK_STREAM, g_options.daytime_port);
+  if (daytime_listener != -2) return true;
+  const int error = errno;
+  for (int fd : {udp, time_listener}) {
+    if (fd >= 0) close(fd);
+  }
+  errno = error;
+  return false;
+}
+
 bool BindAll(int& udp, int& time_listener, int& daytime_listener) {
   for (int tries = 0;; ++tries) {
-    udp = Bind(SOCK_DGRAM, g_options.sntp_port);
-    time_listener = udp == -2 ? -2 : Bind(SOCK_STREAM, g_options.time_port);
-    daytime_listener = time_listener == -2 ? -2 : Bind(SOCK_STREAM, g_options.daytime_port);
-    if (daytime_listener != -2) return true;
+    if (BindFamily(AF_INET, udp, time_listener, daytime_listener)) return true;
     const int error = errno;
-    for (int fd : {udp, time_listener}) {
-      if (fd >= 0) close(fd);
-    }
     in_addr next{};
     inet_pton(AF_INET, g_options.address.c_str(), &next);
     const std::uint32_t host = ntohl(next.s_addr);
@@ -134,27 +161,28 @@ void StaySilent(int fd) {
   }
 }
 
-void SendDatagram(int fd, const std::vector<std::uint8_t>& datagram, const sockaddr_in& peer) {
+void SendDatagram(int fd, const std::vector<std::uint8_t>& datagram, const sockaddr_storage& peer) {
   if (!datagram.empty())
-    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&peer), Length(peer));
 }
 
-void AnswerSntp(int fd, std::vector<std::uint8_t> request, sockaddr_in peer, UnixNanos t2, UnixNanos offset) {
+void AnswerSntp(int fd, std::vector<std::uint8_t> request, sockaddr_storage peer, UnixNanos t2, UnixNanos offset) {
+  const int other_udp = g_other_udp[peer.ss_family == AF_INET6 ? 1 : 0];
   Pause(g_options.delay);
   const UnixNanos t3 = Now() + offset;
   // Forged answers that echo the request right but come from another port,
   // 1000 s ahead: a client that takes them sets its clock wrong.
   constexpr UnixNanos kForgedAhead = 1000LL * 1000000000;
   for (int i = 0; i < g_options.stray; ++i)
-    SendDatagram(g_other_udp, SntpReply(request.data(), request.size(), t2 + kForgedAhead, t3 + kForgedAhead, g_options),
+    SendDatagram(other_udp, SntpReply(request.data(), request.size(), t2 + kForgedAhead, t3 + kForgedAhead, g_options),
                  peer);
-  SendDatagram(g_options.reply_from_other ? g_other_udp : fd,
+  SendDatagram(g_options.reply_from_other ? other_udp : fd,
                SntpReply(request.data(), request.size(), t2, t3, g_options), peer);
 }
 
 void ReadSntp(int fd) {
   std::vector<std::uint8_t> request(1024);
-  sockaddr_in peer{};
+  sockaddr_storage peer{};
   char control[256];
   iovec part{request.data(), request.size()};
   msghdr message{};
@@ -228,20 +256,30 @@ void Accept(int listener, void (*answer)(int)) {
 
 void Announce(const Options& o, int fd) {
   auto port = [](int p) { return p < 0 ? std::string("off") : std::to_string(p); };
-  const std::string line = "ready " + o.address + " sntp=" + port(o.sntp_port) + " time=" + port(o.time_port) +
+  const std::string line = "ready " + o.address + (o.ipv6 ? " ::1" : "") + " sntp=" + port(o.sntp_port) + " time=" + port(o.time_port) +
                            " daytime=" + port(o.daytime_port) + "\n";
   if (fd >= 0) [[maybe_unused]] ssize_t n = write(fd, line.data(), line.size());
 }
 
 int Serve() {
-  int udp = -1, time_listener = -1, daytime_listener = -1;
-  if (!BindAll(udp, time_listener, daytime_listener)) return 2;
+  // [0] the IPv4 address, [1] ::1 (when served).
+  int udp[2] = {-1, -1}, time_listener[2] = {-1, -1}, daytime_listener[2] = {-1, -1};
+  if (!BindAll(udp[0], time_listener[0], daytime_listener[0])) return 2;
+  if (g_options.ipv6 && !BindFamily(AF_INET6, udp[1], time_listener[1], daytime_listener[1])) {
+    std::fprintf(stderr, "qv-timeserver: cannot serve ::1: %s\n", std::strerror(errno));
+    return 2;
+  }
   if (g_options.reply_from_other || g_options.stray > 0) {
-    g_other_udp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in any_port = Address(0);
-    if (g_other_udp < 0 || bind(g_other_udp, reinterpret_cast<const sockaddr*>(&any_port), sizeof any_port) != 0) {
-      std::perror("qv-timeserver: second port");
-      return 2;
+    for (int family : {AF_INET, AF_INET6}) {
+      const int k = family == AF_INET6 ? 1 : 0;
+      if (k == 1 && !g_options.ipv6) continue;
+      g_other_udp[k] = socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+      const sockaddr_storage any_port = Address(family, 0);
+      if (g_other_udp[k] < 0 ||
+          bind(g_other_udp[k], reinterpret_cast<const sockaddr*>(&any_port), Length(any_port)) != 0) {
+        std::perror("qv-timeserver: second port");
+        return 2;
+      }
     }
   }
 
@@ -278,10 +316,12 @@ int Serve() {
 
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(g_options.lifetime);
   std::vector<pollfd> watched{{g_signal_pipe[0], POLLIN, 0}};
-  if (udp >= 0) watched.push_back({udp, POLLIN, 0});
-  if (!g_options.no_accept) {
-    if (time_listener >= 0) watched.push_back({time_listener, POLLIN, 0});
-    if (daytime_listener >= 0) watched.push_back({daytime_listener, POLLIN, 0});
+  for (int k = 0; k < 2; ++k) {
+    if (udp[k] >= 0) watched.push_back({udp[k], POLLIN, 0});
+    if (!g_options.no_accept) {
+      if (time_listener[k] >= 0) watched.push_back({time_listener[k], POLLIN, 0});
+      if (daytime_listener[k] >= 0) watched.push_back({daytime_listener[k], POLLIN, 0});
+    }
   }
   for (;;) {
     int wait_ms = -1;
@@ -294,9 +334,10 @@ int Serve() {
     if (watched[0].revents) break;
     for (std::size_t i = 1; i < watched.size(); ++i) {
       if (!watched[i].revents) continue;
-      if (watched[i].fd == udp) ReadSntp(udp);
-      else if (watched[i].fd == time_listener) Accept(time_listener, AnswerTime);
-      else Accept(daytime_listener, AnswerDaytime);
+      const int fd = watched[i].fd;
+      if (fd == udp[0] || fd == udp[1]) ReadSntp(fd);
+      else if (fd == time_listener[0] || fd == time_listener[1]) Accept(fd, AnswerTime);
+      else Accept(fd, AnswerDaytime);
     }
   }
   RemoveOwnPidfile(g_options.pidfile, getpid());

@@ -214,6 +214,11 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error, b
     } else if (arg == "--daytime-text") {
       if (!value(text) || !DecodeEscapes(text, options.daytime_text)) return error = "bad --daytime-text", false;
       options.daytime = DaytimeShape::kText;
+    } else if (arg == "--address6") {
+      // IPv6 has one loopback address only: the option names it so that a
+      // command line says what it serves.
+      if (!value(text) || text != "::1") return error = "--address6 serves ::1 only", false;
+      options.ipv6 = true;
     } else if (arg == "--scan") {
       if (!value(text) || !ToInteger(text, 0, 253, number)) return error = "bad --scan", false;
       options.scan = static_cast<int>(number);
@@ -292,12 +297,14 @@ TIME:    --time-value N   send N instead of the time
          --time-bytes N   send only the first N bytes, then close
 TCP:     --reset          answer TIME and DAYTIME with a connection reset
 DAYTIME: --daytime correct|nolf|long|other   --daytime-text TEXT (\r \n \t \\ \xHH)
+IPv6:    --address6 ::1   serve ::1 as well (the same ports; --scan does not
+                          move it: ::1 is the only IPv6 loopback address)
 Running: --scan N        when the address is taken, try the next N addresses
          --ready-fd N     also write the ready line to descriptor N
          --daemon --pidfile F  detach once bound; F holds the pid, then the
                           answer-shaping arguments, one per line
          --lifetime SEC   exit by itself after SEC seconds
-Prints "ready ADDRESS sntp=P time=P daytime=P" once bound (the address served);
+Prints "ready ADDRESS [::1] sntp=P time=P daytime=P" once bound (what is served);
 exits on SIGTERM.
 )";
 }

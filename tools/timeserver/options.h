@@ -19,6 +19,7 @@ enum class DaytimeShape {
 
 struct Options {
   std::string address;  // dotted IPv4, loopback only
+  bool ipv6 = false;     // serve ::1 as well, on the same ports
   int scan = 0;          // when taken, try up to this many next addresses
   int sntp_port = 123;  // -1 = service off
   int time_port = 37;

@@ -30,12 +30,23 @@ int Fd(SocketHandle socket) { return static_cast<int>(socket - 1); }
 SocketHandle Handle(int fd) { return static_cast<SocketHandle>(fd) + 1; }
 int LastError() { return posix::WsaErrorFromErrno(errno); }
 
-sockaddr_in ToSockaddr(Ipv4Endpoint endpoint) {
-  sockaddr_in address{};
+int Family(AddressFamily family) { return family == AddressFamily::kIpv6 ? AF_INET6 : AF_INET; }
+
+socklen_t ToSockaddr(const Endpoint& endpoint, sockaddr_storage& out) {
+  out = {};
+  if (endpoint.address.family == AddressFamily::kIpv6) {
+    auto& address = reinterpret_cast<sockaddr_in6&>(out);
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(endpoint.port);
+    std::memcpy(&address.sin6_addr, endpoint.address.bytes.data(), 16);
+    address.sin6_scope_id = endpoint.address.scope;
+    return sizeof address;
+  }
+  auto& address = reinterpret_cast<sockaddr_in&>(out);
   address.sin_family = AF_INET;
   address.sin_port = htons(endpoint.port);
-  address.sin_addr.s_addr = htonl(endpoint.address);
-  return address;
+  std::memcpy(&address.sin_addr, endpoint.address.bytes.data(), 4);
+  return sizeof address;
 }
 
 // Slice length when a cancel signal has no descriptor to wait on.
@@ -81,29 +92,41 @@ int NetStartup() { return 0; }
 
 namespace detail {
 
-NetResult<std::uint32_t> SystemResolveIPv4(const std::string& name) {
+NetResult<std::vector<IpAddress>> SystemResolveAddresses(const std::string& name) {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  // No AI_ADDRCONFIG: it drops IPv6 where ::1 is the only IPv6 address, and
+  // an address the machine cannot reach fails its connect and moves on.
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per type
   addrinfo* found = nullptr;
   const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found);
-  if (result != 0) return {0, posix::WsaErrorFromLookup(result)};
-  NetResult<std::uint32_t> address{0, kWsaHostNotFound};
+  if (result != 0) return {{}, posix::WsaErrorFromLookup(result)};
+  NetResult<std::vector<IpAddress>> addresses;
   for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
-    if (entry->ai_family == AF_INET && entry->ai_addr) {
-      address = {ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr), 0};
-      break;
+    if (!entry->ai_addr) continue;
+    IpAddress address;
+    if (entry->ai_family == AF_INET) {
+      std::memcpy(address.bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
+    } else if (entry->ai_family == AF_INET6) {
+      const auto* v6 = reinterpret_cast<const sockaddr_in6*>(entry->ai_addr);
+      address.family = AddressFamily::kIpv6;
+      std::memcpy(address.bytes.data(), &v6->sin6_addr, 16);
+      address.scope = v6->sin6_scope_id;
+    } else {
+      continue;
     }
+    addresses.value.push_back(address);
   }
   freeaddrinfo(found);
-  return address;
+  if (addresses.value.empty()) addresses.error = kWsaHostNotFound;
+  return addresses;
 }
 
 }  // namespace detail
 
-NetResult<SocketHandle> OpenSocket(SocketKind kind) {
+NetResult<SocketHandle> OpenSocket(SocketKind kind, AddressFamily family) {
   const int type = kind == SocketKind::kDatagram ? SOCK_DGRAM : SOCK_STREAM;
-  const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+  const int fd = socket(Family(family), type | SOCK_CLOEXEC, 0);
   if (fd < 0) return {kInvalidSocket, LastError()};
   if (kind == SocketKind::kDatagram) {
     // The kernel's arrival stamp is T4 without the wake-up and receive
@@ -114,22 +137,25 @@ NetResult<SocketHandle> OpenSocket(SocketKind kind) {
   return {Handle(fd)};
 }
 
-NetResult<NetWait> ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel) {
+NetResult<NetWait> ConnectSocket(SocketHandle socket, const Endpoint& to, const CancelSignal* cancel,
+                                 std::optional<std::chrono::milliseconds> within) {
   const int fd = Fd(socket);
   // Non-blocking so that the wait can also watch the cancel signal; the
   // system's own connect time-out still ends a connect that never completes.
   if (!SetNonBlocking(fd, true)) return {NetWait::kFailed, LastError()};
-  const sockaddr_in address = ToSockaddr(to);
+  sockaddr_storage address;
+  const socklen_t length = ToSockaddr(to, address);
+  const Steady::time_point deadline = Steady::now() + within.value_or(std::chrono::milliseconds(0));
   NetResult<NetWait> outcome{NetWait::kReady};
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
     if (errno != EINPROGRESS && errno != EINTR) {
       outcome = {NetWait::kFailed, LastError()};
     } else {
-      outcome = WaitFor(fd, POLLOUT, nullptr, cancel);
+      outcome = WaitFor(fd, POLLOUT, within ? &deadline : nullptr, cancel);
       if (outcome.value == NetWait::kReady) {
         int socket_error = 0;
-        socklen_t length = sizeof socket_error;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &socket_error, &length) != 0) socket_error = errno;
+        socklen_t size = sizeof socket_error;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &socket_error, &size) != 0) socket_error = errno;
         if (socket_error != 0) outcome = {NetWait::kFailed, posix::WsaErrorFromErrno(socket_error)};
       }
     }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "platform/cancel_signal.h"
 #include "platform/net.h"
@@ -23,12 +24,23 @@ constexpr long kSliceMicros = 50 * 1000;
 
 SOCKET Native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 
-sockaddr_in ToSockaddr(Ipv4Endpoint endpoint) {
-  sockaddr_in address{};
+int Family(AddressFamily family) { return family == AddressFamily::kIpv6 ? AF_INET6 : AF_INET; }
+
+int ToSockaddr(const Endpoint& endpoint, sockaddr_storage& out) {
+  out = {};
+  if (endpoint.address.family == AddressFamily::kIpv6) {
+    auto& address = reinterpret_cast<sockaddr_in6&>(out);
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(endpoint.port);
+    std::memcpy(&address.sin6_addr, endpoint.address.bytes.data(), 16);
+    address.sin6_scope_id = endpoint.address.scope;
+    return sizeof address;
+  }
+  auto& address = reinterpret_cast<sockaddr_in&>(out);
   address.sin_family = AF_INET;
   address.sin_port = htons(endpoint.port);
-  address.sin_addr.s_addr = htonl(endpoint.address);
-  return address;
+  std::memcpy(&address.sin_addr, endpoint.address.bytes.data(), 4);
+  return sizeof address;
 }
 
 bool CancelFired(const CancelSignal* cancel) {
@@ -98,50 +110,65 @@ int NetStartup() {
 
 namespace detail {
 
-NetResult<std::uint32_t> SystemResolveIPv4(const std::string& name) {
+// getaddrinfo is ws2_32's (Windows XP on); both families in the system's
+// order, as on every other OS.
+NetResult<std::vector<IpAddress>> SystemResolveAddresses(const std::string& name) {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found);
   if (result != 0) {
     const int error = WSAGetLastError();
-    return {0, error != 0 ? error : result};
+    return {{}, error != 0 ? error : result};
   }
-  NetResult<std::uint32_t> address{0, kWsaHostNotFound};
+  NetResult<std::vector<IpAddress>> addresses;
   for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
-    if (entry->ai_family == AF_INET && entry->ai_addr) {
-      address = {ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr), 0};
-      break;
+    if (!entry->ai_addr) continue;
+    IpAddress address;
+    if (entry->ai_family == AF_INET) {
+      std::memcpy(address.bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
+    } else if (entry->ai_family == AF_INET6) {
+      const auto* v6 = reinterpret_cast<const sockaddr_in6*>(entry->ai_addr);
+      address.family = AddressFamily::kIpv6;
+      std::memcpy(address.bytes.data(), &v6->sin6_addr, 16);
+      address.scope = v6->sin6_scope_id;
+    } else {
+      continue;
     }
+    addresses.value.push_back(address);
   }
   freeaddrinfo(found);
-  return address;
+  if (addresses.value.empty()) addresses.error = kWsaHostNotFound;
+  return addresses;
 }
 
 }  // namespace detail
 
-NetResult<SocketHandle> OpenSocket(SocketKind kind) {
-  const SOCKET socket_handle = socket(AF_INET, kind == SocketKind::kDatagram ? SOCK_DGRAM : SOCK_STREAM, 0);
+NetResult<SocketHandle> OpenSocket(SocketKind kind, AddressFamily family) {
+  const SOCKET socket_handle = socket(Family(family), kind == SocketKind::kDatagram ? SOCK_DGRAM : SOCK_STREAM, 0);
   if (socket_handle == INVALID_SOCKET) return {kInvalidSocket, WSAGetLastError()};
   return {static_cast<SocketHandle>(socket_handle)};
 }
 
-NetResult<NetWait> ConnectSocket(SocketHandle socket, Ipv4Endpoint to, const CancelSignal* cancel) {
+NetResult<NetWait> ConnectSocket(SocketHandle socket, const Endpoint& to, const CancelSignal* cancel,
+                                 std::optional<std::chrono::milliseconds> within) {
   const SOCKET native = Native(socket);
   if (!SetNonBlocking(native, true)) return {NetWait::kFailed, WSAGetLastError()};
-  const sockaddr_in address = ToSockaddr(to);
+  sockaddr_storage address;
+  const int length = ToSockaddr(to, address);
+  const Clock::time_point deadline = Clock::now() + within.value_or(std::chrono::milliseconds(0));
   NetResult<NetWait> outcome{NetWait::kReady};
-  if (connect(native, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
+  if (connect(native, reinterpret_cast<const sockaddr*>(&address), length) == SOCKET_ERROR) {
     const int started = WSAGetLastError();
     if (started != WSAEWOULDBLOCK) {
       outcome = {NetWait::kFailed, started};
     } else {
-      outcome = WaitFor(native, Readiness::kWrite, nullptr, cancel);
+      outcome = WaitFor(native, Readiness::kWrite, within ? &deadline : nullptr, cancel);
       if (outcome.value == NetWait::kReady) {
         int socket_error = 0;
-        int length = sizeof socket_error;
-        if (getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socket_error), &length) != 0)
+        int size = sizeof socket_error;
+        if (getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socket_error), &size) != 0)
           socket_error = WSAGetLastError();
         if (socket_error != 0) outcome = {NetWait::kFailed, socket_error};
       }
@@ -171,7 +198,8 @@ NetResult<Received> ReceiveDatagram(SocketHandle socket, std::uint8_t* buffer, i
     // from the receive itself.
     return {{}, pending == WSAECONNREFUSED ? WSAECONNRESET : pending};
   }
-  sockaddr_in from{};
+  // Room for the sender of either family: a smaller buffer fails the receive.
+  sockaddr_storage from{};
   int from_length = sizeof from;
   const int received = recvfrom(Native(socket), reinterpret_cast<char*>(buffer), size, 0,
                                 reinterpret_cast<sockaddr*>(&from), &from_length);
