@@ -222,7 +222,7 @@ PluginReport MonitoringReport(int protocol, const std::vector<Checked>& checked,
     if (Severity(state) <= worst) continue;
     worst = Severity(state);
     report.state = state;
-    text = offset ? "Offset " + SecondsText(*offset, 6) + " secs" : "Offset unknown: " + c.result.status;
+    text = offset ? "Offset " + SecondsText(*offset, 6) + " secs" : "Offset unknown: " + engine::StatusColumn(c.result);
     if (checked.size() > 1) text += " (" + c.server + ")";
   }
   const std::string service = protocol == kSntp ? "NTP" : protocol == kTime ? "TIME" : "DAYTIME";

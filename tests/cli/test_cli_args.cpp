@@ -16,6 +16,9 @@ namespace {
 TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
   const std::string kTimeout = "--timeout must be a number of seconds (0..3600)";
   const std::string kHours = "--reference-hours must be 1..24";
+  const auto kSeconds = [](const std::string& name) {
+    return name + " must be seconds (0..1000000000, at most nine decimals)";
+  };
   const struct {
     std::vector<std::string> args;
     std::string error;  // empty: accepted
@@ -34,6 +37,17 @@ TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
       {{"check", "--bogus"}, "unknown option --bogus"},  // a trailing unknown word is no missing value
       {{"check", "--bogus", "1"}, "unknown option --bogus"}, {{"check", "--bogus=1"}, "unknown option --bogus"},
       {{"check", "extra", "--debug"}, "unknown option extra"},
+      // Monitoring: thresholds as decimal seconds, one output at a time,
+      // and the clock adjusted from one server only.
+      {{"check", "--warn", "0.000000001", "--crit=1000000000"}, ""},
+      {{"check", "--warn", "0.0000000001"}, kSeconds("--warn")}, {{"check", "--crit", "1000000001"}, kSeconds("--crit")},
+      {{"check", "--warn", "-1"}, kSeconds("--warn")},   {{"check", "--warn", "1e3"}, kSeconds("--warn")},
+      {{"check", "--warn", "."}, kSeconds("--warn")},    {{"check", "--warn", "1."}, kSeconds("--warn")},
+      {{"check", "--warn", "+1"}, kSeconds("--warn")},   {{"check", "--crit", "1.-5"}, kSeconds("--crit")},
+      {{"check", "--json", "--warn", "1"}, "--json and --warn/--crit are two different outputs: give one"},
+      {{"adjust", "--server", "a", "--server", "b"}, "adjust takes one server and no --warn/--crit"},
+      {{"adjust", "--crit", "1"}, "adjust takes one server and no --warn/--crit"},
+      {{"adjust", "--server", "a", "--json"}, ""},
   };
   for (const auto& c : kCases) {
     std::string error;
@@ -48,6 +62,13 @@ TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
   EXPECT_EQ(parsed->timeout, 3600);
   EXPECT_EQ(parsed->reference_hours, 24);
   EXPECT_EQ(parsed->protocol, kSntp);
+
+  const auto monitored =
+      ParseCliArgs({"check", "--server", "::1", "--warn", "0.5", "--server=b", "--crit", "120.000000001"}, error);
+  ASSERT_TRUE(monitored);
+  EXPECT_EQ(monitored->servers, (std::vector<std::string>{"::1", "b"}));
+  EXPECT_EQ(monitored->warn_ns, 500000000);
+  EXPECT_EQ(monitored->crit_ns, 120000000001);
 }
 
 TEST(SharedVocabulary, IntegersProtocolsAndCaseFolding) {
