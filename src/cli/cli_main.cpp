@@ -1,5 +1,6 @@
 // quorvel-cli: one check or adjustment from a terminal, through the same
 // engine and query runner as the programs (on the headless host).
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,9 @@ const ui::StringTable kStrings = {
 
 // Exit statuses.
 constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitLogFailed = 3;
+// A monitoring run's usage error: UNKNOWN, as the plugins' convention has
+// it, never read as CRITICAL.
+constexpr int kExitMonitoringUsage = 3;
 // install-service and remove-service only.
 constexpr int kExitNotAdministrator = 4, kExitAlready = 5;
 
@@ -152,7 +156,10 @@ int main(int argc, char** argv) {
   const auto parsed = cli::ParseCliArgs(args, error);
   if (!parsed) {
     std::fprintf(stderr, "quorvel-cli: %s\n%s", error.c_str(), cli::kUsage);
-    Exit(kExitUsage);
+    const bool monitoring = std::any_of(args.begin(), args.end(), [](const std::string& a) {
+      return a.rfind("--warn", 0) == 0 || a.rfind("--crit", 0) == 0;
+    });
+    Exit(monitoring ? kExitMonitoringUsage : kExitUsage);
   }
   if (parsed->help) {
     std::fputs(cli::kUsage, stdout);
@@ -178,13 +185,14 @@ int main(int argc, char** argv) {
   if (const std::string problem = platform::OsZoneProblem(); !problem.empty())
     std::fprintf(stderr, "quorvel-cli: %s; PC times are in UTC\n", problem.c_str());
 
-  const cli::CliSettings settings = cli::ResolveSettings(*parsed);
+  const bool monitoring = parsed->warn_ns || parsed->crit_ns;
+  const int usage_exit = monitoring ? kExitMonitoringUsage : kExitUsage;
+  const cli::CliSettings settings = cli::ResolveSettings(*parsed, usage_exit);
   if (settings.servers.front().empty()) {
     std::fprintf(stderr, "quorvel-cli: no server: give --server or set DefaultServer in %s\n",
                  profile::ProfilePath().c_str());
-    Exit(kExitUsage);
+    Exit(usage_exit);
   }
-  const bool monitoring = parsed->warn_ns || parsed->crit_ns;
   const bool several = settings.servers.size() > 1;
 
   const bool tty = platform::StderrIsTerminal();

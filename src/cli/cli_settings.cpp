@@ -10,7 +10,7 @@
 
 namespace qv::cli {
 
-CliSettings ResolveSettings(const CliArgs& args) {
+CliSettings ResolveSettings(const CliArgs& args, int unreadable_exit) {
   profile::SetProfilePath(args.profile ? *args.profile : profile::ProgramProfilePath(platform::ExecutablePath()));
 
   // The main program's view of the profile; a missing file reads as
@@ -20,7 +20,7 @@ CliSettings ResolveSettings(const CliArgs& args) {
   if (load.status == profile::ProfileRead::Status::kUnreadable) {
     std::fprintf(stderr, "quorvel-cli: cannot read the profile %s: %s\n", profile::ProfilePath().c_str(),
                  load.problem.c_str());
-    std::exit(2);
+    std::exit(unreadable_exit);
   }
   const profile::MainProperties& p = load.main;
   CliSettings s;

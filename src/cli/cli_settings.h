@@ -20,7 +20,8 @@ struct CliSettings {
 };
 
 // Sets the process's profile path (--profile, else the one beside the
-// executable) and reads the defaults from it.
-CliSettings ResolveSettings(const CliArgs& args);
+// executable) and reads the defaults from it; a profile that exists but
+// cannot be read ends the process with `unreadable_exit`.
+CliSettings ResolveSettings(const CliArgs& args, int unreadable_exit);
 
 }  // namespace qv::cli

@@ -80,6 +80,9 @@ TEST_F(CliTest, ThresholdsGiveOneStatusLineAndTheExitStatus) {
            "s;1\\.000000;3\\.000000; 'offset " + offset + "'=" + number + "s;1\\.000000;3\\.000000;"},
       {{"--protocol", "time", "--server", plain, "--crit", "5"}, 0, "TIME OK: Offset " + number + " secs\\|.*"},
   };
+  // A usage error is UNKNOWN to a monitor, not CRITICAL.
+  EXPECT_EQ(Cli({"check", "--profile", File("q.INI"), "--warn", "soon"}).command.exit_code, 3);
+  EXPECT_EQ(Cli({"check", "--profile", File("q.INI"), "--warn", "1"}).command.exit_code, 3);  // no server
   for (const auto& c : kCases) {
     std::vector<std::string> args{"check", "--profile", File("q.INI"), "--protocol", "SNTP", "--timeout", "1"};
     args.insert(args.end(), c.args.begin(), c.args.end());
