@@ -112,10 +112,14 @@ std::string SecondsText(std::int64_t ns, int decimals) {
   magnitude = magnitude / unit + (magnitude % unit >= (unit + 1) / 2 && unit > 1 ? 1 : 0);
   std::uint64_t scale = 1;
   for (int d = 0; d < decimals; ++d) scale *= 10;
-  std::string text = (negative && magnitude != 0 ? "-" : "") + std::to_string(magnitude / scale);
+  std::string text;
+  if (negative && magnitude != 0) text += '-';
+  text += std::to_string(magnitude / scale);
   if (decimals > 0) {
-    std::string fraction = std::to_string(magnitude % scale);
-    text += "." + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
+    const std::string fraction = std::to_string(magnitude % scale);
+    text += '.';
+    text.append(static_cast<std::size_t>(decimals) - fraction.size(), '0');
+    text += fraction;
   }
   return text;
 }

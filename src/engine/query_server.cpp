@@ -173,7 +173,7 @@ Attempt AskAddress(const QueryJob& job, const Transport& transport, const platfo
     return attempt;
   }
   // Streams connect, bounded by the system's own connect time-out, or for
-  // an address with others after it by its share of the time. The datagram
+  // one of several addresses by its share of the time. The datagram
   // socket connects too, so that only the server is heard: a datagram from
   // anywhere else neither ends the wait nor passes, and a closed port fails
   // at once.
@@ -219,13 +219,18 @@ Reply QueryServer(const QueryJob& job) {
 
   // The addresses in the resolver's order, all within the one time-out: an
   // address with others after it gets an equal share of the time left, the
-  // last one all of it. The outcome is the last address's.
+  // last one all of it (its connect too, unless it is the only address, whose
+  // connect only the system and the runner bound). The outcome is the last
+  // address's.
   const Steady::time_point deadline = Steady::now() + std::chrono::seconds(std::max(job.timeout, 0));
   Reply reply;
   const std::size_t count = found.value.size();
   for (std::size_t i = 0; i < count; ++i) {
     std::optional<Steady::time_point> share_end;
-    if (i + 1 < count) share_end = Steady::now() + (deadline - Steady::now()) / static_cast<int>(count - i);
+    if (i + 1 < count)
+      share_end = Steady::now() + (deadline - Steady::now()) / static_cast<int>(count - i);
+    else if (count > 1)
+      share_end = deadline;
     Attempt attempt = AskAddress(job, transport, found.value[i], deadline, share_end);
     reply = std::move(attempt.reply);
     reply.address = platform::AddressText(found.value[i]);

@@ -146,7 +146,10 @@ std::string AddressText(const IpAddress& address) {
       }
     }
   }
-  if (address.scope != 0) text += "%" + std::to_string(address.scope);
+  if (address.scope != 0) {
+    text += '%';
+    text += std::to_string(address.scope);
+  }
   return text;
 }
 

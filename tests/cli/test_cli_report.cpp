@@ -61,7 +61,7 @@ engine::Result Measured(std::optional<std::int64_t> offset_ns, const char* statu
   engine::Result result;
   result.stage = offset_ns ? engine::Stage::kOk : engine::Stage::kTimeOut;
   result.status = status;
-  result.detail = offset_ns ? "" : "0";
+  if (!offset_ns) result.detail.push_back('0');  // as a failed query's error number
   result.offset_ns = offset_ns;
   return result;
 }
