@@ -26,6 +26,8 @@ QueryJob JobFor(const Request& request) {
   job.server = request.server;
   job.timeout = request.timeout;
   job.sntp_detail_log = request.sntp_detail_log;
+  job.nts = request.nts && request.protocol == kSntp;
+  job.nts_trust_file = request.nts_trust_file;
   return job;
 }
 
@@ -43,7 +45,7 @@ Result Begin(Mode mode, const Reply& reply) {
   result.error_code = reply.error_code;
   result.pc_time = FormatLocalNow();
   result.detail_log = reply.detail_log;
-  if (!reply.ok()) result.detail = std::to_string(reply.error_code);
+  if (!reply.ok()) result.detail = reply.detail.empty() ? std::to_string(reply.error_code) : reply.detail;
   return result;
 }
 
@@ -147,6 +149,7 @@ Result QuerySntpOffset(const Request& request) {
   result.detail = std::move(verdict.detail);
   if (result.ok()) {
     result.offset_ns = verdict.offset_ns;
+    result.authenticated = reply.authenticated;
     result.server_time = FormatServerTime(ToMicroTime(reply.sntp.transmit));
   }
   return Finish(result, request);

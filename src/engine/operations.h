@@ -31,6 +31,8 @@ struct Request {
   // An adjustment the clock refuses for want of the right goes to the
   // system's time service where it has one (off in the service itself).
   bool may_ask_time_service = true;
+  bool nts = false;            // SNTP: authenticate the time by NTS
+  std::string nts_trust_file;  // NTS: PEM certificates to trust; empty: the system's
 };
 
 // The request from a program's settings, numbered as the profile stores

@@ -34,6 +34,8 @@ struct QueryJob {
   // Fired by the runner when it abandons the query: every wait ends at once
   // and the worker ends on its own. May be nullptr.
   const platform::CancelSignal* cancel = nullptr;
+  bool nts = false;            // SNTP authenticated by NTS (engine/nts_query.h)
+  std::string nts_trust_file;  // PEM certificates the key exchange trusts; empty: the system's
 };
 
 struct Reply {
@@ -46,6 +48,8 @@ struct Reply {
   SntpPacket sntp;                  // SNTP: the reply, decoded
   MicroTime arrival;                // when the reply (its last part) arrived
   LogWrite detail_log = LogWrite::kNotAsked;
+  bool authenticated = false;  // NTS: the reply's authenticator verified
+  std::string detail;          // NTS: what failed, when it did
   bool ok() const { return stage == Stage::kOk; }
 };
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "engine/ntp.h"
+#include "engine/nts_query.h"
 #include "engine/query_job.h"
 #include "engine/result_log.h"
 #include "engine/sntp_packet.h"
@@ -153,6 +154,7 @@ Reply AskTimeService(const QueryJob& job) {
 
 Reply QueryServer(const QueryJob& job) {
   if (job.kind == JobKind::kTimeService) return AskTimeService(job);
+  if (job.nts && job.protocol == kSntp) return QueryNtsServer(job);
   Transport transport{};
   if (!TransportFor(job.protocol, transport)) return Fail(Stage::kSocket, platform::kWsaEinval);
 

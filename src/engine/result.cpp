@@ -24,6 +24,9 @@ std::string_view StageName(Stage stage) {
     case Stage::kSntpBadResponse: return "SNTP: Bad Response";
     case Stage::kSntpThroughput: return "SNTP: Server Throughput";
     case Stage::kClockSet: return "localtime-set";
+    case Stage::kNtsKeyExchange: return "NTS: Key Exchange";
+    case Stage::kNtsCertificate: return "NTS: Certificate";
+    case Stage::kNtsAuthenticator: return "NTS: Authenticator";
   }
   return "?";
 }

@@ -37,6 +37,10 @@ enum class Stage : std::uint8_t {
   kSntpThroughput,          // the server held the request too long
   // Setting the clock.
   kClockSet,
+  // Authenticated time (NTS).
+  kNtsKeyExchange,   // no keys: the server, TLS or the records refused
+  kNtsCertificate,   // the server's certificate is not trusted for its name
+  kNtsAuthenticator, // the reply is not the server's or not for this request
 };
 
 // "HostNotFound", "Connect", "SNTP: Bad Response", "localtime-set", ...
@@ -77,6 +81,7 @@ struct Result {
   // when not this process. The detail and the result log keep their form.
   platform::ClockRefusal refusal = platform::ClockRefusal::kNone;
   std::string set_by;
+  bool authenticated = false;  // SNTP with NTS: the time came authenticated
 
   bool ok() const { return stage == Stage::kOk; }
 };
