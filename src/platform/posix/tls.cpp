@@ -114,6 +114,7 @@ std::string CertificateStatusText(gnutls_session_t session) {
   if (gnutls_certificate_verification_status_print(status, GNUTLS_CRT_X509, &text, 0) != 0) return "not trusted";
   std::string out(reinterpret_cast<const char*>(text.data), text.size);
   gnutls_free(text.data);
+  while (!out.empty() && (out.back() == ' ' || out.back() == '\n')) out.pop_back();
   return out;
 }
 
