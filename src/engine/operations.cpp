@@ -204,7 +204,10 @@ Result Check(const Request& request) {
 
 Result Adjust(const Request& request) {
   Result own = request.protocol == kSntp ? AdjustSystemClock(request) : AdjustLocalClock(request);
-  if (own.refusal != platform::ClockRefusal::kNoRight || !request.may_ask_time_service || !platform::HasTimeService())
+  // The service makes its own, unauthenticated query: an adjustment asked
+  // with NTS never falls back to it.
+  if (own.refusal != platform::ClockRefusal::kNoRight || !request.may_ask_time_service || request.nts ||
+      !platform::HasTimeService())
     return own;
   return AskTimeService(request, std::move(own));
 }

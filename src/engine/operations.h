@@ -50,7 +50,8 @@ Result Check(const Request& request);
 // AdjustLocalClock. When the clock refuses this process the right, the
 // system's time service (platform/time_service.h) is asked to adjust from
 // the same server, behind the query runner; its Result is the one returned,
-// set_by kTimeServiceName when it set the clock.
+// set_by kTimeServiceName when it set the clock; not with NTS, as the
+// service's own query is not authenticated.
 Result Adjust(const Request& request);
 
 inline constexpr const char* kTimeServiceName = "the time service";
