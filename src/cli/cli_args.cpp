@@ -13,6 +13,7 @@ const char* const kUsage =
     "usage: quorvel-cli check|adjust [--server HOST] [--protocol SNTP|time|daytime]\n"
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
     "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug] [--json]\n"
+    "                   [--nts] [--nts-trust FILE]   (SNTP authenticated by NTS)\n"
     "       quorvel-cli check --server HOST [--server HOST ...] [--json | --warn S --crit S] ...\n"
     "       quorvel-cli install-service|remove-service      (Windows, as an administrator)\n"
     "       quorvel-cli --version\n";
@@ -20,7 +21,7 @@ const char* const kUsage =
 namespace {
 constexpr std::string_view kValueOptions[] = {"--server", "--protocol",        "--timeout", "--reference-check",
                                               "--beep",   "--reference-hours", "--log",     "--profile",
-                                              "--warn",   "--crit"};
+                                              "--warn",   "--crit",            "--nts-trust"};
 constexpr std::int64_t kNanosPerSecond = 1000000000;
 }  // namespace
 
@@ -83,6 +84,10 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
       out.help = true;
       continue;
     }
+    if (opt == "--nts") {
+      out.nts = 1;
+      continue;
+    }
     // Every other option takes a value: "--opt VALUE" or "--opt=VALUE".
     std::string name = opt, value;
     const std::size_t eq = opt.rfind("--", 0) == 0 ? opt.find('=') : std::string::npos;
@@ -138,6 +143,12 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
         error = "--reference-hours must be 1..24";
         return std::nullopt;
       }
+    } else if (name == "--nts-trust") {
+      if (value.empty()) {
+        error = "--nts-trust needs a certificate file";
+        return std::nullopt;
+      }
+      out.nts_trust = value;
     } else {
       out.profile = value;  // --profile
     }

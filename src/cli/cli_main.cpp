@@ -215,9 +215,11 @@ int main(int argc, char** argv) {
   for (const std::string& server : settings.servers) {
     if (interrupted) break;
     asking = server;
-    const engine::Request request = engine::MakeRequest(
+    engine::Request request = engine::MakeRequest(
         settings.protocol, server, settings.timeout, settings.beep, settings.reference_check, settings.reference_hours,
         parsed->debug ? engine::DetailLogPath(profile::ProfilePath()) : "", kStrings.at(kStrHostNotFound));
+    request.nts = settings.nts == 1;
+    request.nts_trust_file = settings.nts_trust_file;
     engine::Result result =
         parsed->command == cli::Command::kAdjust ? engine::Adjust(request) : engine::Check(request);
     if (tty) std::fputs("\r\033[K", stderr);
@@ -245,6 +247,7 @@ int main(int argc, char** argv) {
       std::printf("pc-time: %s\n", result.pc_time.c_str());
       if (result.offset_ns) std::printf("offset: %s\n", engine::FormatOffset(*result.offset_ns).c_str());
       if (!result.address.empty() && result.address != server) std::printf("address: %s\n", result.address.c_str());
+      if (result.authenticated) std::printf("authenticated: NTS\n");
     }
     checked.push_back({server, std::move(result)});
   }

@@ -201,7 +201,8 @@ std::string JsonLine(const std::string& server, int protocol, const engine::Resu
          ",\"server_text\":" + JsonString(r.server_time) + ",\"server_time\":" + JsonOr(time(r.server_utc_us)) +
          ",\"pc_time\":" + JsonOr(time(r.pc_utc_us)) + ",\"offset\":" + JsonOr(seconds(r.offset_ns)) +
          ",\"round_trip\":" + JsonOr(seconds(r.round_trip_ns)) + ",\"stratum\":" + JsonOr(stratum) +
-         ",\"reference_id\":" + JsonOr(reference) + "}";
+         ",\"reference_id\":" + JsonOr(reference) +
+         ",\"authenticated\":" + (r.authenticated ? "true" : "false") + "}";
 }
 
 PluginReport MonitoringReport(int protocol, const std::vector<Checked>& checked, std::optional<std::int64_t> warn_ns,

@@ -26,6 +26,8 @@ QueryJob JobFor(const Request& request) {
   job.server = request.server;
   job.timeout = request.timeout;
   job.sntp_detail_log = request.sntp_detail_log;
+  job.nts = request.nts && request.protocol == kSntp;
+  job.nts_trust_file = request.nts_trust_file;
   return job;
 }
 
@@ -45,7 +47,7 @@ Result Begin(Mode mode, const Reply& reply) {
   result.pc_utc_us = ToMicros(NowMicroTime());
   result.detail_log = reply.detail_log;
   result.address = reply.address;
-  if (!reply.ok()) result.detail = std::to_string(reply.error_code);
+  if (!reply.ok()) result.detail = reply.detail.empty() ? std::to_string(reply.error_code) : reply.detail;
   return result;
 }
 
@@ -158,6 +160,7 @@ Result QuerySntpOffset(const Request& request) {
   if (result.ok()) {
     result.offset_ns = verdict.offset_ns;
     result.round_trip_ns = verdict.round_trip_ns;
+    result.authenticated = reply.authenticated;
     result.server_time = FormatServerTime(ToMicroTime(reply.sntp.transmit));
     result.server_utc_us = ToMicros(ToMicroTime(reply.sntp.transmit));
   }
@@ -213,7 +216,10 @@ Result Check(const Request& request) {
 
 Result Adjust(const Request& request) {
   Result own = request.protocol == kSntp ? AdjustSystemClock(request) : AdjustLocalClock(request);
-  if (own.refusal != platform::ClockRefusal::kNoRight || !request.may_ask_time_service || !platform::HasTimeService())
+  // The service makes its own, unauthenticated query: an adjustment asked
+  // with NTS never falls back to it.
+  if (own.refusal != platform::ClockRefusal::kNoRight || !request.may_ask_time_service || request.nts ||
+      !platform::HasTimeService())
     return own;
   return AskTimeService(request, std::move(own));
 }

@@ -31,6 +31,8 @@ struct Request {
   // An adjustment the clock refuses for want of the right goes to the
   // system's time service where it has one (off in the service itself).
   bool may_ask_time_service = true;
+  bool nts = false;            // SNTP: authenticate the time by NTS
+  std::string nts_trust_file;  // NTS: PEM certificates to trust; empty: the system's
 };
 
 // The request from a program's settings, numbered as the profile stores
@@ -48,7 +50,8 @@ Result Check(const Request& request);
 // AdjustLocalClock. When the clock refuses this process the right, the
 // system's time service (platform/time_service.h) is asked to adjust from
 // the same server, behind the query runner; its Result is the one returned,
-// set_by kTimeServiceName when it set the clock.
+// set_by kTimeServiceName when it set the clock; not with NTS, as the
+// service's own query is not authenticated.
 Result Adjust(const Request& request);
 
 inline constexpr const char* kTimeServiceName = "the time service";

@@ -34,6 +34,8 @@ struct QueryJob {
   // Fired by the runner when it abandons the query: every wait ends at once
   // and the worker ends on its own. May be nullptr.
   const platform::CancelSignal* cancel = nullptr;
+  bool nts = false;            // SNTP authenticated by NTS (engine/nts_query.h)
+  std::string nts_trust_file;  // PEM certificates the key exchange trusts; empty: the system's
 };
 
 struct Reply {
@@ -49,6 +51,8 @@ struct Reply {
   // The numeric text of the address that answered, or whose failure this
   // is; empty when none was asked.
   std::string address;
+  bool authenticated = false;  // NTS: the reply's authenticator verified
+  std::string detail;          // NTS: what failed, when it did
   bool ok() const { return stage == Stage::kOk; }
 };
 

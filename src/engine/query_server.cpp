@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ntp.h"
+#include "engine/nts_query.h"
 #include "engine/query_job.h"
 #include "engine/result_log.h"
 #include "engine/sntp_packet.h"
@@ -203,6 +204,7 @@ Attempt AskAddress(const QueryJob& job, const Transport& transport, const platfo
 
 Reply QueryServer(const QueryJob& job) {
   if (job.kind == JobKind::kTimeService) return AskTimeService(job);
+  if (job.nts && job.protocol == kSntp) return QueryNtsServer(job);
   Transport transport{};
   if (!TransportFor(job.protocol, transport)) return Fail(Stage::kSocket, platform::kWsaEinval);
 

@@ -24,6 +24,9 @@ std::string_view StageName(Stage stage) {
     case Stage::kSntpBadResponse: return "SNTP: Bad Response";
     case Stage::kSntpThroughput: return "SNTP: Server Throughput";
     case Stage::kClockSet: return "localtime-set";
+    case Stage::kNtsKeyExchange: return "NTS: Key Exchange";
+    case Stage::kNtsCertificate: return "NTS: Certificate";
+    case Stage::kNtsAuthenticator: return "NTS: Authenticator";
   }
   return "?";
 }
@@ -39,6 +42,9 @@ std::string StatusColumn(const Result& result) {
   return result.status + ":" + result.detail;
 }
 
-std::string ServerTimeLine(const Result& result) { return result.ok() ? result.server_time : result.status; }
+std::string ServerTimeLine(const Result& result) {
+  if (!result.ok()) return result.status;
+  return result.authenticated ? result.server_time + kAuthenticatedMark : result.server_time;
+}
 
 }  // namespace qv::engine

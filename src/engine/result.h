@@ -37,6 +37,10 @@ enum class Stage : std::uint8_t {
   kSntpThroughput,          // the server held the request too long
   // Setting the clock.
   kClockSet,
+  // Authenticated time (NTS).
+  kNtsKeyExchange,   // no keys: the server, TLS or the records refused
+  kNtsCertificate,   // the server's certificate is not trusted for its name
+  kNtsAuthenticator, // the reply is not the server's or not for this request
 };
 
 // "HostNotFound", "Connect", "SNTP: Bad Response", "localtime-set", ...
@@ -92,6 +96,7 @@ struct Result {
   std::optional<std::int64_t> server_utc_us;
   // The PC's UTC time when pc_time was read.
   std::optional<std::int64_t> pc_utc_us;
+  bool authenticated = false;  // SNTP with NTS: the time came authenticated
 
   bool ok() const { return stage == Stage::kOk; }
 };
@@ -101,7 +106,9 @@ struct Result {
 std::string StatusColumn(const Result& result);
 
 // What a program shows in its server time line after a query: the server
-// time on success, the status text on failure.
+// time on success (marked when it came authenticated), the status text on
+// failure.
+inline constexpr const char* kAuthenticatedMark = " (NTS)";
 std::string ServerTimeLine(const Result& result);
 
 }  // namespace qv::engine

@@ -89,7 +89,7 @@ bool IsServerText(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c > 0x20 && c < 0x7F; });
 }
 
-bool IsKnownStage(std::uint8_t stage) { return stage <= static_cast<std::uint8_t>(Stage::kClockSet); }
+bool IsKnownStage(std::uint8_t stage) { return stage <= static_cast<std::uint8_t>(Stage::kNtsAuthenticator); }
 bool IsKnownRefusal(std::uint8_t refusal) {
   return refusal <= static_cast<std::uint8_t>(platform::ClockRefusal::kOther);
 }

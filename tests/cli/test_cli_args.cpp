@@ -48,6 +48,8 @@ TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
       {{"adjust", "--server", "a", "--server", "b"}, "adjust takes one server and no --warn/--crit"},
       {{"adjust", "--crit", "1"}, "adjust takes one server and no --warn/--crit"},
       {{"adjust", "--server", "a", "--json"}, ""},
+      {{"check", "--nts", "--nts-trust", "ca.pem"}, ""},  {{"check", "--nts-trust"}, "option --nts-trust needs a value"},
+      {{"check", "--nts-trust="}, "--nts-trust needs a certificate file"}, {{"check", "--nts=1"}, "unknown option --nts"},
   };
   for (const auto& c : kCases) {
     std::string error;
@@ -69,6 +71,11 @@ TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
   EXPECT_EQ(monitored->servers, (std::vector<std::string>{"::1", "b"}));
   EXPECT_EQ(monitored->warn_ns, 500000000);
   EXPECT_EQ(monitored->crit_ns, 120000000001);
+  EXPECT_EQ(parsed->nts, std::nullopt);
+  const auto nts = ParseCliArgs({"check", "--nts-trust=ca.pem", "--nts"}, error);
+  ASSERT_TRUE(nts);
+  EXPECT_EQ(nts->nts, 1);
+  EXPECT_EQ(nts->nts_trust, "ca.pem");
 }
 
 TEST(SharedVocabulary, IntegersProtocolsAndCaseFolding) {

@@ -17,7 +17,7 @@ constexpr const char* kSchemaCheck = R"PY(
 import json, re, sys
 iso = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z$")
 fields = ["server", "address", "protocol", "mode", "status", "detail", "server_text", "server_time",
-          "pc_time", "offset", "round_trip", "stratum", "reference_id"]
+          "pc_time", "offset", "round_trip", "stratum", "reference_id", "authenticated"]
 for line in sys.stdin.read().splitlines():
     o = json.loads(line)
     assert list(o) == fields, list(o)
@@ -30,6 +30,7 @@ for line in sys.stdin.read().splitlines():
         assert o[k] is None or type(o[k]) in (int, float), k
     assert o["stratum"] is None or type(o["stratum"]) is int
     assert o["reference_id"] is None or isinstance(o["reference_id"], str)
+    assert type(o["authenticated"]) is bool
     sntp = [o[k] is not None for k in ["offset", "round_trip", "stratum", "reference_id"]]
     assert all(sntp) or not any(sntp), sntp
     print("|".join([o["server"], str(o["address"]), o["status"], "sntp" if all(sntp) else "-"]))
@@ -55,7 +56,7 @@ TEST_F(CliTest, JsonLinesOverIpv4AndIpv6) {
   // TIME has no SNTP fields.
   const CliRun time = Cli({"check", "--profile", File("q.INI"), "--protocol", "time", "--json", "--server", "::1"});
   EXPECT_EQ(time.command.exit_code, 0);
-  EXPECT_NE(time.command.out.find(R"("offset":null,"round_trip":null,"stratum":null,"reference_id":null})"),
+  EXPECT_NE(time.command.out.find(R"("offset":null,"round_trip":null,"stratum":null,"reference_id":null,"authenticated":false})"),
             std::string::npos)
       << time.command.out;
 }

@@ -298,6 +298,21 @@ TEST_F(OperationsTest, ARefusalForWantOfTheRightGoesToTheTimeServiceWhereThereIs
   EXPECT_TRUE(clock_.utc_sets().empty());
 }
 
+// The service's own query is not authenticated: an adjustment asked with
+// NTS keeps its refusal rather than take an unauthenticated time.
+TEST_F(OperationsTest, AnAuthenticatedAdjustmentNeverFallsBackToTheTimeService) {
+  reply_ = Sntp({kS + 2, 0});
+  service_reply_ = Stream("never asked");
+  clock_.SetRefusal(ClockRefusal::kNoRight);
+  Request request = MakeRequest(kSntp);
+  request.nts = true;
+  const Result result = Adjust(request);
+  ASSERT_EQ(jobs_.size(), 1u);
+  EXPECT_TRUE(jobs_[0].nts);
+  EXPECT_EQ(result.refusal, ClockRefusal::kNoRight);
+  EXPECT_EQ(result.status, "ERROR (localtime-set)");
+}
+
 TEST_F(OperationsTest, TimeAndDaytimeSetTheServerTextAsLocalTimeOrNothing) {
   const struct {
     int protocol;
