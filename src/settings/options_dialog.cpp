@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "settings/options_template.h"
+#include "settings/settings_rules.h"
 #include "settings/strings.h"
 
 namespace qv::settings {
@@ -23,7 +24,8 @@ void Number(ui::DataExchange& dx, ui::HostWindow& w, int control, int& value, co
 
 }  // namespace
 
-OptionsDialog::OptionsDialog(const profile::ServerOptions& options) : ui::Dialog(OptionsTemplate()), o_(options) {}
+OptionsDialog::OptionsDialog(const profile::ServerOptions& options, const ui::Rect& over)
+    : ui::Dialog(OptionsTemplate()), o_(options), over_(over) {}
 
 void OptionsDialog::DoDataExchange(ui::DataExchange& dx) {
   ui::HostWindow& w = *Window();
@@ -38,6 +40,9 @@ void OptionsDialog::DoDataExchange(ui::DataExchange& dx) {
 }
 
 bool OptionsDialog::OnInitDialog() {
+  // Over the settings dialog, as that one opens over the main window.
+  const ui::Point at = PlaceOver(Window()->WindowRect(), over_, ui::CurrentHost().WorkArea());
+  Window()->MoveWindow(at.x, at.y);
   UpdateData(false);
   ApplyEnableRules();
   return true;

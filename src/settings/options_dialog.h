@@ -11,7 +11,8 @@ namespace qv::settings {
 
 class OptionsDialog final : public ui::Dialog {
  public:
-  explicit OptionsDialog(const profile::ServerOptions& options);
+  // `over`: the window it opens centred on, on the screen.
+  OptionsDialog(const profile::ServerOptions& options, const ui::Rect& over);
   // After OK: the values as the user left them.
   const profile::ServerOptions& options() const { return o_; }
 
@@ -25,6 +26,7 @@ class OptionsDialog final : public ui::Dialog {
   void ApplyEnableRules();
 
   profile::ServerOptions o_;
+  ui::Rect over_;
 };
 
 }  // namespace qv::settings

@@ -136,7 +136,7 @@ void SettingsDialog::OnCancel() {
 // The options are the dialog's until its OK or Apply, as every other value
 // is: a check and the running time already use them, Cancel drops them.
 void SettingsDialog::OpenOptions() {
-  OptionsDialog dialog(options_);
+  OptionsDialog dialog(options_, Window()->WindowRect());
   if (dialog.DoModal(Id()) != ui::kIdOkResult) return;
   options_ = dialog.options();
   ApplyShownZone();

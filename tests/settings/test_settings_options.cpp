@@ -28,6 +28,10 @@ TEST_F(SettingsTest, OptionsAreSavedWithTheSettingsOnly) {
       "[Options]\r\nFallback=1\r\nAgreement=1\r\nAgreementTolerance=250\r\nOffsetGuard=0\r\n"
       "OffsetGuardSeconds=1000\r\nLocalZone=1\r\nNTS=1\r\nNTSTrustFile=C:\\certs\\ca.pem\r\n";
   const Step change = InOptions([](HeadlessHost& h) {
+    // Centred on the settings dialog.
+    const ui::Rect o = h.Active()->WindowRect(), s = h.FindByCaption("Quorvel  <Setting>")->WindowRect();
+    EXPECT_EQ(std::make_pair((o.left + o.right) / 2, (o.top + o.bottom) / 2),
+              std::make_pair((s.left + s.right) / 2, (s.top + s.bottom) / 2));
     EXPECT_FALSE(h.Active()->IsEnabled(opt::kTolerance)) << "off until its option is on";
     EXPECT_EQ(h.Active()->Text(opt::kTolerance), "500");
     EXPECT_EQ(h.Active()->Text(opt::kGuardSeconds), "1000");
@@ -49,7 +53,7 @@ TEST_F(SettingsTest, OptionsAreSavedWithTheSettingsOnly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteProfile("[Property]\nTimeOut=7\n");
+    WriteProfile("[Property]\nTimeOut=7\nDialogSize=1\n");
     std::vector<Step> steps = c.steps;
     Open(std::move(steps));
     EXPECT_EQ(OptionsSection(ProfileText()), c.section) << ProfileText();
