@@ -1,6 +1,7 @@
 // "Show times in this PC's zone" in the settings program: the running time
 // and a check's server time, in the programs' fixed zone or the PC's, on a
 // PC outside Japan with a fake clock, the check against qv-timeserver.
+#include "platform/net.h"
 #include "runner/query_runner.h"
 #include "settings/options_template.h"
 #include "settings_harness.h"
@@ -13,6 +14,7 @@ namespace {
 TEST_F(SettingsTest, TimesReadInThePcZoneOnceTheOptionIsOn) {
   qv::test::TimeServer server(qv::test::servers::st_zone);  // TIME: always the moment below
   ASSERT_SERVER(server);
+  ASSERT_EQ(platform::NetStartup(), 0);
   ASSERT_TRUE(platform::SetCRuntimeZone("JST-9"));
   qv::test::FakeClock clock;
   const qv::test::PcZone zone(clock);
