@@ -119,35 +119,43 @@ Reply Fail(Stage stage, int error, std::string detail) {
 
 std::string WithError(const std::string& what, int error) { return what + ", error " + std::to_string(error); }
 
-// The query's socket, closed however the query ends.
+// The query's socket, opened for the family of the address it connects to
+// and closed however the query ends.
 class Socket {
  public:
-  explicit Socket(platform::SocketKind kind) : opened_(platform::OpenSocket(kind)) {}
+  explicit Socket(platform::SocketKind kind) : kind_(kind) {}
   ~Socket() { platform::CloseSocket(opened_.value); }
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
-  bool valid() const { return opened_.value != platform::kInvalidSocket; }
+  bool Open(platform::AddressFamily family) {
+    opened_ = platform::OpenSocket(kind_, family);
+    return opened_.value != platform::kInvalidSocket;
+  }
   int error() const { return opened_.error; }
   platform::SocketHandle get() const { return opened_.value; }
 
  private:
-  platform::NetResult<platform::SocketHandle> opened_;
+  platform::SocketKind kind_;
+  platform::NetResult<platform::SocketHandle> opened_{platform::kNoSocket, 0};
 };
 
-platform::NetResult<std::uint32_t> Resolve(const std::string& name) {
-  if (const std::optional<std::uint32_t> dotted = platform::ParseDottedIPv4(name)) return {*dotted, 0};
-  return platform::ResolveIPv4(name);
+// An address text makes no lookup; a name takes the resolver's first.
+platform::NetResult<platform::IpAddress> Resolve(const std::string& name) {
+  if (const std::optional<platform::IpAddress> literal = platform::ParseIpLiteral(name)) return {*literal, 0};
+  platform::NetResult<std::vector<platform::IpAddress>> found = platform::ResolveAddresses(name);
+  if (found.error != 0 || found.value.empty()) return {{}, found.error != 0 ? found.error : platform::kWsaHostNotFound};
+  return {found.value.front(), 0};
 }
 
 // Opens and connects a socket to name:port, or says why not.
 std::optional<Reply> Connect(Socket& socket, const std::string& name, std::uint16_t port, const QueryJob& job,
                              Stage connect_stage, const char* what) {
-  const platform::NetResult<std::uint32_t> address = Resolve(name);
+  const platform::NetResult<platform::IpAddress> address = Resolve(name);
   if (address.error != 0) return Fail(Stage::kHostNotFound, address.error, std::to_string(address.error));
   if (job.cancel && job.cancel->Fired()) return Fail(Stage::kUserCancelled, 0, {});
-  if (!socket.valid()) return Fail(Stage::kSocket, socket.error(), std::to_string(socket.error()));
+  if (!socket.Open(address.value.family)) return Fail(Stage::kSocket, socket.error(), std::to_string(socket.error()));
   const platform::NetResult<platform::NetWait> connected =
-      platform::ConnectSocket(socket.get(), {address.value, port}, job.cancel);
+      platform::ConnectSocket(socket.get(), platform::Endpoint{address.value, port}, job.cancel);
   if (connected.value == platform::NetWait::kCancelled) return Fail(Stage::kUserCancelled, 0, {});
   if (connected.value != platform::NetWait::kReady)
     return Fail(connect_stage, connected.error, WithError(std::string(what) + ": no connection", connected.error));

@@ -102,6 +102,10 @@ void MainDialog::OnShow(bool shown) {
 void MainDialog::LoadSettings() {
   UpdateData(true);
   settings_ = services_.profile->Load(settings_);
+  // Before anything below renders a time. The process's TZ stays as start-up
+  // made it: the settings program inherits it, and other threads read it.
+  platform::SetShownZone(services_.profile->options().local_zone == 1 ? platform::ShownZone::kOs
+                                                                      : platform::ShownZone::kCRuntime);
   const MainSettings& s = settings_;
   server_ = s.server;
   UpdateData(false);

@@ -6,8 +6,10 @@
 
 namespace qv::main {
 
-MainSettings MainProfile::Load(const MainSettings& previous) const {
-  return profile::LoadProfile(path_, previous).main;
+MainSettings MainProfile::Load(const MainSettings& previous) {
+  profile::ProfileLoad load = profile::LoadProfile(path_, previous);
+  options_ = load.options;
+  return load.main;
 }
 
 SavedWindowPos MainProfile::ReadWindowPos() const { return profile::LoadProfile(path_).main_window; }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "profile/properties.h"
+#include "profile/server_options.h"
 
 namespace qv::main {
 
@@ -23,7 +24,9 @@ class MainProfile {
 
   // One reading of the file. Numbers of "ServerReferenceTime" that the text
   // does not give keep their values from `previous`.
-  MainSettings Load(const MainSettings& previous) const;
+  MainSettings Load(const MainSettings& previous);
+  // Section "Options" of that same reading.
+  const profile::ServerOptions& options() const { return options_; }
   SavedWindowPos ReadWindowPos() const;
   bool WriteWindowPos(int on, int left, int top, int show_cmd);
   // The settings program's argument text for this profile and a window.
@@ -33,6 +36,7 @@ class MainProfile {
 
  private:
   std::string path_;
+  profile::ServerOptions options_;
 };
 
 }  // namespace qv::main

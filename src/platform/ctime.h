@@ -16,9 +16,20 @@ namespace qv::platform {
 // the environment cannot be changed.
 bool SetCRuntimeZone(const std::string& value);
 
-// strftime of Unix seconds in the C-runtime zone; empty when the time cannot
-// be broken down.
+// The zone the programs show times in (server times, the clock display):
+// the C-runtime zone unless the user chose the PC's own zone, which makes
+// them read as the PC time does. Process-wide and safe from any thread, so
+// a running program can switch it without touching TZ, which the C library
+// reads unguarded on other threads.
+enum class ShownZone { kCRuntime, kOs };
+void SetShownZone(ShownZone zone);
+ShownZone CurrentShownZone();
+
+// strftime of Unix seconds in the zone times are shown in (above); empty
+// when the time cannot be broken down.
 std::string FormatCTime(std::int64_t unix_seconds, const char* format);
+// The same, always in the C-runtime zone.
+std::string FormatCRuntimeTime(std::int64_t unix_seconds, const char* format);
 
 // UTC break-down (gmtime, independent of any zone). False when out of range.
 bool BreakDownUtc(std::int64_t unix_seconds, SystemTime& out);

@@ -11,11 +11,21 @@ ProfileLoad LoadProfile(const std::string& path, const MainProperties& previous_
   load.main_window = ReadMainWindowPos(read.document);
   load.settings = LoadSettingsProperties(read.document);
   load.application_name = ReadApplicationName(read.document);
+  load.options = LoadServerOptions(read.document);
   return load;
 }
 
 ProfileResult SaveSettings(const std::string& path, const SettingsProperties& settings) {
   return ProfileFile(path).Update([&](IniDocument& doc) { return SaveSettingsProperties(doc, settings); });
+}
+
+ProfileResult SaveSettings(const std::string& path, const SettingsProperties& settings,
+                           const ServerOptions& options) {
+  return ProfileFile(path).Update([&](IniDocument& doc) {
+    ProfileResult saved = SaveSettingsProperties(doc, settings);
+    if (saved.ok && LoadServerOptions(doc) != options) saved = SaveServerOptions(doc, options);
+    return saved;
+  });
 }
 
 ServerNameCheck CheckServerNames(const std::string& path, const std::vector<std::string>& listed,

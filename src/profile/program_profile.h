@@ -11,6 +11,7 @@
 
 #include "profile/profile.h"
 #include "profile/properties.h"
+#include "profile/server_options.h"
 
 namespace qv::profile {
 
@@ -22,6 +23,7 @@ struct ProfileLoad {
   StoredWindowPos main_window;    // "WindowPos" as the main program restores it
   SettingsProperties settings;    // the settings program's, servers and "OptionButton" included
   std::string application_name;   // "ApplicationName", "Quorvel" when missing
+  ServerOptions options;          // section "Options"
 };
 
 // Start-up and every reload. The main program passes its previous reading
@@ -34,6 +36,11 @@ ProfileLoad LoadProfile(const std::string& path, const MainProperties& previous_
 // "Property" key in the fixed order with the "WindowPos" rewrite, as one
 // replacement of the file. All or nothing.
 ProfileResult SaveSettings(const std::string& path, const SettingsProperties& settings);
+// The same, and in the same replacement the section "Options" when the file
+// holds other options: a profile whose user never changed them gains no
+// section.
+ProfileResult SaveSettings(const std::string& path, const SettingsProperties& settings,
+                           const ServerOptions& options);
 
 // CheckServerNames on the profile as it is now (a missing or unreadable one
 // as a new file would be).

@@ -12,7 +12,11 @@ class ProfileFileCalls final : public ProfileCalls {
 
   SettingsData Load() override { return profile::LoadProfile(path_).settings; }
 
-  profile::ProfileResult Save(const SettingsData& data) override { return profile::SaveSettings(path_, data); }
+  profile::ServerOptions LoadOptions() override { return profile::LoadProfile(path_).options; }
+
+  profile::ProfileResult Save(const SettingsData& data, const profile::ServerOptions& options) override {
+    return profile::SaveSettings(path_, data, options);
+  }
 
   profile::ServerNameCheck CheckServerNames(const std::vector<std::string>& listed,
                                             const std::string& chosen) override {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "profile/server_options.h"
 #include "settings/settings_data.h"
 
 namespace qv::settings {
@@ -18,10 +19,13 @@ class ProfileCalls {
   // for missing and out-of-range values applied. A missing file reads as
   // the defaults.
   virtual SettingsData Load() = 0;
-  // "Servers" and every "Property" key in the fixed order, as one
-  // transaction: another reader sees the whole old or the whole new set.
-  // When it fails nothing was written, and the result says why.
-  virtual profile::ProfileResult Save(const SettingsData& data) = 0;
+  // Section "Options", each value within its range.
+  virtual profile::ServerOptions LoadOptions() = 0;
+  // "Servers" and every "Property" key in the fixed order, and "Options"
+  // where they differ from the file's, as one transaction: another reader
+  // sees the whole old or the whole new set. When it fails nothing was
+  // written, and the result says why.
+  virtual profile::ProfileResult Save(const SettingsData& data, const profile::ServerOptions& options) = 0;
   // The first server name the profile cannot hold: one of `listed` as a
   // line of the list, or `chosen` as the server in use.
   virtual profile::ServerNameCheck CheckServerNames(const std::vector<std::string>& listed,

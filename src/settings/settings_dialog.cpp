@@ -1,6 +1,8 @@
 // Opening, loading, saving, OK, Cancel, Apply and the notifications of the
 // settings dialog.
 #include "engine/result_log.h"
+#include "platform/ctime.h"
+#include "settings/options_dialog.h"
 #include "settings/settings_dialog.h"
 
 #include "settings/settings_rules.h"
@@ -92,6 +94,8 @@ void SettingsDialog::Load() {
   // The rest; the profile's reading has already replaced whatever lies
   // outside a field's range.
   d_ = loaded;
+  options_ = services_.profile->LoadOptions();
+  ApplyShownZone();
 
   for (int id : {ctl::kOpenProfile, ctl::kOpenLog, ctl::kApply}) Window()->Show(id, false);
   option_buttons_ = 0;
@@ -107,7 +111,7 @@ bool SettingsDialog::Save() {
   out.servers = Window()->Items(ctl::kServer);
   out.protocol = Window()->Selection(ctl::kProtocol);
   if (RefuseUnstorable(out.servers, out.server)) return false;
-  const profile::ProfileResult saved = services_.profile->Save(out);
+  const profile::ProfileResult saved = services_.profile->Save(out, options_);
   if (saved.ok) return true;
   // Nothing was written: say so and why, and stay open, rather than tell
   // the main program of a save that did not happen.
@@ -129,6 +133,20 @@ void SettingsDialog::OnCancel() {
   EndDialog(ui::kIdCancelResult);
 }
 
+// The options are the dialog's until its OK or Apply, as every other value
+// is: a check and the running time already use them, Cancel drops them.
+void SettingsDialog::OpenOptions() {
+  OptionsDialog dialog(options_, Window()->WindowRect());
+  if (dialog.DoModal(Id()) != ui::kIdOkResult) return;
+  options_ = dialog.options();
+  ApplyShownZone();
+  if (d_.clock_on == 1) ShowTime();
+}
+
+void SettingsDialog::ApplyShownZone() {
+  platform::SetShownZone(options_.local_zone == 1 ? platform::ShownZone::kOs : platform::ShownZone::kCRuntime);
+}
+
 void SettingsDialog::PlaceOverMainWindow() {
   ui::Host& host = ui::CurrentHost();
   if (main_window_ == 0 || !host.WindowExists(main_window_)) return;
@@ -147,6 +165,7 @@ void SettingsDialog::PlaceOverMainWindow() {
 void SettingsDialog::OnCommand(int id) {
   switch (id) {
     case ctl::kApply: Commit(SETTINGS_APPLIED); break;
+    case ctl::kOptions: OpenOptions(); break;
     case ctl::kCheck: CheckServer(); break;
     case ctl::kAdd: AddServer(); break;
     case ctl::kRemove: RemoveServer(); break;

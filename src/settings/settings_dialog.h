@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "profile/server_options.h"
 #include "settings/engine_calls.h"
 #include "settings/profile_calls.h"
 #include "settings/settings_data.h"
@@ -46,6 +47,7 @@ class SettingsDialog final : public ui::Dialog {
   SettingsDialog(Services services, std::string profile_path, ui::WindowId main_window);
 
   const SettingsData& data() const { return d_; }
+  const profile::ServerOptions& options() const { return options_; }
   int protocol_index() const { return d_.protocol; }
   bool detail_shown() const { return d_.dialog_size != 0; }
   bool option_buttons_shown() const { return option_buttons_ != 0; }
@@ -66,6 +68,8 @@ class SettingsDialog final : public ui::Dialog {
   bool Save();
   void Commit(int code);
   void PlaceOverMainWindow();
+  void OpenOptions();
+  void ApplyShownZone();
   // server_list.cpp
   void LoadServers(const SettingsData& loaded);
   bool RefuseUnstorable(const std::vector<std::string>& listed, const std::string& chosen);
@@ -98,6 +102,8 @@ class SettingsDialog final : public ui::Dialog {
   // the detail flag and d_.protocol follows the protocol list's selection.
   std::string pc_time_, server_time_;
   SettingsData d_;
+  // Section "Options" as the options dialog last left it; saved with d_.
+  profile::ServerOptions options_;
   int option_buttons_ = 0;
   std::optional<ui::Rect> full_rect_;  // taken at the first fold
   int folded_bottom_ = 0;

@@ -70,6 +70,8 @@ ui::DialogTemplate Build() {
   control(ui::kIdCancel, ControlClass::Button, "ｷｬﾝｾﾙ", 284, 22, 40, 18, kButton);
   control(ctl::kApply, ControlClass::Button, "適用", 284, 43, 40, 18, kButton);
   control(ctl::kFold, ControlClass::Button, "<詳細 &M>", 284, 78, 40, 14, kButton);
+  // In the free space between Apply and the fold button: shown folded or not.
+  control(ctl::kOptions, ControlClass::Button, "Op&tions...", 284, 62, 40, 14, kButton);
   control(ctl::kSeparator, ControlClass::Static, "", 2, 95, 323, 1, kShown | kDisabled | kSsEtchedHorz);
 
   // Detail area.

@@ -17,6 +17,7 @@ inline constexpr int kServerTime = 1001, kPcTime = 1003, kCheck = 1000;
 inline constexpr int kProtocol = 1080, kLogFile = 1016, kBeep = 1017, kIconicStart = 1007;
 inline constexpr int kTimeOut = 1035, kTimeOutSpin = 1036, kIndicatorLine = 1018;
 inline constexpr int kApply = 1065, kFold = 1032, kSeparator = 1057;
+inline constexpr int kOptions = 1096;  // opens the options dialog
 // the status-line preview, left to right as the main program shows it
 inline constexpr int kPreviewLog = 1070, kPreviewBeep = 1071, kPreviewIconic = 1072, kPreviewTimeOut = 1073,
                      kPreviewAutoEnd = 1074, kPreviewAt = 1075, kPreviewRetry = 1076, kPreviewCount = 1077,

@@ -24,6 +24,9 @@ const ui::StringTable& Strings() {
       {kStrNameNotALine,
        "ｻｰﾊﾞ名「%s」は一覧に保存できません。空白だけの名前や「[」「;」で始まる名前は、ﾌﾟﾛﾌｧｲﾙからｻｰﾊﾞ名として読み戻せません。"},
       {kStrNameCodePage, "ｻｰﾊﾞ名「%s」は保存できません。文字「%s」はﾌﾟﾛﾌｧｲﾙの文字ｺｰﾄﾞで表せません。"},
+      {kStrOptionRange, "%s: enter a whole number from %s to %s."},
+      {kStrToleranceField, "Agreement tolerance (milliseconds)"},
+      {kStrGuardField, "Largest step (seconds)"},
   };
   return table;
 }

@@ -27,6 +27,9 @@ enum StringId : int {
   kStrNameLineBreak = 146,  // a server name the profile cannot hold; %s: the name
   kStrNameNotALine = 147,   // ... %s: the name
   kStrNameCodePage = 148,   // ... %s: the name, %s: the character
+  kStrOptionRange = 150,    // a number of the options dialog; %s: the field, %s: low, %s: high
+  kStrToleranceField = 151,
+  kStrGuardField = 152,
 };
 
 const ui::StringTable& Strings();

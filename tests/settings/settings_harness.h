@@ -116,7 +116,7 @@ class SettingsTest : public ::testing::Test {
     int result = -1;
     const auto run = [&](ui::WindowId owner) {
       auto calls = MakeProfileCalls(profile_);
-      SettingsDialog dialog(Services{calls.get(), &engine_, shell_used_, [this](unsigned ms) { pauses_.push_back(ms); }},
+      SettingsDialog dialog(Services{calls.get(), engine_used_, shell_used_, [this](unsigned ms) { pauses_.push_back(ms); }},
                             profile_, owner);
       dialog_ = &dialog;
       result = dialog.DoModal(owner);
@@ -145,6 +145,7 @@ class SettingsTest : public ::testing::Test {
   FakeEngine engine_;
   FakeShell shell_;
   ShellCalls* shell_used_ = &shell_;  // the dialog's: the fake unless a test says otherwise
+  EngineCalls* engine_used_ = &engine_;
   std::vector<unsigned> pauses_;
   SettingsDialog* dialog_ = nullptr;
 };

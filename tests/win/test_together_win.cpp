@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "quorvel_e2e.h"
+#include "settings/options_template.h"
 #include "settings/settings_template.h"
 
 namespace qv::e2e {
@@ -97,6 +98,24 @@ TEST_F(Together, ApplyShowsAtOnceCancelAndACrashFreeTheButton) {
   ASSERT_NE(s.dialog, 0);
   s.process->Kill();
   EXPECT_TRUE(ButtonFree());
+}
+
+// The options dialog over the settings dialog, as real dialogs: what its OK
+// hands back is saved by Apply.
+TEST_F(Together, OptionsAreSavedByApply) {
+  Opened s = OpenSettings();
+  ASSERT_NE(s.dialog, 0);
+  ASSERT_TRUE(drv::PostCommand(s.dialog, ctl::kOptions));  // a click would wait out its modal run
+  const ui::WindowId options = s.process->WaitForDialog(
+      [](ui::WindowId d) { return drv::ControlOf(d, settings::opt::kLocalZone) != 0; }, 15000);
+  ASSERT_NE(options, 0);
+  ASSERT_TRUE(drv::ClickButton(options, settings::opt::kLocalZone));
+  ASSERT_TRUE(drv::ClickButton(options, ui::kIdOk));
+  EXPECT_EQ(copy_.Value("Options", "LocalZone"), "");
+  ASSERT_TRUE(drv::ClickButton(s.dialog, ctl::kApply));
+  EXPECT_TRUE(qv::test::WaitUntil([&] { return copy_.Value("Options", "LocalZone") == "1"; }));
+  ASSERT_TRUE(drv::ClickButton(s.dialog, ui::kIdCancel));
+  EXPECT_EQ(s.process->Wait(15000), 0);
 }
 
 // Closing the main window while the settings program is open closes that

@@ -14,7 +14,7 @@ bool SetCRuntimeZone(const std::string& value) {
   return true;
 }
 
-std::string FormatCTime(std::int64_t unix_seconds, const char* format) {
+std::string FormatCRuntimeTime(std::int64_t unix_seconds, const char* format) {
   time_t t = static_cast<time_t>(unix_seconds);
   if (static_cast<std::int64_t>(t) != unix_seconds) return {};
   tm parts{};

@@ -15,7 +15,7 @@ bool SetCRuntimeZone(const std::string& value) {
   return true;
 }
 
-std::string FormatCTime(std::int64_t unix_seconds, const char* format) {
+std::string FormatCRuntimeTime(std::int64_t unix_seconds, const char* format) {
   __time64_t t = unix_seconds;
   tm parts{};
   if (_localtime64_s(&parts, &t) != 0) return {};
