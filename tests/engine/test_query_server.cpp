@@ -134,7 +134,8 @@ TEST(QueryServer, NameLookupOnlyForNames) {
   ASSERT_SERVER(server);
   FakeNames names({{"timeserver.test", {server.Address()}}});
   EXPECT_EQ(QueryServer(Job(kTime, server.Address())).stage, Stage::kOk);
-  EXPECT_EQ(QueryServer(Job(kTime, "::1")).stage, Stage::kConnect);  // an IPv6 text is no name either
+  // An IPv6 text is no name either (whether ::1 serves depends on other tests).
+  EXPECT_EQ(QueryServer(Job(kTime, "[::1]", 1)).address, "::1");
   EXPECT_EQ(names.lookups, 0);
   const Reply named = QueryServer(Job(kTime, "timeserver.test"));
   EXPECT_EQ(named.stage, Stage::kOk);
