@@ -24,6 +24,8 @@ std::string_view StageName(Stage stage) {
     case Stage::kSntpBadResponse: return "SNTP: Bad Response";
     case Stage::kSntpThroughput: return "SNTP: Server Throughput";
     case Stage::kClockSet: return "localtime-set";
+    case Stage::kAgreement: return "Agreement";
+    case Stage::kOffsetGuard: return "OffsetGuard";
   }
   return "?";
 }

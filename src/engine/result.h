@@ -37,6 +37,9 @@ enum class Stage : std::uint8_t {
   kSntpThroughput,          // the server held the request too long
   // Setting the clock.
   kClockSet,
+  // The rules of a cycle over several servers (never from the time service).
+  kAgreement,   // no majority of the servers asked agree, or this one disagrees
+  kOffsetGuard, // the step is larger than the guard allows, and nobody confirmed it
 };
 
 // "HostNotFound", "Connect", "SNTP: Bad Response", "localtime-set", ...
@@ -77,6 +80,8 @@ struct Result {
   // when not this process. The detail and the result log keep their form.
   platform::ClockRefusal refusal = platform::ClockRefusal::kNone;
   std::string set_by;
+  // The server whose answer this is, when a cycle asked more than one.
+  std::string answered_by;
 
   bool ok() const { return stage == Stage::kOk; }
 };
