@@ -102,6 +102,7 @@ void MainDialog::OnShow(bool shown) {
 void MainDialog::LoadSettings() {
   UpdateData(true);
   settings_ = services_.profile->Load(settings_);
+  cycle_options_ = LoadCycleOptions(services_.profile->path());
   const MainSettings& s = settings_;
   server_ = s.server;
   UpdateData(false);

@@ -1,0 +1,22 @@
+// What a main program's cycle may ask beyond the default server: the rules
+// of section "Options" and the settings program's server list.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/server_cycle.h"
+#include "profile/server_options.h"
+
+namespace qv::main {
+
+struct CycleOptions {
+  engine::CyclePolicy policy;
+  std::vector<std::string> servers;  // "Servers", in the user's order
+};
+
+engine::CyclePolicy PolicyFrom(const profile::ServerOptions& options);
+// One reading of the profile; every rule off when it has none.
+CycleOptions LoadCycleOptions(const std::string& profile_path);
+
+}  // namespace qv::main
