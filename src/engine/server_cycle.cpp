@@ -184,6 +184,15 @@ void GuardAndSet(const CycleRequest& cycle, const ConfirmStep& confirm, CycleOut
 
 }  // namespace
 
+CyclePolicy MakeCyclePolicy(int fallback, int agreement, int tolerance_ms, int offset_guard, int guard_seconds) {
+  CyclePolicy p;
+  p.fallback = fallback == 1;
+  p.agreement = agreement == 1;
+  p.tolerance_ms = tolerance_ms;
+  if (offset_guard == 1 && guard_seconds > 0) p.guard_seconds = guard_seconds;
+  return p;
+}
+
 std::vector<std::string> CycleServers(const CycleRequest& cycle) {
   std::vector<std::string> servers{cycle.request.server};
   for (const std::string& s : cycle.servers)

@@ -40,6 +40,11 @@ struct CyclePolicy {
   bool measures() const { return agreement || guard_seconds.has_value(); }
 };
 
+// The policy from a program's settings, numbered as the profile stores them
+// (section "Options"): a flag counts only when exactly 1; a guard of 0 or
+// less is none.
+CyclePolicy MakeCyclePolicy(int fallback, int agreement, int tolerance_ms, int offset_guard, int guard_seconds);
+
 struct CycleRequest {
   Request request;                   // the default server's
   std::vector<std::string> servers;  // the user's list, in its order

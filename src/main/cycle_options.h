@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "engine/server_cycle.h"
-#include "profile/server_options.h"
 
 namespace qv::main {
 
@@ -15,7 +14,6 @@ struct CycleOptions {
   std::vector<std::string> servers;  // "Servers", in the user's order
 };
 
-engine::CyclePolicy PolicyFrom(const profile::ServerOptions& options);
 // One reading of the profile; every rule off when it has none.
 CycleOptions LoadCycleOptions(const std::string& profile_path);
 
