@@ -1,54 +1,11 @@
-// The main dialog's side of cycles over several servers: the options it
-// hands the engine, the server that answered, the question before a large
-// step, and a refused step that starts no retry series.
+// The main dialog's side of cycles over several servers: the question
+// before a large step, and a refused step that starts no retry series (the
+// options and the answering server end to end: test_main_engine.cpp).
 #include "main/strings.h"
 #include "main_fixture.h"
 
 namespace qv::main::test {
 namespace {
-
-constexpr const char* kServer = "Tue Jan 06 09:05:04 2026";
-
-TEST_F(MainTest, OptionsReachTheCycleAndTheAnsweringServerShows) {
-  struct Row {
-    const char* sections;
-    bool fallback, agreement;
-    int tolerance_ms;
-    std::optional<std::int64_t> guard;
-    std::vector<std::string> servers;
-  } rows[] = {
-      // No section: every rule off, the list not even read.
-      {"[Servers]\na.test\n", false, false, 500, std::nullopt, {}},
-      {"[Servers]\na.test\nts.test\nb.test\n[Options]\nFallback=1\nAgreement=1\nAgreementTolerance=250\n"
-       "OffsetGuard=1\nOffsetGuardSeconds=60\n",
-       true, true, 250, 60, {"a.test", "ts.test", "b.test"}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.sections);
-    WriteProfile(std::string("protocol=SNTP\n") + row.sections);
-    QueryOutcome answered = Ok(kServer);
-    answered.result.answered_by = "b.test";
-    engine_.outcomes = {answered, Ok(kServer)};
-    engine_.calls.clear();
-    Click(kIdCheck);
-    Then([&](HeadlessHost&) { EXPECT_EQ(W().Text(kIdServerName), "b.test"); });
-    // The next query asks the default server again, and shows it.
-    engine_.during = [&] { EXPECT_EQ(W().Text(kIdServerName), "ts.test"); };
-    Click(kIdCheck);
-    Then([&](HeadlessHost&) { EXPECT_EQ(W().Text(kIdServerName), "ts.test"); });
-    Close();
-    Run();
-    engine_.during = nullptr;
-    ASSERT_EQ(engine_.calls.size(), 2u);
-    for (const EngineCall& call : engine_.calls) {
-      const engine::CyclePolicy& p = call.cycle.policy;
-      EXPECT_EQ(std::tie(p.fallback, p.agreement, p.tolerance_ms, p.guard_seconds),
-                std::tie(row.fallback, row.agreement, row.tolerance_ms, row.guard));
-      EXPECT_EQ(call.cycle.servers, row.servers);
-      EXPECT_EQ(call.request.server, "ts.test");
-    }
-  }
-}
 
 TEST_F(MainTest, LargeStepIsPutToTheUserOnlyWhenTheyPressedAdjust) {
   struct Row {
@@ -77,6 +34,7 @@ TEST_F(MainTest, LargeStepIsPutToTheUserOnlyWhenTheyPressedAdjust) {
     EXPECT_EQ(engine_.confirmed, row.confirmed);
     ASSERT_EQ(engine_.calls.size(), 1u);
     EXPECT_EQ(engine_.calls[0].attended, !row.at_start);
+    EXPECT_EQ(engine_.calls[0].cycle.policy.guard_seconds, 1000);
     const auto texts = MessageTexts();
     ASSERT_EQ(texts.size() - boxes, row.confirmed.size());
     if (!row.confirmed.empty()) {
