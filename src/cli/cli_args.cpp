@@ -13,12 +13,14 @@ const char* const kUsage =
     "usage: quorvel-cli check|adjust [--server HOST] [--protocol SNTP|time|daytime]\n"
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
     "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug]\n"
+    "                   [--fallback 0|1] [--agreement 0|1] [--max-offset SECONDS]\n"
     "       quorvel-cli install-service|remove-service      (Windows, as an administrator)\n"
     "       quorvel-cli --version\n";
 
 namespace {
 constexpr std::string_view kValueOptions[] = {"--server", "--protocol",        "--timeout", "--reference-check",
-                                              "--beep",   "--reference-hours", "--log",     "--profile"};
+                                              "--beep",   "--reference-hours", "--log",     "--profile",
+                                              "--fallback", "--agreement", "--max-offset"};
 }  // namespace
 
 std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::string& error) {
@@ -96,8 +98,13 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
         error = "--timeout must be a number of seconds (0..3600)";
         return std::nullopt;
       }
-    } else if (name == "--reference-check" || name == "--beep" || name == "--log") {
-      auto& flag = name == "--beep" ? out.beep : name == "--log" ? out.log : out.reference_check;
+    } else if (name == "--reference-check" || name == "--beep" || name == "--log" || name == "--fallback" ||
+               name == "--agreement") {
+      auto& flag = name == "--beep"       ? out.beep
+                   : name == "--log"      ? out.log
+                   : name == "--fallback" ? out.fallback
+                   : name == "--agreement" ? out.agreement
+                                          : out.reference_check;
       flag = ParseIntIn(value, 0, 1);
       if (!flag) {
         error = name + " must be 0 or 1";
@@ -107,6 +114,12 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
       out.reference_hours = ParseIntIn(value, 1, 24);
       if (!out.reference_hours) {
         error = "--reference-hours must be 1..24";
+        return std::nullopt;
+      }
+    } else if (name == "--max-offset") {
+      out.max_offset = ParseIntIn(value, 0, 999999999);
+      if (!out.max_offset) {
+        error = "--max-offset must be a number of seconds (0..999999999)";
         return std::nullopt;
       }
     } else {

@@ -9,6 +9,7 @@
 #include "cli/cli_settings.h"
 #include "engine/operations.h"
 #include "engine/result_log.h"
+#include "engine/server_cycle.h"
 #include "engine/service_wire.h"
 #include "engine/time_text.h"
 #include "platform/clock.h"
@@ -198,14 +199,24 @@ int main(int argc, char** argv) {
     if (!runner::InterruptQuery()) std::_Exit(130);
   });
 
-  const engine::Result result =
-      parsed->command == cli::Command::kAdjust ? engine::Adjust(request) : engine::Check(request);
+  // Nobody to ask here: a step beyond the guard is refused, as an
+  // unattended adjustment of the main program is.
+  const engine::CycleRequest cycle{request, settings.servers, settings.policy};
+  engine::CycleOutcome done =
+      parsed->command == cli::Command::kAdjust ? engine::AdjustCycle(cycle, {}) : engine::CheckCycle(cycle);
   if (tty) std::fputs("\r\033[K", stderr);
+  done.others.push_back(std::move(done.shown));
+  const engine::Result& result = done.others.back().result;
 
-  bool logs_ok = ReportLog(result.detail_log, "SNTP detail log", request.sntp_detail_log);
-  if (settings.log) {
-    const std::string path = engine::ResultLogPath(profile::ProfilePath());
-    logs_ok = ReportLog(engine::WriteResultLog(path, request, result), "result log", path) && logs_ok;
+  bool logs_ok = true;
+  for (const engine::ServerAttempt& a : done.others) {
+    logs_ok = ReportLog(a.result.detail_log, "SNTP detail log", request.sntp_detail_log) && logs_ok;
+    if (settings.log) {
+      const std::string path = engine::ResultLogPath(profile::ProfilePath());
+      logs_ok = ReportLog(engine::WriteResultLog(path, a.request, a.result), "result log", path) && logs_ok;
+    }
+    if (&a != &done.others.back())
+      std::printf("asked: %s %s\n", a.request.server.c_str(), engine::StatusColumn(a.result).c_str());
   }
 
   // A refused set says why; the result log keeps its form (the detail).
@@ -215,6 +226,7 @@ int main(int argc, char** argv) {
   std::printf("status: %s\n", result.status.c_str());
   std::printf("detail: %s\n", refused ? platform::ClockRefusalText(result.refusal) : result.detail.c_str());
   if (!result.set_by.empty()) std::printf("set-by: %s\n", result.set_by.c_str());
+  if (!result.answered_by.empty()) std::printf("answered-by: %s\n", result.answered_by.c_str());
   std::printf("server-time: %s\n", result.server_time.c_str());
   std::printf("pc-time: %s\n", result.pc_time.c_str());
   if (result.offset_ns) std::printf("offset: %s\n", engine::FormatOffset(*result.offset_ns).c_str());

@@ -7,6 +7,8 @@
 #include "profile/app_state.h"
 #include "profile/options.h"
 #include "profile/program_profile.h"
+#include "profile/profile.h"
+#include "profile/server_options.h"
 
 namespace qv::cli {
 
@@ -31,6 +33,11 @@ CliSettings ResolveSettings(const CliArgs& args) {
   s.reference_hours = args.reference_hours.value_or(p.reference_hours);
   s.beep = args.beep.value_or(p.beep);
   s.log = args.log.value_or(p.log_file);
+  const profile::ServerOptions o = profile::LoadServerOptions(profile::ProfileFile(profile::ProfilePath()).Load());
+  const int guard_seconds = args.max_offset.value_or(o.offset_guard == 1 ? o.offset_guard_seconds : 0);
+  s.policy = engine::MakeCyclePolicy(args.fallback.value_or(o.fallback), args.agreement.value_or(o.agreement),
+                                     o.agreement_tolerance_ms, guard_seconds > 0 ? 1 : 0, guard_seconds);
+  s.servers = load.settings.servers;
   return s;
 }
 

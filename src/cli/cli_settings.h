@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli/cli_args.h"
+#include "engine/server_cycle.h"
 
 namespace qv::cli {
 
@@ -16,6 +18,9 @@ struct CliSettings {
   int reference_hours = 24;
   int beep = 0;
   int log = 0;
+  // Section "Options" and the list of "Servers", as the programs use them.
+  engine::CyclePolicy policy;
+  std::vector<std::string> servers;
 };
 
 // Sets the process's profile path (--profile, else the one beside the

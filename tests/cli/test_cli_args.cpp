@@ -34,6 +34,8 @@ TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
       {{"check", "--bogus"}, "unknown option --bogus"},  // a trailing unknown word is no missing value
       {{"check", "--bogus", "1"}, "unknown option --bogus"}, {{"check", "--bogus=1"}, "unknown option --bogus"},
       {{"check", "extra", "--debug"}, "unknown option extra"},
+      {{"check", "--fallback", "2"}, "--fallback must be 0 or 1"}, {{"check", "--agreement=1"}, ""},
+      {{"check", "--max-offset", "-1"}, "--max-offset must be a number of seconds (0..999999999)"},
   };
   for (const auto& c : kCases) {
     std::string error;
