@@ -15,13 +15,15 @@ const char* const kUsage =
     "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug] [--json]\n"
     "                   [--nts] [--nts-trust FILE]   (SNTP authenticated by NTS)\n"
     "       quorvel-cli check --server HOST [--server HOST ...] [--json | --warn S --crit S] ...\n"
+    "                   [--fallback 0|1] [--agreement 0|1] [--max-offset SECONDS]
     "       quorvel-cli install-service|remove-service      (Windows, as an administrator)\n"
     "       quorvel-cli --version\n";
 
 namespace {
 constexpr std::string_view kValueOptions[] = {"--server", "--protocol",        "--timeout", "--reference-check",
                                               "--beep",   "--reference-hours", "--log",     "--profile",
-                                              "--warn",   "--crit",            "--nts-trust"};
+                                              "--warn",   "--crit",            "--nts-trust", "--fallback",
+                                              "--agreement", "--max-offset"};
 constexpr std::int64_t kNanosPerSecond = 1000000000;
 }  // namespace
 
@@ -130,8 +132,13 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
         error = "--timeout must be a number of seconds (0..3600)";
         return std::nullopt;
       }
-    } else if (name == "--reference-check" || name == "--beep" || name == "--log") {
-      auto& flag = name == "--beep" ? out.beep : name == "--log" ? out.log : out.reference_check;
+    } else if (name == "--reference-check" || name == "--beep" || name == "--log" || name == "--fallback" ||
+               name == "--agreement") {
+      auto& flag = name == "--beep"       ? out.beep
+                   : name == "--log"      ? out.log
+                   : name == "--fallback" ? out.fallback
+                   : name == "--agreement" ? out.agreement
+                                          : out.reference_check;
       flag = ParseIntIn(value, 0, 1);
       if (!flag) {
         error = name + " must be 0 or 1";
@@ -149,6 +156,12 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
       out.nts_trust = value;
+    } else if (name == "--max-offset") {
+      out.max_offset = ParseIntIn(value, 0, 999999999);
+      if (!out.max_offset) {
+        error = "--max-offset must be a number of seconds (0..999999999)";
+        return std::nullopt;
+      }
     } else {
       out.profile = value;  // --profile
     }

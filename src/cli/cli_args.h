@@ -32,6 +32,9 @@ struct CliArgs {
   std::optional<std::string> profile;
   std::optional<int> nts;               // --nts: 1
   std::optional<std::string> nts_trust;  // --nts-trust FILE
+  std::optional<int> fallback;    // 0 or 1, as "Fallback" of "Options"
+  std::optional<int> agreement;   // 0 or 1, as "Agreement"
+  std::optional<int> max_offset;  // seconds; 0: no guard (else "OffsetGuard" on with this limit)
   bool debug = false;
   bool help = false;
   bool version = false;

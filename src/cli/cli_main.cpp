@@ -12,6 +12,7 @@
 #include "cli/cli_settings.h"
 #include "engine/operations.h"
 #include "engine/result_log.h"
+#include "engine/server_cycle.h"
 #include "engine/service_wire.h"
 #include "engine/time_text.h"
 #include "platform/clock.h"
@@ -193,7 +194,6 @@ int main(int argc, char** argv) {
                  profile::ProfilePath().c_str());
     Exit(usage_exit);
   }
-  const bool several = settings.servers.size() > 1;
 
   const bool tty = platform::StderrIsTerminal();
   std::string asking;  // the server the countdown belongs to
@@ -210,9 +210,18 @@ int main(int argc, char** argv) {
     if (!runner::InterruptQuery()) std::_Exit(130);
   });
 
+  // With fallback or agreement on, several servers named are one cycle's
+  // list, the first its default; else each is asked on its own, with the
+  // profile's list behind it as the programs have it.
+  const bool one_cycle = (settings.policy.fallback || settings.policy.agreement) && settings.servers.size() > 1;
+  const std::vector<std::string> targets =
+      one_cycle ? std::vector<std::string>{settings.servers.front()} : settings.servers;
+  const std::vector<std::string>& list = one_cycle ? settings.servers : settings.server_list;
+  const bool several = targets.size() > 1;
+
   bool all_ok = true, logs_ok = true;
   std::vector<cli::Checked> checked;
-  for (const std::string& server : settings.servers) {
+  for (const std::string& server : targets) {
     if (interrupted) break;
     asking = server;
     engine::Request request = engine::MakeRequest(
@@ -220,36 +229,50 @@ int main(int argc, char** argv) {
         parsed->debug ? engine::DetailLogPath(profile::ProfilePath()) : "", kStrings.at(kStrHostNotFound));
     request.nts = settings.nts == 1;
     request.nts_trust_file = settings.nts_trust_file;
-    engine::Result result =
-        parsed->command == cli::Command::kAdjust ? engine::Adjust(request) : engine::Check(request);
+    // Nobody to ask here: a step beyond the guard is refused, as an
+    // unattended adjustment of the main program is.
+    const engine::CycleRequest cycle{request, list, settings.policy};
+    engine::CycleOutcome done =
+        parsed->command == cli::Command::kAdjust ? engine::AdjustCycle(cycle, {}) : engine::CheckCycle(cycle);
     if (tty) std::fputs("\r\033[K", stderr);
+    done.others.push_back(std::move(done.shown));
 
-    logs_ok = ReportLog(result.detail_log, "SNTP detail log", request.sntp_detail_log) && logs_ok;
-    if (settings.log) {
-      const std::string path = engine::ResultLogPath(profile::ProfilePath());
-      logs_ok = ReportLog(engine::WriteResultLog(path, request, result), "result log", path) && logs_ok;
+    for (engine::ServerAttempt& a : done.others) {
+      logs_ok = ReportLog(a.result.detail_log, "SNTP detail log", a.request.sntp_detail_log) && logs_ok;
+      if (settings.log) {
+        const std::string path = engine::ResultLogPath(profile::ProfilePath());
+        logs_ok = ReportLog(engine::WriteResultLog(path, a.request, a.result), "result log", path) && logs_ok;
+      }
+      if (&a == &done.others.back()) break;
+      if (parsed->json) std::printf("%s\n", cli::JsonLine(a.request.server, request.protocol, a.result).c_str());
+      else if (!monitoring)
+        std::printf("asked: %s %s\n", a.request.server.c_str(), engine::StatusColumn(a.result).c_str());
     }
+    engine::Result& result = done.others.back().result;
     all_ok = all_ok && result.ok();
 
     // A refused set says why; the result log keeps its form (the detail).
     if (const std::string hint = platform::ClockRightHint(result.refusal, platform::ExecutablePath()); !hint.empty())
       std::fprintf(stderr, "quorvel-cli: %s\n", hint.c_str());
     if (result.refusal != platform::ClockRefusal::kNone) result.detail = platform::ClockRefusalText(result.refusal);
+    const std::string& answered = result.answered_by.empty() ? server : result.answered_by;
     if (parsed->json) {
-      std::printf("%s\n", cli::JsonLine(server, request.protocol, result).c_str());
+      std::printf("%s\n", cli::JsonLine(answered, request.protocol, result).c_str());
       std::fflush(stdout);  // a reader sees each server's line as it comes
     } else if (!monitoring) {
-      if (several) std::printf("%sserver: %s\n", &server == &settings.servers.front() ? "" : "\n", server.c_str());
+      if (several) std::printf("%sserver: %s\n", &server == &targets.front() ? "" : "\n", server.c_str());
       std::printf("status: %s\n", result.status.c_str());
       std::printf("detail: %s\n", result.detail.c_str());
       if (!result.set_by.empty()) std::printf("set-by: %s\n", result.set_by.c_str());
+      if (!result.answered_by.empty()) std::printf("answered-by: %s\n", result.answered_by.c_str());
       std::printf("server-time: %s\n", result.server_time.c_str());
       std::printf("pc-time: %s\n", result.pc_time.c_str());
       if (result.offset_ns) std::printf("offset: %s\n", engine::FormatOffset(*result.offset_ns).c_str());
-      if (!result.address.empty() && result.address != server) std::printf("address: %s\n", result.address.c_str());
+      if (!result.address.empty() && result.address != answered)
+        std::printf("address: %s\n", result.address.c_str());
       if (result.authenticated) std::printf("authenticated: NTS\n");
     }
-    checked.push_back({server, std::move(result)});
+    checked.push_back({answered, std::move(result)});
   }
 
   if (monitoring) {

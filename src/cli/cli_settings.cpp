@@ -38,6 +38,10 @@ CliSettings ResolveSettings(const CliArgs& args, int unreadable_exit) {
   // A trust file named on the command line asks for NTS by itself.
   s.nts = args.nts.value_or(args.nts_trust ? 1 : options.nts);
   s.nts_trust_file = args.nts_trust.value_or(options.nts_trust_file);
+  const int guard_seconds = args.max_offset.value_or(options.offset_guard == 1 ? options.offset_guard_seconds : 0);
+  s.policy = engine::MakeCyclePolicy(args.fallback.value_or(options.fallback), args.agreement.value_or(options.agreement),
+                                     options.agreement_tolerance_ms, guard_seconds > 0 ? 1 : 0, guard_seconds);
+  s.server_list = load.settings.servers;
   return s;
 }
 

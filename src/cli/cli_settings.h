@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "engine/server_cycle.h"
 
 namespace qv::cli {
 
 struct CliSettings {
-  std::vector<std::string> servers;  // at least one; an empty name when none is set
+  std::vector<std::string> servers;  // asked: --server's, else the default; at least one, empty when none is set
   int protocol = 1;
   int timeout = 3;
   int reference_check = 1;
@@ -19,6 +20,9 @@ struct CliSettings {
   int log = 0;
   int nts = 0;
   std::string nts_trust_file;
+  // Section "Options" and the list of "Servers", as the programs use them.
+  engine::CyclePolicy policy;
+  std::vector<std::string> server_list;
 };
 
 // Sets the process's profile path (--profile, else the one beside the

@@ -129,6 +129,20 @@ Result AskTimeService(const Request& request, Result own) {
   return Finish(result, request);
 }
 
+// Sets the system clock in UTC to a fresh reading plus the result's offset.
+// The offset applies to a clock reading taken after the runner closed. A
+// time before 1970 or beyond what 32-bit seconds hold has no break-down
+// here; the clock must then stay as it is.
+Result SetUtcByOffset(Result result, const Request& request) {
+  const std::optional<MicroTime> set = AddOffset(NowMicroTime(), *result.offset_ns);
+  platform::SystemTime broken_down;
+  Record(set && MicroTimeToSystemTime(*set, broken_down) ? platform::SystemClock().SetUtc(broken_down)
+                                                         : platform::ClockSet::Refused(platform::ClockRefusal::kImpossibleTime),
+         result);
+  if (result.ok()) result.server_time = FormatServerTime(*set);
+  return Finish(result, request);
+}
+
 }  // namespace
 
 Request MakeRequest(int protocol, std::string server, int timeout, int beep, int reference_check,
@@ -183,17 +197,7 @@ Result AdjustSystemClock(const Request& request) {
   result.mode = Mode::kAdjust;
   result.server_time.clear();  // from here on: the time set
   if (!result.ok()) return result;
-
-  // The offset applies to a clock reading taken after the runner closed.
-  // A time before 1970 or beyond what 32-bit seconds hold has no
-  // break-down here; the clock must then stay as it is.
-  const std::optional<MicroTime> set = AddOffset(NowMicroTime(), *result.offset_ns);
-  platform::SystemTime broken_down;
-  Record(set && MicroTimeToSystemTime(*set, broken_down) ? platform::SystemClock().SetUtc(broken_down)
-                                                         : platform::ClockSet::Refused(platform::ClockRefusal::kImpossibleTime),
-         result);
-  if (result.ok()) result.server_time = FormatServerTime(*set);
-  return Finish(result, request);
+  return SetUtcByOffset(std::move(result), request);
 }
 
 Result AdjustLocalClock(const Request& request) {
@@ -209,19 +213,82 @@ Result AdjustLocalClock(const Request& request) {
   return Finish(result, request);
 }
 
-Result Check(const Request& request) {
-  return request.protocol == kTime || request.protocol == kDaytime ? QueryServerTime(request)
-                                                                   : QuerySntpOffset(request);
+namespace {
+
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
 }
 
-Result Adjust(const Request& request) {
-  Result own = request.protocol == kSntp ? AdjustSystemClock(request) : AdjustLocalClock(request);
+// A local time as nanoseconds on a count that knows no zone: the difference
+// of two such counts is what setting one in place of the other moves.
+std::int64_t LocalNanos(const platform::SystemTime& t) {
+  const std::int64_t seconds = DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+  return seconds * 1000000000 + std::int64_t{t.milliseconds} * 1000000;
+}
+
+// The clock's refusal of a time it cannot hold, as the adjustment reports it.
+Result ImpossibleTime(Result result, const Request& request) {
+  Record(platform::ClockSet::Refused(platform::ClockRefusal::kImpossibleTime), result);
+  return Finish(result, request);
+}
+
+Result AskServiceIfRefused(const Request& request, Result own) {
   // The service makes its own, unauthenticated query: an adjustment asked
   // with NTS never falls back to it.
   if (own.refusal != platform::ClockRefusal::kNoRight || !request.may_ask_time_service || request.nts ||
       !platform::HasTimeService())
     return own;
   return AskTimeService(request, std::move(own));
+}
+
+}  // namespace
+
+Result Measure(const Request& request) {
+  if (request.protocol == kSntp) return QuerySntpOffset(request);
+  Result result = QueryServerTime(request);
+  if (!result.ok()) return result;
+  const platform::SystemTime local_now = platform::SystemClock().LocalTime();
+  const std::optional<platform::SystemTime> server = ParseTimeText(result.server_time);
+  if (!server) return ImpossibleTime(std::move(result), request);
+  result.offset_ns = LocalNanos(*server) - LocalNanos(local_now);
+  return result;
+}
+
+Result ApplyMeasured(const Request& request, Result measured) {
+  Result result = std::move(measured);
+  result.mode = Mode::kAdjust;
+  if (!result.ok() || !result.offset_ns) return result;
+  if (request.protocol == kSntp) {
+    result.server_time.clear();  // from here on: the time set
+    return AskServiceIfRefused(request, SetUtcByOffset(std::move(result), request));
+  }
+  // The local count breaks down as a UTC count would; the years a text can
+  // give (1970..2106) fit its unsigned seconds.
+  const std::int64_t target = LocalNanos(platform::SystemClock().LocalTime()) + *result.offset_ns;
+  platform::SystemTime local;
+  const bool fits = target >= 0 && target / 1000000000 <= 0xFFFFFFFFLL &&
+                    MicroTimeToSystemTime({static_cast<std::uint32_t>(target / 1000000000),
+                                           static_cast<std::uint32_t>(target % 1000000000 / 1000)},
+                                          local);
+  Record(fits ? platform::SystemClock().SetLocal(local)
+              : platform::ClockSet::Refused(platform::ClockRefusal::kImpossibleTime),
+         result);
+  return AskServiceIfRefused(request, Finish(std::move(result), request));
+}
+
+Result Check(const Request& request) {
+  return request.protocol == kTime || request.protocol == kDaytime ? QueryServerTime(request)
+                                                                   : QuerySntpOffset(request);
+}
+
+Result Adjust(const Request& request) {
+  return AskServiceIfRefused(request, request.protocol == kSntp ? AdjustSystemClock(request) : AdjustLocalClock(request));
 }
 
 }  // namespace qv::engine

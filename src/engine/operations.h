@@ -72,4 +72,19 @@ Result AdjustSystemClock(const Request& request);
 // Sets the local clock to the time the TIME or DAYTIME text shows.
 Result AdjustLocalClock(const Request& request);
 
+// An adjustment in two steps, so that rules (several servers, a limit on the
+// step, a question to the user) can judge the offset before the clock is
+// touched. Measure is a check that also yields offset_ns: SNTP's measured
+// offset; for TIME and DAYTIME the server's text less the OS-zone clock read
+// at once after the query, both as local times in whole nanoseconds (the
+// text has whole seconds). A text that reads as no time fails as the
+// adjustment would (kClockSet, kImpossibleTime).
+Result Measure(const Request& request);
+// Sets the clock to a reading taken now plus measured.offset_ns: SNTP in
+// UTC, TIME and DAYTIME in the OS zone. Applied at once this sets what
+// Adjust would; after a pause (the user asked) it still sets the server's
+// time, not a stale one. Refused the right, it asks the time service as
+// Adjust does (which then sets from its own query of the same server).
+Result ApplyMeasured(const Request& request, Result measured);
+
 }  // namespace qv::engine

@@ -27,6 +27,8 @@ std::string_view StageName(Stage stage) {
     case Stage::kNtsKeyExchange: return "NTS: Key Exchange";
     case Stage::kNtsCertificate: return "NTS: Certificate";
     case Stage::kNtsAuthenticator: return "NTS: Authenticator";
+    case Stage::kAgreement: return "Agreement";
+    case Stage::kOffsetGuard: return "OffsetGuard";
   }
   return "?";
 }

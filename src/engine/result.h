@@ -41,6 +41,9 @@ enum class Stage : std::uint8_t {
   kNtsKeyExchange,   // no keys: the server, TLS or the records refused
   kNtsCertificate,   // the server's certificate is not trusted for its name
   kNtsAuthenticator, // the reply is not the server's or not for this request
+  // The rules of a cycle over several servers (never from the time service).
+  kAgreement,   // no majority of the servers asked agree, or this one disagrees
+  kOffsetGuard, // the step is larger than the guard allows, and nobody confirmed it
 };
 
 // "HostNotFound", "Connect", "SNTP: Bad Response", "localtime-set", ...
@@ -97,6 +100,8 @@ struct Result {
   // The PC's UTC time when pc_time was read.
   std::optional<std::int64_t> pc_utc_us;
   bool authenticated = false;  // SNTP with NTS: the time came authenticated
+  // The server whose answer this is, when a cycle asked more than one.
+  std::string answered_by;
 
   bool ok() const { return stage == Stage::kOk; }
 };

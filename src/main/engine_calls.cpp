@@ -13,11 +13,16 @@ class RealEngineCalls final : public EngineCalls {
  public:
   explicit RealEngineCalls(std::string log_path) : log_path_(std::move(log_path)) {}
 
-  QueryOutcome Check(const engine::Request& r, bool log) override { return Run(r, log, engine::Check); }
-  QueryOutcome Adjust(const engine::Request& r, bool log) override { return Run(r, log, engine::Adjust); }
+  QueryOutcome Check(const engine::CycleRequest& c, bool log) override {
+    return Run(log, [&] { return engine::CheckCycle(c); });
+  }
+  QueryOutcome Adjust(const engine::CycleRequest& c, const engine::ConfirmStep& confirm, bool log) override {
+    return Run(log, [&] { return engine::AdjustCycle(c, confirm); });
+  }
 
  private:
-  QueryOutcome Run(const engine::Request& r, bool log, engine::Result (*operation)(const engine::Request&)) {
+  template <class Cycle>
+  QueryOutcome Run(bool log, Cycle cycle) {
     QueryOutcome o;
     if (runner::WorkerSlotBusy()) {
       // A second query would open a runner without a worker.
@@ -26,11 +31,16 @@ class RealEngineCalls final : public EngineCalls {
       o.result.pc_time = engine::FormatLocalNow();
       return o;
     }
-    o.result = operation(r);
-    const engine::LogWrite written =
-        log ? engine::WriteResultLog(log_path_, r, o.result) : engine::LogWrite::kNotAsked;
-    o.log_open_failed =
-        written == engine::LogWrite::kOpenFailed || o.result.detail_log == engine::LogWrite::kOpenFailed;
+    engine::CycleOutcome done = cycle();
+    done.others.push_back(std::move(done.shown));
+    for (const engine::ServerAttempt& a : done.others) {
+      const engine::LogWrite written =
+          log ? engine::WriteResultLog(log_path_, a.request, a.result) : engine::LogWrite::kNotAsked;
+      o.log_open_failed = o.log_open_failed || written == engine::LogWrite::kOpenFailed ||
+                          a.result.detail_log == engine::LogWrite::kOpenFailed;
+    }
+    o.result = std::move(done.others.back().result);
+    o.retry_worthy = done.retry_worthy;
     return o;
   }
 

@@ -8,6 +8,7 @@
 
 #include "engine/operations.h"
 #include "engine/result.h"
+#include "engine/server_cycle.h"
 
 namespace qv::main {
 
@@ -16,15 +17,20 @@ namespace qv::main {
 struct QueryOutcome {
   engine::Result result;
   bool log_open_failed = false;
+  // False when a rule refused the step rather than a server failing: the
+  // retry series does not start for it.
+  bool retry_worthy = true;
 };
 
 class EngineCalls {
  public:
   virtual ~EngineCalls() = default;
-  // Asks the server and touches no clock; `log`: append the result line.
-  virtual QueryOutcome Check(const engine::Request& request, bool log) = 0;
-  // Asks the server and sets the clock from its answer.
-  virtual QueryOutcome Adjust(const engine::Request& request, bool log) = 0;
+  // Asks the cycle's servers and touches no clock; `log`: append a result
+  // line for each server asked, the one whose answer shows last.
+  virtual QueryOutcome Check(const engine::CycleRequest& cycle, bool log) = 0;
+  // Asks them and sets the clock from the answer the cycle's rules accept;
+  // `confirm` is asked before a step beyond the guard (empty: refused).
+  virtual QueryOutcome Adjust(const engine::CycleRequest& cycle, const engine::ConfirmStep& confirm, bool log) = 0;
 };
 
 // The real engine, behind the query runner's countdown dialog, logging beside

@@ -1,6 +1,7 @@
 // The main dialog's check and adjust cycle and its timers: what the Check
 // and Adjust buttons, the retry timer and the daily timer do.
 #include <cstdio>
+#include <utility>
 
 #include "engine/result_log.h"
 #include "main/main_dialog.h"
@@ -29,6 +30,13 @@ class CycleScope {
   Schedule& s_;
 };
 
+// Replaces "%1" and "%2" of a string-table text.
+std::string Fill(std::string text, const std::string& first, const std::string& second) {
+  for (const auto& [mark, value] : {std::pair{"%1", &first}, std::pair{"%2", &second}})
+    if (const std::size_t at = text.find(mark); at != std::string::npos) text.replace(at, 2, *value);
+  return text;
+}
+
 }  // namespace
 
 void MainDialog::OnCommand(int id) {
@@ -40,10 +48,13 @@ void MainDialog::OnCommand(int id) {
       if (schedule_.busy() || closing_ || refusal_up_) return;
       ShowClockHint();  // an unattended adjustment's, now that the user is here
       if (closing_) return;  // the schedule ran on meanwhile
-      if (id == kIdCheck)
+      if (id == kIdCheck) {
         CheckNow();
-      else
+      } else {
+        attended_ = true;
         AdjustNow();
+        attended_ = false;
+      }
       ShowClockHint();  // this adjustment's own
       RunDeferredTicks();
       return;
@@ -117,7 +128,8 @@ void MainDialog::DailyTick() {
 
 bool MainDialog::CanQuery() {
   std::string refusal;
-  if (server_.empty())
+  // The profile's server: the read-out may name the one that answered last.
+  if (settings_.server.empty())
     refusal = ui::LoadText(kStrNoServer);
   else if (!CheckDialup(*services_.dialup))
     refusal = text::kDialupRefused;
@@ -131,16 +143,32 @@ bool MainDialog::CanQuery() {
 
 engine::Request MainDialog::Request() const {
   engine::Request request =
-      engine::MakeRequest(settings_.protocol, server_, time_out_, settings_.beep, settings_.reference_check,
+      engine::MakeRequest(settings_.protocol, settings_.server, time_out_, settings_.beep, settings_.reference_check,
                           settings_.reference_hours,
                           profile::DebugSwitch() ? engine::DetailLogPath(services_.profile->path()) : "",
                           ui::LoadText(kStrHostNotFound));
-  // Read when asked, so that a change saved by the settings program counts.
-  const profile::ServerOptions options =
-      profile::LoadServerOptions(profile::ProfileFile(services_.profile->path()).Load());
+  const profile::ServerOptions& options = services_.profile->options();
   request.nts = options.nts == 1;
   request.nts_trust_file = options.nts_trust_file;
   return request;
+}
+
+engine::CycleRequest MainDialog::Cycle() const {
+  return {Request(), cycle_options_.servers, cycle_options_.policy};
+}
+
+void MainDialog::ShowAnsweringServer(const engine::Result& result) {
+  server_ = result.answered_by.empty() ? settings_.server : result.answered_by;
+}
+
+bool MainDialog::ConfirmStep(std::int64_t offset_ns) {
+  if (closing_) return false;
+  const std::string text = Fill(ui::LoadText(kStrConfirmStep), engine::FormatSeconds(offset_ns),
+                                std::to_string(*cycle_options_.policy.guard_seconds));
+  refusal_up_ = true;  // Check and Adjust wait for the answer
+  const int answer = ui::ShowMessage(text, ui::kMbOkCancel | ui::kMbIconWarning, Id());
+  refusal_up_ = false;
+  return answer == ui::kIdOkResult && !closing_;
 }
 
 void MainDialog::ReportLogFailure(const QueryOutcome& outcome) {
@@ -152,9 +180,11 @@ void MainDialog::CheckNow() {
   if (!CanQuery()) return;
   CycleScope cycle(schedule_);
   server_time_ = text::kConnecting;
+  server_ = settings_.server;
   UpdateData(false);
-  const QueryOutcome o = services_.engine->Check(Request(), settings_.log_file != 0);
+  const QueryOutcome o = services_.engine->Check(Cycle(), settings_.log_file != 0);
   ReportLogFailure(o);
+  ShowAnsweringServer(o.result);
   server_time_ = engine::ServerTimeLine(o.result);
   pc_time_ = o.result.pc_time;
   last_pc_time_ = o.result.pc_time;
@@ -177,18 +207,26 @@ bool MainDialog::RunAdjustCycle() {
   const Schedule::Start start = schedule_.BeginCycle();
   if (!start.adjust) return false;
   if (start.status) ShowRetry(*start.status);
-  const bool ok = AdjustOnce();
+  bool retry_worthy = true;
+  const bool ok = AdjustOnce(retry_worthy);
   ShowNotice(3000, ok ? server_time_ : std::string(text::kErrorMark), pc_time_);
-  if (const auto status = schedule_.EndCycle(ok)) ShowRetry(*status);
+  // A step a rule refused ends the series as a success would: asking again
+  // in a few seconds would meet the same step.
+  if (const auto status = schedule_.EndCycle(ok || !retry_worthy)) ShowRetry(*status);
   if (ok && settings_.auto_terminate && !closing_) AutoTerminateNow();
   return ok;
 }
 
-bool MainDialog::AdjustOnce() {
+bool MainDialog::AdjustOnce(bool& retry_worthy) {
   server_time_ = text::kConnecting;
+  server_ = settings_.server;
   UpdateData(false);
-  const QueryOutcome o = services_.engine->Adjust(Request(), settings_.log_file != 0);
+  engine::ConfirmStep confirm;
+  if (attended_) confirm = [this](std::int64_t offset_ns) { return ConfirmStep(offset_ns); };
+  const QueryOutcome o = services_.engine->Adjust(Cycle(), confirm, settings_.log_file != 0);
   ReportLogFailure(o);
+  retry_worthy = o.retry_worthy;
+  ShowAnsweringServer(o.result);
   last_pc_time_ = o.result.pc_time;
   server_time_ = engine::ServerTimeLine(o.result);
   pc_time_ = o.result.ok() ? std::string(text::kAdjusted) : last_pc_time_;

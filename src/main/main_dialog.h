@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "main/cycle_options.h"
 #include "main/dialup_check.h"
 #include "main/engine_calls.h"
 #include "main/profile_calls.h"
@@ -83,12 +84,19 @@ class MainDialog final : public ui::Dialog, private TimerPort {
   // The cycle.
   bool CanQuery();
   engine::Request Request() const;
+  engine::CycleRequest Cycle() const;
+  // The server name read-out: the server whose answer shows (the default
+  // while a query runs or when no other answered).
+  void ShowAnsweringServer(const engine::Result& result);
+  // The user's word on a step beyond the offset guard (an Adjust pressed).
+  bool ConfirmStep(std::int64_t offset_ns);
   // The outcome's log failure, shown by the dialog's thread.
   void ReportLogFailure(const QueryOutcome& outcome);
   void CheckNow();
   void AdjustNow();
   bool RunAdjustCycle();
-  bool AdjustOnce();
+  // `retry_worthy`: false when a rule refused the step.
+  bool AdjustOnce(bool& retry_worthy);
   void AutoTerminateNow();
   int ShowNotice(std::uint32_t ms, const std::string& first, const std::string& second);
   // The hint on how to allow setting the clock, once per run: kept at a
@@ -109,6 +117,7 @@ class MainDialog final : public ui::Dialog, private TimerPort {
   MainServices services_;
   Schedule schedule_;
   MainSettings settings_;  // the latest reading of the profile
+  CycleOptions cycle_options_;  // of the same reading
 
   // Exchanged with controls.
   std::string pc_time_, server_time_, server_, time_out_text_, protocol_name_;
@@ -120,6 +129,7 @@ class MainDialog final : public ui::Dialog, private TimerPort {
   std::string last_pc_time_;
   std::optional<std::int64_t> clock_held_until_;  // on services_.now_ms()
   bool first_show_done_ = false;
+  bool attended_ = false;  // the user pressed Adjust: a large step may be put to them
   bool closing_ = false;
   // Boxes that posted messages could open again and again, nested.
   bool about_up_ = false, second_settings_box_up_ = false, refusal_up_ = false;

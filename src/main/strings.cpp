@@ -19,6 +19,7 @@ const ui::StringTable& Strings() {
       {kStrAboutNotice, "SNTP / TIME / DAYTIME 時刻合わせﾌﾘｰｿﾌﾄ"},
       {kStrAboutMaker, "(C) 2026 Orvanta  https://www.orvanta.example/"},
       {kStrAboutMenuItem, "ﾊﾞｰｼﾞｮﾝ情報 (&A)..."},
+      {kStrConfirmStep, "ﾊﾟｿｺﾝの時計を %1 秒動かします（上限 %2 秒）。\nこのまま調整しますか？"},
   };
   return table;
 }

@@ -22,6 +22,9 @@ inline constexpr int kStrVersion = 133;
 inline constexpr int kStrAboutNotice = 134;
 inline constexpr int kStrAboutMaker = 136;
 inline constexpr int kStrAboutMenuItem = 511;
+// An adjustment beyond the offset guard, put to the user: %1 the step in
+// seconds, %2 the guard's limit.
+inline constexpr int kStrConfirmStep = 141;
 
 namespace text {
 inline constexpr const char* kCannotSetTz = "can't set putenv().";

@@ -94,5 +94,19 @@ TEST_F(CliTest, AdjustAsUnprivilegedUserIsRefused) {
   EXPECT_EQ(ReadWholeFile(File("Quorvel.log")), expected_log);
 }
 
+// Nobody to confirm a large step: refused before the clock is asked.
+TEST_F(CliTest, StepBeyondTheLimitIsRefused) {
+  std::string why;
+  const std::optional<Unprivileged> nobody = Unprivileged::Prove(File("probe"), why);
+  if (!nobody) GTEST_SKIP() << why;
+  const double skew = ClockSkew();
+  const CliRun run = nobody->Adjust(File("run"), {"--profile", File("Quorvel.INI"), "--server",
+                                                  Address(servers::cli_offset), "--protocol", "SNTP", "--max-offset", "1"});
+  EXPECT_NEAR(ClockSkew(), skew, 0.5);
+  EXPECT_EQ(run.command.exit_code, 1);
+  EXPECT_EQ(run.Field("status"), "ERROR (OffsetGuard)");
+  EXPECT_EQ(run.Field("detail").rfind("step of +2.", 0), 0u) << run.Field("detail");
+}
+
 }  // namespace
 }  // namespace qv::test

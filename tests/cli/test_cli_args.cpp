@@ -50,6 +50,8 @@ TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
       {{"adjust", "--server", "a", "--json"}, ""},
       {{"check", "--nts", "--nts-trust", "ca.pem"}, ""},  {{"check", "--nts-trust"}, "option --nts-trust needs a value"},
       {{"check", "--nts-trust="}, "--nts-trust needs a certificate file"}, {{"check", "--nts=1"}, "unknown option --nts"},
+      {{"check", "--fallback", "2"}, "--fallback must be 0 or 1"}, {{"check", "--agreement=1"}, ""},
+      {{"check", "--max-offset", "-1"}, "--max-offset must be a number of seconds (0..999999999)"},
   };
   for (const auto& c : kCases) {
     std::string error;

@@ -56,6 +56,30 @@ TEST_F(CliTest, LoopbackFailuresPrintTheirStage) {
             "OK");
 }
 
+// Section "Options" of the profile, and the flags that override it.
+TEST_F(CliTest, FurtherServersByProfileOrFlag) {
+  const std::string plain = Address(servers::cli_plain), ahead = Address(servers::cli_offset);
+  std::ofstream(File("q.INI")) << "[Servers]\n" << test::kNobody << "\n" << plain << "\n" << ahead
+                               << "\n[Options]\nFallback=1\n";
+  const struct {
+    std::vector<std::string> flags;
+    const char *status, *answered_by, *asked;
+  } kCases[] = {
+      {{}, "OK", plain.c_str(), "ERROR (Recv):10054"},
+      // The down default replaced; the first two answers differ by 2 s.
+      {{"--agreement", "1"}, "ERROR (Agreement)", test::kNobody.c_str(), "OK"},
+  };
+  for (const auto& c : kCases) {
+    std::vector<std::string> args{"check", "--profile", File("q.INI"), "--server", test::kNobody, "--protocol", "SNTP"};
+    args.insert(args.end(), c.flags.begin(), c.flags.end());
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.Field("status"), c.status) << run.command.out;
+    EXPECT_EQ(run.Field("answered-by"), c.answered_by);
+    EXPECT_EQ(run.Field("asked").substr(run.Field("asked").find(' ') + 1), c.asked);
+    EXPECT_EQ(run.command.exit_code, std::string(c.status) == "OK" ? 0 : 1);
+  }
+}
+
 TEST_F(CliTest, UsageErrorsExitTwoWithMessage) {
   const std::string profile = File("q.INI");
   // Each option's own message: CliArgs. The last: no server from option or profile.

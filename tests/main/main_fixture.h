@@ -13,6 +13,7 @@
 #include <fstream>
 #include <ostream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,6 +55,8 @@ struct EngineCall {
   engine::Request request;
   bool log;
   std::int64_t at_ms;
+  engine::CycleRequest cycle;
+  bool attended = false;  // an adjustment that may ask the user
 };
 
 // Outcomes come from the queue (a failure when it is empty); `during` runs
@@ -61,19 +64,26 @@ struct EngineCall {
 class FakeEngine final : public EngineCalls {
  public:
   FakeEngine(HeadlessHost& host, const std::int64_t& origin) : host_(host), origin_(origin) {}
-  QueryOutcome Check(const engine::Request& r, bool log) override { return Call(false, r, log); }
-  QueryOutcome Adjust(const engine::Request& r, bool log) override { return Call(true, r, log); }
+  QueryOutcome Check(const engine::CycleRequest& c, bool log) override { return Call(false, c, {}, log); }
+  QueryOutcome Adjust(const engine::CycleRequest& c, const engine::ConfirmStep& confirm, bool log) override {
+    return Call(true, c, confirm, log);
+  }
 
   std::vector<EngineCall> calls;
   std::deque<QueryOutcome> outcomes;
   std::function<void()> during;
+  // Put to the adjustment's confirmation, when it has one; nullopt: asked
+  // nothing. The answer is recorded.
+  std::optional<std::int64_t> step_to_confirm;
+  std::vector<bool> confirmed;
   int max_depth = 0;
 
  private:
-  QueryOutcome Call(bool adjust, const engine::Request& r, bool log) {
-    calls.push_back({adjust, r, log, host_.NowMs() - origin_});
+  QueryOutcome Call(bool adjust, const engine::CycleRequest& c, const engine::ConfirmStep& confirm, bool log) {
+    calls.push_back({adjust, c.request, log, host_.NowMs() - origin_, c, bool(confirm)});
     max_depth = std::max(max_depth, ++depth_);
     if (during) during();
+    if (confirm && step_to_confirm) confirmed.push_back(confirm(*step_to_confirm));
     --depth_;
     if (outcomes.empty()) return Failed("ERROR (Connect)", "10061");
     QueryOutcome o = outcomes.front();

@@ -2,6 +2,7 @@
 // qv-timeserver on loopback (what the end-to-end tests under Wine cannot
 // arrange: a log that cannot be opened).
 #include <filesystem>
+#include <fstream>
 
 #include "main_fixture.h"
 #include "runner/query_runner.h"
@@ -98,6 +99,52 @@ TEST_F(RealEngineTest, RefusedAdjustmentTellsOnceHowToAllowIt) {
       EXPECT_NE(text.find(platform::ClockRefusalText(row.refusal)), std::string::npos) << text;
       EXPECT_NE(text.find(row.hint), std::string::npos) << text;
     }
+  }
+}
+
+// The rules beyond one server, end to end: what the server lines show and
+// what the result log keeps.
+TEST_F(RealEngineTest, FallbackAgreementAndGuardShowAndLog) {
+  qv::test::TimeServer ahead(qv::test::servers::main_ahead), near(qv::test::servers::main_near);
+  ASSERT_SERVER(ahead);
+  ASSERT_SERVER(near);
+  const std::string time = server_.Address(), nobody = qv::test::kNobody;
+  clock_.SetUtcFileTime(platform::RealClock().UtcFileTime());  // honest servers measure about 0 s
+  struct Row {
+    const char* what;
+    std::string first, list, options;
+    std::string name_line, server_line;  // server_line: a prefix
+    std::vector<std::string> log;        // each line from its server name on, a prefix
+  } rows[] = {
+      {"a down default falls back", nobody, nobody + "\n" + time, "Fallback=1", time, "",
+       {nobody + ",    SNTP, adjust, ERROR (Recv):10054", time + ",    SNTP, adjust, OK, "}},
+      {"a falseticker outvoted", time, ahead.Address() + "\n" + near.Address(), "Agreement=1", time, "",
+       {ahead.Address() + ",    SNTP,  check, ERROR (Agreement):disagrees by +3", near.Address() + ",    SNTP,  check, OK, ",
+        time + ",    SNTP, adjust, OK, "}},
+      {"an unattended step refused", ahead.Address(), "", "OffsetGuard=1", ahead.Address(), "ERROR (OffsetGuard)",
+       {ahead.Address() + ",    SNTP, adjust, ERROR (OffsetGuard):step of +3"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::filesystem::remove(FsPath(LogPath()));
+    WriteProfile("DefaultServer=" + row.first + "\nprotocol=SNTP\nlogfile=1\nAutoAdjust=1\nTimeOut=1\n[Servers]\n" +
+                 row.list + "\n[Options]\n" + row.options + "\n");
+    notices_.clear();
+    Await([&](HeadlessHost&) { return notices_.size() == 1; },
+          [&](HeadlessHost& h) {
+            h.Advance(3000);
+            Then([&](HeadlessHost& h2) {
+              EXPECT_EQ(W().Text(kIdServerName), row.name_line);
+              EXPECT_EQ(W().Text(kIdServerTime).rfind(row.server_line, 0), 0u) << W().Text(kIdServerTime);
+              h2.Click(ui::kIdOk);
+            });
+          });
+    Run();
+    std::ifstream in(FsPath(LogPath()));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find(", ") + 2));
+    ASSERT_EQ(lines.size(), row.log.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(row.log[i], 0), 0u) << lines[i];
   }
 }
 
