@@ -14,8 +14,8 @@ const char* const kUsage =
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
     "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug] [--json]\n"
     "                   [--nts] [--nts-trust FILE]   (SNTP authenticated by NTS)\n"
+    "                   [--fallback 0|1] [--agreement 0|1] [--max-offset SECONDS]\n"
     "       quorvel-cli check --server HOST [--server HOST ...] [--json | --warn S --crit S] ...\n"
-    "                   [--fallback 0|1] [--agreement 0|1] [--max-offset SECONDS]
     "       quorvel-cli install-service|remove-service      (Windows, as an administrator)\n"
     "       quorvel-cli --version\n";
 
