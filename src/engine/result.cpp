@@ -42,6 +42,9 @@ std::string StatusColumn(const Result& result) {
   return result.status + ":" + result.detail;
 }
 
-std::string ServerTimeLine(const Result& result) { return result.ok() ? result.server_time : result.status; }
+std::string ServerTimeLine(const Result& result) {
+  if (!result.ok()) return result.status;
+  return result.authenticated ? result.server_time + kAuthenticatedMark : result.server_time;
+}
 
 }  // namespace qv::engine

@@ -91,7 +91,9 @@ struct Result {
 std::string StatusColumn(const Result& result);
 
 // What a program shows in its server time line after a query: the server
-// time on success, the status text on failure.
+// time on success (marked when it came authenticated), the status text on
+// failure.
+inline constexpr const char* kAuthenticatedMark = " (NTS)";
 std::string ServerTimeLine(const Result& result);
 
 }  // namespace qv::engine

@@ -9,6 +9,8 @@
 #include "main/templates.h"
 #include "platform/clock.h"
 #include "profile/app_state.h"
+#include "profile/profile.h"
+#include "profile/server_options.h"
 
 namespace qv::main {
 
@@ -128,10 +130,17 @@ bool MainDialog::CanQuery() {
 }
 
 engine::Request MainDialog::Request() const {
-  return engine::MakeRequest(settings_.protocol, server_, time_out_, settings_.beep, settings_.reference_check,
-                             settings_.reference_hours,
-                             profile::DebugSwitch() ? engine::DetailLogPath(services_.profile->path()) : "",
-                             ui::LoadText(kStrHostNotFound));
+  engine::Request request =
+      engine::MakeRequest(settings_.protocol, server_, time_out_, settings_.beep, settings_.reference_check,
+                          settings_.reference_hours,
+                          profile::DebugSwitch() ? engine::DetailLogPath(services_.profile->path()) : "",
+                          ui::LoadText(kStrHostNotFound));
+  // Read when asked, so that a change saved by the settings program counts.
+  const profile::ServerOptions options =
+      profile::LoadServerOptions(profile::ProfileFile(services_.profile->path()).Load());
+  request.nts = options.nts == 1;
+  request.nts_trust_file = options.nts_trust_file;
+  return request;
 }
 
 void MainDialog::ReportLogFailure(const QueryOutcome& outcome) {

@@ -243,5 +243,23 @@ TEST_F(MainTest, SecondInstanceIsRefusedBeforeAnything) {
   EXPECT_FALSE(profile.good()) << "no profile access";
 }
 
+// With NTS on in the profile the query asks for it, and an authenticated
+// time is marked as such in the server time line.
+TEST_F(MainTest, AuthenticatedTimeIsMarked) {
+  WriteProfile("[Options]\nNTS=1\nNTSTrustFile=/etc/qv/ca.pem\n");
+  QueryOutcome authenticated = Ok("Tue Jan 06 09:05:04 2026");
+  authenticated.result.authenticated = true;
+  engine_.outcomes = {authenticated, Ok("Tue Jan 06 09:05:05 2026")};
+  Click(kIdCheck);
+  Then([&](HeadlessHost&) { EXPECT_EQ(W().Text(kIdServerTime), "Tue Jan 06 09:05:04 2026 (NTS)"); });
+  Click(kIdCheck);
+  Then([&](HeadlessHost&) { EXPECT_EQ(W().Text(kIdServerTime), "Tue Jan 06 09:05:05 2026"); });
+  Close();
+  EXPECT_EQ(Run(), 0);
+  ASSERT_EQ(engine_.calls.size(), 2u);
+  EXPECT_TRUE(engine_.calls[0].request.nts);
+  EXPECT_EQ(engine_.calls[0].request.nts_trust_file, "/etc/qv/ca.pem");
+}
+
 }  // namespace
 }  // namespace qv::main::test
