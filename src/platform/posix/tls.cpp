@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <gnutls/gnutls.h>
 #include <gnutls/x509.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -148,6 +150,10 @@ TlsAnswer TlsExchange(SocketHandle connected, const TlsRequest& request, Steady:
   gnutls_alpn_set_protocols(s, &alpn, 1, GNUTLS_ALPN_MANDATORY);
   gnutls_transport_set_int(s, fd);
 
+  // The handshake's last flight and the request go out as two small
+  // writes: without this the second waits for the server's delayed ACK.
+  const int no_delay = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &no_delay, sizeof no_delay);
   NonBlocking non_blocking(fd);
   if (!non_blocking.ok()) return End(TlsEnd::kHandshake, "socket mode", posix::WsaErrorFromErrno(errno));
 
