@@ -19,6 +19,7 @@
 
 #include "engine/nts_query.h"
 #include "engine/operations.h"
+#include "platform/cancel_signal.h"
 #include "support/fake_clock.h"
 #include "support/loopback_query_test.h"
 #include "support/timeserver_fixture.h"
@@ -209,6 +210,33 @@ TEST_F(NtsTest, UntrustedCertificateAndNoKeyExchangeServer) {
   EXPECT_EQ(closed.status, "ERROR (NTS: Key Exchange)");
   EXPECT_EQ(closed.error_code, platform::kWsaEconnrefused);
   EXPECT_EQ(NtsKeyExchangeCount(), exchanges);
+}
+
+// A key exchange server that accepts and never answers: the query ends at
+// its time-out, or at once when the runner abandons it.
+TEST(NtsSilentServer, TimeOutAndCancelEndTheKeyExchange) {
+  const std::string silent = test::LoopbackAddress(QV_NTS_SILENT_OCTET);
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  const sockaddr_in at = Address(silent, 4460);
+  ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&at), sizeof at), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  QueryJob job;
+  job.protocol = kSntp;
+  job.server = silent;
+  job.timeout = 1;
+  job.nts = true;
+  const Reply timed_out = QueryNtsServer(job);
+  EXPECT_EQ(timed_out.stage, Stage::kTimeOut);
+
+  platform::CancelSignal cancel;
+  job.timeout = 600;
+  job.cancel = &cancel;
+  Reply cancelled;
+  std::thread worker([&] { cancelled = QueryNtsServer(job); });
+  cancel.Fire();
+  worker.join();
+  EXPECT_EQ(cancelled.stage, Stage::kUserCancelled);
+  close(listener);
 }
 
 }  // namespace
