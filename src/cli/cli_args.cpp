@@ -13,12 +13,14 @@ const char* const kUsage =
     "usage: quorvel-cli check|adjust [--server HOST] [--protocol SNTP|time|daytime]\n"
     "                   [--timeout SECONDS] [--reference-check 0|1] [--reference-hours H]\n"
     "                   [--beep 0|1] [--log 0|1] [--profile PATH] [--debug]\n"
+    "                   [--nts] [--nts-trust FILE]   (SNTP authenticated by NTS)\n"
     "       quorvel-cli install-service|remove-service      (Windows, as an administrator)\n"
     "       quorvel-cli --version\n";
 
 namespace {
 constexpr std::string_view kValueOptions[] = {"--server", "--protocol",        "--timeout", "--reference-check",
-                                              "--beep",   "--reference-hours", "--log",     "--profile"};
+                                              "--beep",   "--reference-hours", "--log",     "--profile",
+                                              "--nts-trust"};
 }  // namespace
 
 std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::string& error) {
@@ -59,6 +61,10 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
     }
     if (opt == "--help" || opt == "-h") {
       out.help = true;
+      continue;
+    }
+    if (opt == "--nts") {
+      out.nts = 1;
       continue;
     }
     // Every other option takes a value: "--opt VALUE" or "--opt=VALUE".
@@ -109,6 +115,12 @@ std::optional<CliArgs> ParseCliArgs(const std::vector<std::string>& args, std::s
         error = "--reference-hours must be 1..24";
         return std::nullopt;
       }
+    } else if (name == "--nts-trust") {
+      if (value.empty()) {
+        error = "--nts-trust needs a certificate file";
+        return std::nullopt;
+      }
+      out.nts_trust = value;
     } else {
       out.profile = value;  // --profile
     }

@@ -28,6 +28,8 @@ struct CliArgs {
   std::optional<int> beep;
   std::optional<int> log;
   std::optional<std::string> profile;
+  std::optional<int> nts;               // --nts: 1
+  std::optional<std::string> nts_trust;  // --nts-trust FILE
   bool debug = false;
   bool help = false;
   bool version = false;

@@ -182,10 +182,12 @@ int main(int argc, char** argv) {
                  profile::ProfilePath().c_str());
     Exit(kExitUsage);
   }
-  const engine::Request request = engine::MakeRequest(
+  engine::Request request = engine::MakeRequest(
       settings.protocol, settings.server, settings.timeout, settings.beep, settings.reference_check,
       settings.reference_hours, parsed->debug ? engine::DetailLogPath(profile::ProfilePath()) : "",
       kStrings.at(kStrHostNotFound));
+  request.nts = settings.nts == 1;
+  request.nts_trust_file = settings.nts_trust_file;
 
   const bool tty = platform::StderrIsTerminal();
   if (tty) {
@@ -218,5 +220,6 @@ int main(int argc, char** argv) {
   std::printf("server-time: %s\n", result.server_time.c_str());
   std::printf("pc-time: %s\n", result.pc_time.c_str());
   if (result.offset_ns) std::printf("offset: %s\n", engine::FormatOffset(*result.offset_ns).c_str());
+  if (result.authenticated) std::printf("authenticated: NTS\n");
   Exit(!result.ok() ? kExitFailed : logs_ok ? kExitOk : kExitLogFailed);
 }

@@ -6,7 +6,9 @@
 #include "platform/process.h"
 #include "profile/app_state.h"
 #include "profile/options.h"
+#include "profile/profile.h"
 #include "profile/program_profile.h"
+#include "profile/server_options.h"
 
 namespace qv::cli {
 
@@ -31,6 +33,11 @@ CliSettings ResolveSettings(const CliArgs& args) {
   s.reference_hours = args.reference_hours.value_or(p.reference_hours);
   s.beep = args.beep.value_or(p.beep);
   s.log = args.log.value_or(p.log_file);
+  const profile::ServerOptions options =
+      profile::LoadServerOptions(profile::ProfileFile(profile::ProfilePath()).Load());
+  // A trust file named on the command line asks for NTS by itself.
+  s.nts = args.nts.value_or(args.nts_trust ? 1 : options.nts);
+  s.nts_trust_file = args.nts_trust.value_or(options.nts_trust_file);
   return s;
 }
 

@@ -16,6 +16,8 @@ struct CliSettings {
   int reference_hours = 24;
   int beep = 0;
   int log = 0;
+  int nts = 0;
+  std::string nts_trust_file;
 };
 
 // Sets the process's profile path (--profile, else the one beside the

@@ -34,6 +34,8 @@ TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
       {{"check", "--bogus"}, "unknown option --bogus"},  // a trailing unknown word is no missing value
       {{"check", "--bogus", "1"}, "unknown option --bogus"}, {{"check", "--bogus=1"}, "unknown option --bogus"},
       {{"check", "extra", "--debug"}, "unknown option extra"},
+      {{"check", "--nts", "--nts-trust", "ca.pem"}, ""},  {{"check", "--nts-trust"}, "option --nts-trust needs a value"},
+      {{"check", "--nts-trust="}, "--nts-trust needs a certificate file"}, {{"check", "--nts=1"}, "unknown option --nts"},
   };
   for (const auto& c : kCases) {
     std::string error;
@@ -48,6 +50,11 @@ TEST(CliArgs, NumbersWithinTheirExactBoundsAndNothingElse) {
   EXPECT_EQ(parsed->timeout, 3600);
   EXPECT_EQ(parsed->reference_hours, 24);
   EXPECT_EQ(parsed->protocol, kSntp);
+  EXPECT_EQ(parsed->nts, std::nullopt);
+  const auto nts = ParseCliArgs({"check", "--nts-trust=ca.pem", "--nts"}, error);
+  ASSERT_TRUE(nts);
+  EXPECT_EQ(nts->nts, 1);
+  EXPECT_EQ(nts->nts_trust, "ca.pem");
 }
 
 TEST(SharedVocabulary, IntegersProtocolsAndCaseFolding) {
