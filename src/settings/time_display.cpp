@@ -26,10 +26,12 @@ void SettingsDialog::CheckServer() {
   server_time_ = ui::LoadText(kStrConnecting);
   UpdateData(false);
 
-  // The dialog's values as they stand; nothing is saved.
-  const engine::Request request = engine::MakeRequest(
+  // The dialog's values as they stand, the options dialog's too; nothing is saved.
+  engine::Request request = engine::MakeRequest(
       d_.protocol, d_.server, d_.time_out, d_.beep, d_.reference_check, d_.reference_hours,
       profile::DebugSwitch() ? engine::DetailLogPath(profile_path_) : "", ui::LoadText(kStrHostNotFound));
+  request.nts = options_.nts == 1;
+  request.nts_trust_file = options_.nts_trust_file;
   const engine::Result result = services_.engine->Check(request);
   const engine::LogWrite logged = d_.log_file ? services_.engine->LogCheck(request, result) : engine::LogWrite::kNotAsked;
   if (logged == engine::LogWrite::kOpenFailed || result.detail_log == engine::LogWrite::kOpenFailed)

@@ -27,7 +27,8 @@ TEST_F(SettingsTest, OptionsAreSavedWithTheSettingsOnly) {
     std::vector<Step> steps;
     std::string section;  // "": the file has none
   } cases[] = {
-      {plain, {ClickOn(ctl::kOptions), change, ClickOn(ui::kIdOk), ClickOn(ui::kIdOk)},
+      // Check asks as the options stand, before they are saved.
+      {plain, {ClickOn(ctl::kOptions), change, ClickOn(ui::kIdOk), ClickOn(ctl::kCheck), ClickOn(ui::kIdOk)},
        "[Options]\r\nFallback=1\r\nAgreement=1\r\nAgreementTolerance=250\r\nOffsetGuard=0\r\n"
        "OffsetGuardSeconds=1000\r\nLocalZone=1\r\nNTS=1\r\nNTSTrustFile=C:\\certs\\ca.pem\r\n"},
       {plain, {ClickOn(ctl::kOptions), change, ClickOn(ui::kIdOk), ClickOn(ui::kIdCancel)}, ""},
@@ -41,7 +42,12 @@ TEST_F(SettingsTest, OptionsAreSavedWithTheSettingsOnly) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.section);
     WriteProfile(c.profile);
+    engine_.checks.clear();
     Open(c.steps);
+    if (!engine_.checks.empty()) {
+      EXPECT_TRUE(engine_.checks.back().nts);
+      EXPECT_EQ(engine_.checks.back().nts_trust_file, "C:\\certs\\ca.pem");
+    }
     const std::string text = ProfileText();
     EXPECT_TRUE(c.section.empty() ? text.find("[Options]") == std::string::npos
                                   : text.find(c.section) != std::string::npos)
