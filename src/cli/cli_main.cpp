@@ -194,6 +194,12 @@ int main(int argc, char** argv) {
                  profile::ProfilePath().c_str());
     Exit(usage_exit);
   }
+  // Asked for on the command line, authentication is never quietly dropped:
+  // TIME and DAYTIME have none.
+  if ((parsed->nts || parsed->nts_trust) && settings.protocol != kSntp) {
+    std::fprintf(stderr, "quorvel-cli: --nts authenticates SNTP only: give --protocol SNTP\n");
+    Exit(usage_exit);
+  }
 
   const bool tty = platform::StderrIsTerminal();
   std::string asking;  // the server the countdown belongs to

@@ -82,9 +82,11 @@ TEST_F(CliTest, FurtherServersByProfileOrFlag) {
 
 TEST_F(CliTest, UsageErrorsExitTwoWithMessage) {
   const std::string profile = File("q.INI");
-  // Each option's own message: CliArgs. The last: no server from option or profile.
+  // Each option's own message: CliArgs. Then no server from option or profile,
+  // and NTS asked for a protocol that has none.
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"sync"}, {"check", "--timeout", "soon"}, {"check", "--profile", profile}}) {
+           {}, {"sync"}, {"check", "--timeout", "soon"}, {"check", "--profile", profile},
+           {"check", "--profile", profile, "--server", "x", "--protocol", "time", "--nts"}}) {
     const CliRun run = Cli(args);
     SCOPED_TRACE(args.empty() ? "(no arguments)" : args.back());
     EXPECT_EQ(run.command.exit_code, 2);
