@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/server_cycle.h"
+#include "profile/server_options.h"
 
 namespace qv::main {
 
@@ -14,7 +15,8 @@ struct CycleOptions {
   std::vector<std::string> servers;  // "Servers", in the user's order
 };
 
-// One reading of the profile; every rule off when it has none.
-CycleOptions LoadCycleOptions(const std::string& profile_path);
+// The rules of the options already read; the profile is read for its
+// server list only when a rule asks another server.
+CycleOptions LoadCycleOptions(const profile::ServerOptions& o, const std::string& profile_path);
 
 }  // namespace qv::main

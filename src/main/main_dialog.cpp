@@ -106,7 +106,7 @@ void MainDialog::LoadSettings() {
   // made it: the settings program inherits it, and other threads read it.
   platform::SetShownZone(services_.profile->options().local_zone == 1 ? platform::ShownZone::kOs
                                                                       : platform::ShownZone::kCRuntime);
-  cycle_options_ = LoadCycleOptions(services_.profile->path());
+  cycle_options_ = LoadCycleOptions(services_.profile->options(), services_.profile->path());
   const MainSettings& s = settings_;
   server_ = s.server;
   UpdateData(false);
