@@ -122,6 +122,16 @@ bool ServiceInstalled() {
   return service || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
 }
 
+// Running: between two callers the service may have no pipe instance for a
+// moment, which is no reason to give up on it.
+bool ServiceRunning() {
+  ScHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!scm) return false;
+  ScHandle service(OpenServiceW(scm.get(), kServiceName, SERVICE_QUERY_STATUS));
+  SERVICE_STATUS status{};
+  return service && QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_RUNNING;
+}
+
 std::wstring ThisExecutable() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -351,13 +361,18 @@ ServiceCall CallTimeService(std::span<const std::uint8_t> request, std::chrono::
                            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
     if (pipe) break;
     call.os_error = GetLastError();
-    if (call.os_error == ERROR_FILE_NOT_FOUND) {
+    const bool between = call.os_error == ERROR_FILE_NOT_FOUND && ServiceRunning();
+    if (call.os_error == ERROR_FILE_NOT_FOUND && !between) {
       call.end = ServiceInstalled() ? ServiceCallEnd::kNotAnswering : ServiceCallEnd::kNotInstalled;
       return call;
     }
-    if (call.os_error != ERROR_PIPE_BUSY) return call;
+    if (call.os_error != ERROR_PIPE_BUSY && !between) return call;
     if (cancel && cancel->Fired()) return call.end = ServiceCallEnd::kCancelled, call;
     if (MillisLeft(deadline) == 0) return call;
+    if (between) {
+      Sleep(std::min<DWORD>(MillisLeft(deadline), 20));
+      continue;
+    }
     // In short steps, so that a cancel is heard.
     WaitNamedPipeW(kPipeName, std::min<DWORD>(MillisLeft(deadline), 100));
   }
