@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <memory>
+#include <type_traits>
 
 #include "platform/cancel_signal.h"
 #include "platform/posix/wsa_errors.h"
@@ -44,37 +46,22 @@ class NonBlocking {
   bool ok_ = false;
 };
 
-class Credentials {
- public:
-  Credentials() {
-    if (gnutls_certificate_allocate_credentials(&handle_) != 0) handle_ = nullptr;
-  }
-  ~Credentials() {
-    if (handle_) gnutls_certificate_free_credentials(handle_);
-  }
-  Credentials(const Credentials&) = delete;
-  Credentials& operator=(const Credentials&) = delete;
-  gnutls_certificate_credentials_t get() const { return handle_; }
+// GnuTLS's objects, freed however the exchange ends.
+using Credentials = std::unique_ptr<std::remove_pointer_t<gnutls_certificate_credentials_t>,
+                                    decltype(&gnutls_certificate_free_credentials)>;
+using Session = std::unique_ptr<std::remove_pointer_t<gnutls_session_t>, decltype(&gnutls_deinit)>;
 
- private:
-  gnutls_certificate_credentials_t handle_ = nullptr;
-};
+Credentials NewCredentials() {
+  gnutls_certificate_credentials_t handle = nullptr;
+  if (gnutls_certificate_allocate_credentials(&handle) != 0) handle = nullptr;
+  return {handle, &gnutls_certificate_free_credentials};
+}
 
-class Session {
- public:
-  Session() {
-    if (gnutls_init(&handle_, GNUTLS_CLIENT | GNUTLS_NONBLOCK) != 0) handle_ = nullptr;
-  }
-  ~Session() {
-    if (handle_) gnutls_deinit(handle_);
-  }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-  gnutls_session_t get() const { return handle_; }
-
- private:
-  gnutls_session_t handle_ = nullptr;
-};
+Session NewSession() {
+  gnutls_session_t handle = nullptr;
+  if (gnutls_init(&handle, GNUTLS_CLIENT | GNUTLS_NONBLOCK) != 0) handle = nullptr;
+  return {handle, &gnutls_deinit};
+}
 
 TlsAnswer End(TlsEnd end, std::string detail, int error = 0) {
   TlsAnswer answer;
@@ -125,8 +112,8 @@ std::string CertificateStatusText(gnutls_session_t session) {
 TlsAnswer TlsExchange(SocketHandle connected, const TlsRequest& request, Steady::time_point deadline,
                       const CancelSignal* cancel) {
   const int fd = Fd(connected);
-  Credentials credentials;
-  Session session;
+  const Credentials credentials = NewCredentials();
+  const Session session = NewSession();
   if (!credentials.get() || !session.get()) return End(TlsEnd::kHandshake, "no TLS session");
   const gnutls_session_t s = session.get();
 
